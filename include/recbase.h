@@ -1,0 +1,429 @@
+/*
+ * recbase: an embedded store for fixed-length records.
+ *
+ * A database lives in one binary file: a 4096-byte header, a data area of
+ * record blocks per data type and a table area with the descriptor tables.
+ * The host declares data types, writes and reads records by data type,
+ * record number and sub-index, and groups records under keys of one to four
+ * integers in sections.
+ *
+ * Conventions of the whole interface:
+ *  - Every function returns a signed 32-bit value: 0, a count, an index or a
+ *    file number on success, a negative code on failure (the exceptions are
+ *    dbGetLibVersion and dbGetCashPtr, which return pointers).
+ *  - Every failure is also counted and appended, in German, to the log file
+ *    "tovek.log" in the current directory (see dbSetError).
+ *  - File numbers are the slots of the file table made by dbInit,
+ *    0 .. nFiles - 1.
+ *  - All state is process-wide and unguarded: call the library from one
+ *    thread at a time.
+ *  - The host owns every buffer it passes; the library never keeps one.
+ *
+ * The header compiles as C and as C++.
+ */
+#ifndef RECBASE_H
+#define RECBASE_H
+
+#include <stdint.h>
+
+#if defined(_WIN32)
+#define RECBASE_CALL __cdecl
+#if defined(RECBASE_STATIC)
+#define RECBASE_API
+#elif defined(RECBASE_BUILDING)
+#define RECBASE_API __declspec(dllexport)
+#else
+#define RECBASE_API __declspec(dllimport)
+#endif
+#else
+#define RECBASE_CALL
+#if defined(RECBASE_BUILDING)
+#define RECBASE_API __attribute__((visibility("default")))
+#else
+#define RECBASE_API
+#endif
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---------------------------------------------------------------------------
+ * Records and flags the host passes.
+ * ------------------------------------------------------------------------- */
+
+/* Description of a data type: five signed 32-bit words. dbCreate and
+ * dbSetDataCtrl take an array of them; dbAddDataCtrl, dbBeginData take one
+ * (only the first four words are read there). For the section variants the
+ * first word is the place 0..9 in the section. */
+typedef struct DataDesc {
+  int32_t nType;        /* data type number, 0 or more                    */
+  int32_t nFlags;       /* DTF_INDEX, DTF_PLACED, DTF_ITERATOR            */
+  int32_t nDataSize;    /* record length in bytes, at least 1             */
+  int32_t nBlockSize;   /* block length in bytes, at least nDataSize      */
+  int32_t lMaxFileRecs; /* records the area must hold (dbCreate only)     */
+} DataDesc;
+
+/* Mode bits of dbCreate and dbOpen (stored in the header's nFlags). */
+#define DB_MODE_WRITE 0x02     /* write access: tables rewritten at close    */
+#define DB_MODE_LOCK 0x10      /* write lock: later openings read only       */
+#define DB_MODE_CREATED 0x1000 /* set by dbCreate, cleared by dbClose       */
+
+/* Data type flags. */
+#define DTF_INDEX 0x1     /* records found through an index vector         */
+#define DTF_PLACED 0x2    /* each record placed singly (needs DTF_INDEX)   */
+#define DTF_ITERATOR 0x4  /* runs of records per number (needs DTF_INDEX)  */
+#define DTF_BUCKET 0x1000 /* hash bucket type, made by the library only    */
+
+/* Flags word of dbGetCashPtr. */
+#define CASH_WRITE 0x1000 /* in: the caller will change the block          */
+#define CASH_NEW 0x1      /* out: a slot was assigned to the block         */
+#define CASH_READ 0x2     /* out: the block was read from the file         */
+#define CASH_HIT 0x10     /* out: the block was in the cache               */
+#define CASH_WRITTEN 0x20 /* out: the slot's dirty block was written back  */
+#define CASH_FREED 0x40   /* out: the slot's previous buffer was released  */
+
+/* ---------------------------------------------------------------------------
+ * Result codes. Codes with a German log message of their own; every other
+ * negative code is logged as "Interner Fehler.".
+ * ------------------------------------------------------------------------- */
+#define DB_OK 0
+#define DB_ERR_FILE_POINTER (-1) /* no open file / no stream         */
+#define DB_ERR_INDEX_ALLOC (-2)  /* index vector not allocated       */
+#define DB_ERR_NO_VECTOR (-3)
+#define DB_ERR_NO_SYSDATA (-4) /* dbInit never called              */
+#define DB_ERR_NO_CASH (-5)    /* dbInit missing                   */
+#define DB_ERR_NO_FILE (-6)    /* file number names no open file   */
+#define DB_ERR_CREATE (-10)
+#define DB_ERR_OPEN (-11)
+#define DB_ERR_SEEK (-12) /* also: position beyond 2^31 - 1   */
+#define DB_ERR_WRITE (-13)
+#define DB_ERR_READ (-14)
+#define DB_ERR_CLOSE (-15)
+#define DB_ERR_DELETE (-16)
+#define DB_ERR_BEYOND_EOF (-20)
+#define DB_ERR_NO_INDDATATYPES (-30)
+#define DB_ERR_NO_INDSECTIONS (-31)
+#define DB_ERR_INPUT_OPEN (-40) /* also the warning "implicitly closed" */
+#define DB_ERR_INPUT_NOT_OPEN (-41)
+#define DB_ERR_TYPE_UNDECLARED (-50)
+#define DB_ERR_BAD_DESCRIPTION (-51)
+#define DB_ERR_NOT_FOUND (-52)
+#define DB_ERR_INDEX_UNDEFINED (-53)
+#define DB_ERR_BAD_FLAGS (-54)
+#define DB_ERR_NO_CASHBUFFER (-70)
+#define DB_ERR_BAD_ARGUMENT (-90)
+#define DB_ERR_INCOMPLETE_FILE (-100) /* file corrupt or truncated        */
+#define DB_ERR_UNKNOWN_FORMAT (-101)
+#define DB_ERR_WRITE_LOCKED (-102)
+#define DB_ERR_TOO_MANY_SECTIONS (-110)
+#define DB_ERR_SECTION_MISMATCH (-111)
+#define DB_ERR_BAD_SECTION_HANDLE (-112)
+#define DB_ERR_SECTION_CLOSE_ORDER (-113)
+#define DB_ERR_NO_SECTION_READ (-114)
+#define DB_ERR_BAD_SECTION_INDEX_READ (-115)
+#define DB_ERR_VARLEN_READ (-116)
+#define DB_ERR_NO_SECTION_WRITE (-117)
+#define DB_ERR_VARLEN_WRITE (-118)
+#define DB_ERR_BAD_SECTION_INDEX_WRITE (-119)
+
+/* Codes without a message of their own. */
+#define DB_ERR_NO_INDDATATYPES_PLACE (-55)
+#define DB_ERR_VECTOR_GROWTH (-60)
+#define DB_ERR_NO_ACTIVE_SECTION (-200)
+#define DB_ERR_INIT_TWICE (-1001)
+#define DB_ERR_INIT_ALLOC_CASHSYSTEM (-1002)
+#define DB_ERR_INIT_ALLOC_BUFFER_TABLE (-1003)
+#define DB_ERR_INIT_ALLOC_CASHCTRL (-1004)
+#define DB_ERR_INIT_ALLOC_FILE_TABLE (-1005)
+#define DB_ERR_CREATE_NO_SLOT (-1051)
+#define DB_ERR_CREATE_ALLOC_FILECTRL (-1052)
+#define DB_ERR_CREATE_ALLOC_DATACTRL (-1053)
+#define DB_ERR_CREATE_ALLOC_SECTION (-1056)
+#define DB_ERR_CREATE_ALLOC_INDDATATYPES (-1057)
+#define DB_ERR_CREATE_ALLOC_INDSECTIONS (-1058)
+#define DB_ERR_HEADER_WRITE_ALLOC (-1101)
+#define DB_ERR_HEADER_READ_ALLOC (-1111)
+#define DB_ERR_OPEN_NO_SLOT (-1251)
+#define DB_ERR_OPEN_ALLOC_FILECTRL (-1252)
+#define DB_ERR_OPEN_ALLOC_DATACTRL (-1253)
+#define DB_ERR_OPEN_ALLOC_INDEXCTRL (-1254)
+#define DB_ERR_OPEN_ALLOC_VECTOR_TABLE (-1255)
+#define DB_ERR_OPEN_ALLOC_SECTION (-1256)
+#define DB_ERR_OPEN_ALLOC_INDDATATYPES (-1257)
+#define DB_ERR_OPEN_ALLOC_INDSECTIONS (-1258)
+#define DB_ERR_OPEN_ALLOC_VECTOR (-1259)
+#define DB_ERR_FILL_ALLOC (-2001)
+#define DB_ERR_VECTOR_SLOT_TAKEN (-3001)
+#define DB_ERR_VECTOR_TABLE_ALLOC (-3051)
+#define DB_ERR_INDEXCTRL_TABLE_ALLOC (-3052)
+#define DB_ERR_DATACTRL_ALLOC (-3151)
+#define DB_ERR_SECTION_TYPE_FIRST (-3152)
+#define DB_ERR_INDEX_ALLOC_GROW (-3201)
+#define DB_ERR_SECTIONS_ALLOC (-3251)
+#define DB_ERR_INDDATATYPES_ALLOC (-3301)
+#define DB_ERR_INDSECTIONS_ALLOC (-3351)
+#define DB_ERR_EXPAND_ALLOC (-3401)
+#define DB_ERR_ITERATOR_AREA (-3402)
+#define DB_ERR_BAD_PLACE (-3403)
+#define DB_ERR_BAD_SECTION_NO (-3404)
+#define DB_ERR_BAD_KEY_DEPTH (-3451)
+#define DB_ERR_KEY_BEYOND_END (-5001)
+#define DB_ERR_BUCKET_SECTION (-9000)
+#define DB_ERR_KEY_STILL_OPEN (-9001)
+#define DB_ERR_MAXCOUNT_TYPE (-9002)
+#define DB_ERR_MAXCOUNT_SECTION (-9003)
+
+/* ---------------------------------------------------------------------------
+ * Library state, tunables and version.
+ * ------------------------------------------------------------------------- */
+
+/* Creates the process-wide state with nCashBuffers cache slots and nFiles file
+ * slots (both at least 1). Returns 0; -90 for a bad count; -1001 when the
+ * library is initialised already (the tunables are reset all the same);
+ * -1002 .. -1005 when memory runs out (nothing is left half-built). */
+RECBASE_API int32_t RECBASE_CALL dbInit(int32_t nCashBuffers, int32_t nFiles);
+/* Closes every open file and releases all state. Returns 0, or -5 (not
+ * logged) when the library is not initialised. */
+RECBASE_API int32_t RECBASE_CALL dbExit(void);
+
+/* Setters store n and return the previous value; getters return the value.
+ * Without dbInit they return -4. */
+RECBASE_API int32_t RECBASE_CALL dbSetMaxDataType(int32_t n);
+RECBASE_API int32_t RECBASE_CALL dbSetMaxSection(int32_t n);
+RECBASE_API int32_t RECBASE_CALL dbSetBucketBlock(int32_t n);
+RECBASE_API int32_t RECBASE_CALL dbSetBucket(int32_t n);
+RECBASE_API int32_t RECBASE_CALL dbSetBucketMsk(int32_t n);
+RECBASE_API int32_t RECBASE_CALL dbGetMaxDataType(void);
+RECBASE_API int32_t RECBASE_CALL dbGetMaxSection(void);
+RECBASE_API int32_t RECBASE_CALL dbGetBucketBlock(void);
+RECBASE_API int32_t RECBASE_CALL dbGetBucket(void);
+RECBASE_API int32_t RECBASE_CALL dbGetBucketMsk(void);
+/* Code of the last error or warning, and the number reported since dbInit. */
+RECBASE_API int32_t RECBASE_CALL dbGetLastError(void);
+RECBASE_API int32_t RECBASE_CALL dbGetErrorCount(void);
+/* Constant version text; never free or change it. Valid at any time. */
+RECBASE_API const char* RECBASE_CALL dbGetLibVersion(void);
+
+/* ---------------------------------------------------------------------------
+ * Error and warning log.
+ * ------------------------------------------------------------------------- */
+
+/* Counts the code, appends a three-line record to "tovek.log" and returns the
+ * code; -4 (nothing counted or written) before dbInit. */
+RECBASE_API int32_t RECBASE_CALL dbSetError(int32_t nCode);
+/* The same for a warning ("Warnung" line; -40 means a data input was closed
+ * implicitly). */
+RECBASE_API int32_t RECBASE_CALL dbSetWarnung(int32_t nCode);
+
+/* ---------------------------------------------------------------------------
+ * Header and table IO. Each moves one structure of an open file between
+ * memory and the file and returns the bytes moved, or -1 (no stream),
+ * -6 (empty slot), -12, -13, -14, -20, -55, -1101, -1111. Called by
+ * dbCreate, dbOpen and dbClose; hosts rarely need them.
+ * ------------------------------------------------------------------------- */
+RECBASE_API int32_t RECBASE_CALL dbWriteFileDef(int32_t nFileNo);
+RECBASE_API int32_t RECBASE_CALL dbReadFileDef(int32_t nFileNo);
+RECBASE_API int32_t RECBASE_CALL dbWriteDataCtrl(int32_t nFileNo);
+RECBASE_API int32_t RECBASE_CALL dbReadDataCtrl(int32_t nFileNo);
+RECBASE_API int32_t RECBASE_CALL dbWriteIndexCtrl(int32_t nFileNo);
+RECBASE_API int32_t RECBASE_CALL dbReadIndexCtrl(int32_t nFileNo);
+RECBASE_API int32_t RECBASE_CALL dbWriteDataIndex(int32_t nFileNo);
+RECBASE_API int32_t RECBASE_CALL dbReadDataIndex(int32_t nFileNo);
+RECBASE_API int32_t RECBASE_CALL dbWriteSections(int32_t nFileNo);
+RECBASE_API int32_t RECBASE_CALL dbReadSections(int32_t nFileNo);
+RECBASE_API int32_t RECBASE_CALL dbWriteIndDataTypes(int32_t nFileNo);
+RECBASE_API int32_t RECBASE_CALL dbReadIndDataTypes(int32_t nFileNo);
+RECBASE_API int32_t RECBASE_CALL dbWriteIndSections(int32_t nFileNo);
+RECBASE_API int32_t RECBASE_CALL dbReadIndSections(int32_t nFileNo);
+
+/* ---------------------------------------------------------------------------
+ * Positioned block IO, in chunks of 32767 bytes. Offsets are byte positions
+ * from the start of the file; a range that would pass 2^31 - 1 is refused.
+ * ------------------------------------------------------------------------- */
+
+/* Appends zero bytes up to lLength; returns the bytes written (0 when the
+ * file is long enough already), or -4, -6, -1, -12, -2001. */
+RECBASE_API int32_t RECBASE_CALL dbFillUpTo(int32_t nFileNo, int32_t lLength);
+/* Writes lLen bytes at lOffset; returns the bytes the stream took (0 when
+ * lLen < 1), or -4, -6, -1, -12, -90. */
+RECBASE_API int32_t RECBASE_CALL dbCopyToFile(int32_t nFileNo, int32_t lOffset, const void* pBuffer,
+                                              int32_t lLen);
+/* Reads lLen bytes at lOffset; returns the bytes delivered, or -20 when the
+ * range ends beyond the file's logical length, -4, -6, -1, -12, -90. */
+RECBASE_API int32_t RECBASE_CALL dbCopyFromFile(int32_t nFileNo, int32_t lOffset, void* pBuffer,
+                                                int32_t lLen);
+
+/* ---------------------------------------------------------------------------
+ * Creating, opening and closing.
+ * ------------------------------------------------------------------------- */
+
+/* Creates (or empties) the file cName with nDesc data types described by
+ * pDesc (may be null when nDesc < 1) and room for nSections sections; nFlags
+ * is the mode (DB_MODE_WRITE for a file to keep). Returns the file number,
+ * or -5, -1051 (no slot), -1052 .. -1058 (memory), -51/-54 (a description
+ * is invalid), -10 (file cannot be created). A failed create leaves its slot
+ * empty. */
+RECBASE_API int32_t RECBASE_CALL dbCreate(const char* cName, int32_t nDesc, const DataDesc* pDesc,
+                                          int32_t nSections, int32_t nFlags);
+/* Opens an existing file; nMode DB_MODE_WRITE for write access. Returns the
+ * file number, or -5, -1251 (no slot), -11 (cannot open), -101 (foreign
+ * format), -102 (write locked), -100 (corrupt or truncated), -55, -20, -14,
+ * -12 and -1252 .. -1259 (memory). A failed open leaves its slot empty. A
+ * file that can only be opened for reading is opened without write access.*/
+RECBASE_API int32_t RECBASE_CALL dbOpen(const char* cName, int32_t nMode);
+/* Flushes, writes tables and header (write access only), closes and releases
+ * the file. Returns 0 for an empty slot; 4096 (header written) or 0 (no write
+ * access) on success; the first failure otherwise (-1, -6, -13, -15 ...).
+ * The slot is empty afterwards in every case but a missing stream. */
+RECBASE_API int32_t RECBASE_CALL dbClose(int32_t nFileNo);
+/* dbClose for every slot; returns 0, or -5 (not logged) before dbInit. */
+RECBASE_API int32_t RECBASE_CALL dbCloseAll(void);
+/* Writes the file's dirty cache blocks; returns 0, or -1, -6, -13. */
+RECBASE_API int32_t RECBASE_CALL dbFlush(int32_t nFileNo);
+/* Drops the file's cache blocks without writing them (-1: every file);
+ * returns the number of blocks dropped. */
+RECBASE_API int32_t RECBASE_CALL dbReset(int32_t nFileNo);
+
+/* ---------------------------------------------------------------------------
+ * File growth: opens lLen bytes at lOffset, moving the rest of the file up
+ * and shifting every stored offset at or behind lOffset.
+ * ------------------------------------------------------------------------- */
+RECBASE_API int32_t RECBASE_CALL dbExpandFile(int32_t nFileNo, int32_t lOffset, int32_t lLen);
+RECBASE_API int32_t RECBASE_CALL dbShiftOffsets(int32_t nFileNo, int32_t lOffset, int32_t lLen);
+
+/* ---------------------------------------------------------------------------
+ * Index vectors.
+ * ------------------------------------------------------------------------- */
+
+/* Makes a vector of lLen entries (all -1) of kind nIndexType (1 index,
+ * 2 section, 3 iterator) for owner nOwnerNo; returns its number or -6, -2,
+ * -90, -3001, -3051, -3052. */
+RECBASE_API int32_t RECBASE_CALL dbAddIndexVector(int32_t nFileNo, int32_t lLen, int32_t nIndexType,
+                                                  int32_t nOwnerNo);
+/* Grows the vector tables; returns the new capacity or -6, -3051, -3052. */
+RECBASE_API int32_t RECBASE_CALL dbExpandIndexVectors(int32_t nFileNo);
+/* Grows vector nVector so that entry lRecNo exists; returns nVector or -6,
+ * -90, -3201. */
+RECBASE_API int32_t RECBASE_CALL dbExpandIndex(int32_t nFileNo, int32_t nVector, int32_t lRecNo);
+
+/* ---------------------------------------------------------------------------
+ * Data type catalogue.
+ * ------------------------------------------------------------------------- */
+
+/* Fills the catalogue of a file that has no data types yet from nDesc
+ * descriptions; returns 0 or -6, -51, -54, -90, -3301. */
+RECBASE_API int32_t RECBASE_CALL dbSetDataCtrl(int32_t nFileNo, int32_t nDesc,
+                                               const DataDesc* pDesc);
+/* Appends a numbered data type with an empty area; returns its DataCtrl
+ * index, or -6, -51 (invalid size or number), -54 (flags), -3151, -3301. */
+RECBASE_API int32_t RECBASE_CALL dbAddDataCtrl(int32_t nFileNo, const DataDesc* pDesc);
+RECBASE_API int32_t RECBASE_CALL dbExpandDataCtrl(int32_t nFileNo);
+RECBASE_API int32_t RECBASE_CALL dbExpandIndDataTypes(int32_t nFileNo, int32_t nType);
+/* Opens a data input on a new data type (an open one is closed first, with
+ * warning -40). While a section is open (dbBeginSections), the new type is a
+ * data type of that section's current key. Returns the DataCtrl index. */
+RECBASE_API int32_t RECBASE_CALL dbBeginData(int32_t nFileNo, const DataDesc* pDesc);
+/* Closes the data input and sizes the type's area to the records written;
+ * returns the DataCtrl index or -6, -41. */
+RECBASE_API int32_t RECBASE_CALL dbEndData(int32_t nFileNo);
+
+/* ---------------------------------------------------------------------------
+ * Data type queries.
+ * ------------------------------------------------------------------------- */
+RECBASE_API int32_t RECBASE_CALL dbGetFirstDataType(int32_t nFileNo);
+RECBASE_API int32_t RECBASE_CALL dbGetNextDataType(int32_t nFileNo);
+RECBASE_API int32_t RECBASE_CALL dbExistDataType(int32_t nFileNo, int32_t nDataType);
+RECBASE_API int32_t RECBASE_CALL dbGetDataTypeSize(int32_t nFileNo, int32_t nDataType);
+RECBASE_API int32_t RECBASE_CALL dbGetDataTypeMaxCount(int32_t nFileNo, int32_t nDataType);
+RECBASE_API int32_t RECBASE_CALL dbGetDataTypeMaxCountS(int32_t nFileNo, int32_t nSectionNo,
+                                                        int32_t nDataType);
+RECBASE_API int32_t RECBASE_CALL dbGetDataTypeRecs(int32_t nFileNo, int32_t nDataType,
+                                                   int32_t lRecNo);
+RECBASE_API int32_t RECBASE_CALL dbGetIndex(int32_t nFileNo, int32_t nSectionNo, int32_t nDataType,
+                                            int32_t lRecNo);
+
+/* ---------------------------------------------------------------------------
+ * Block cache. Returns the buffer holding lLen bytes of the file at lOffset,
+ * valid until the next library call, or null. *pFlags: CASH_WRITE in,
+ * CASH_* result bits out.
+ * ------------------------------------------------------------------------- */
+RECBASE_API void* RECBASE_CALL dbGetCashPtr(int32_t nFileNo, int32_t lOffset, int32_t lLen,
+                                            int32_t* pFlags);
+
+/* ---------------------------------------------------------------------------
+ * Record read and write. nDataType >= 0 is a data type number; a negative
+ * value v names DataCtrl index -1 - v.
+ * ------------------------------------------------------------------------- */
+RECBASE_API int32_t RECBASE_CALL dbRead(int32_t nFileNo, int32_t nDataType, int32_t lRecNo,
+                                        int32_t lSubNo, void* pData, int32_t nLen);
+RECBASE_API int32_t RECBASE_CALL dbWrite(int32_t nFileNo, int32_t nDataType, int32_t lRecNo,
+                                         int32_t lSubNo, const void* pData);
+RECBASE_API int32_t RECBASE_CALL dbReadKey(int32_t nFileNo, int32_t nDataCtrlNo, int32_t lRecNo,
+                                           void* pData, int32_t nLen);
+RECBASE_API int32_t RECBASE_CALL dbWriteKey(int32_t nFileNo, int32_t nDataCtrlNo, int32_t lRecNo,
+                                            const void* pData, int32_t nLen);
+
+/* ---------------------------------------------------------------------------
+ * Sections, hash buckets and keys. pKeys points to four int32 values.
+ * ------------------------------------------------------------------------- */
+RECBASE_API int32_t RECBASE_CALL dbAddSection(int32_t nFileNo, int32_t nSectionNo, int32_t nFlags);
+RECBASE_API int32_t RECBASE_CALL dbExpandSections(int32_t nFileNo);
+RECBASE_API int32_t RECBASE_CALL dbExpandIndSections(int32_t nFileNo, int32_t nSectionNo);
+RECBASE_API int32_t RECBASE_CALL dbAddHashBucket(int32_t nFileNo, int32_t nSectionIndex);
+RECBASE_API int32_t RECBASE_CALL dbAddKey(int32_t nFileNo, int32_t nSectionIndex,
+                                          const int32_t* pKeys);
+RECBASE_API int32_t RECBASE_CALL dbExistKey(int32_t nFileNo, int32_t nSectionNo,
+                                            const int32_t* pKeys);
+RECBASE_API int32_t RECBASE_CALL dbSetSection(int32_t nFileNo, int32_t nSectionNo,
+                                              const int32_t* pKeys);
+RECBASE_API int32_t RECBASE_CALL dbGetMaxKey(int32_t nFileNo, int32_t nSectionNo, int32_t* pKeys);
+RECBASE_API int32_t RECBASE_CALL dbGetKey(int32_t nFileNo, int32_t nSectionNo, int32_t nMode,
+                                          int32_t* pKeys);
+RECBASE_API int32_t RECBASE_CALL dbGetSection(int32_t nFileNo, int32_t* pSectionNo, int32_t* pKeys);
+
+/* Section data types and records; nDataType is the place 0..9. */
+RECBASE_API int32_t RECBASE_CALL dbReadS(int32_t nFileNo, int32_t nDataType, int32_t lRecNo,
+                                         int32_t lSubNo, void* pData, int32_t nLen,
+                                         int32_t nSectionNo);
+RECBASE_API int32_t RECBASE_CALL dbWriteS(int32_t nFileNo, int32_t nDataType, int32_t lRecNo,
+                                          int32_t lSubNo, const void* pData, int32_t nLen,
+                                          int32_t nSectionNo);
+RECBASE_API int32_t RECBASE_CALL dbAddDataCtrlS(int32_t nFileNo, const DataDesc* pDesc,
+                                                int32_t nSectionNo);
+RECBASE_API int32_t RECBASE_CALL dbBeginDataS(int32_t nFileNo, const DataDesc* pDesc,
+                                              int32_t nSectionNo);
+RECBASE_API int32_t RECBASE_CALL dbEndDataS(int32_t nFileNo);
+
+/* Section brackets. dbBeginSection writes -1 into the caller's key values
+ * from position nKeys on. */
+RECBASE_API int32_t RECBASE_CALL dbBeginSections(int32_t nFileNo, int32_t nSectionNo, int32_t nKeys,
+                                                 int32_t nFlags);
+RECBASE_API int32_t RECBASE_CALL dbEndSections(int32_t nFileNo, int32_t nSectionIndex);
+RECBASE_API int32_t RECBASE_CALL dbBeginSection(int32_t nFileNo, int32_t nSectionNo,
+                                                int32_t* pKeys);
+RECBASE_API int32_t RECBASE_CALL dbEndSection(int32_t nFileNo, int32_t nSectionIndex);
+
+/* ---------------------------------------------------------------------------
+ * Diagnostic dumps, appended to "tovek.tst" in the current directory.
+ * ------------------------------------------------------------------------- */
+RECBASE_API int32_t RECBASE_CALL dbDumpSysData(void);
+RECBASE_API int32_t RECBASE_CALL dbDumpFileDef(int32_t nFileNo);
+RECBASE_API int32_t RECBASE_CALL dbDumpDataCtrl(int32_t nFileNo, int32_t nNumber,
+                                                int32_t nIndirect);
+RECBASE_API int32_t RECBASE_CALL dbDumpAllDataCtrl(int32_t nFileNo);
+RECBASE_API int32_t RECBASE_CALL dbDumpDataIndex(int32_t nFileNo, int32_t nDataType,
+                                                 int32_t nSelect);
+RECBASE_API int32_t RECBASE_CALL dbDumpIndDataTypes(int32_t nFileNo);
+RECBASE_API int32_t RECBASE_CALL dbDumpIndSections(int32_t nFileNo);
+RECBASE_API int32_t RECBASE_CALL dbDumpSection(int32_t nFileNo, int32_t nNumber, int32_t nIndirect);
+RECBASE_API int32_t RECBASE_CALL dbDumpSectionKeys(int32_t nFileNo, int32_t nNumber,
+                                                   int32_t nIndirect);
+RECBASE_API int32_t RECBASE_CALL dbDumpCashCtrl(void);
+RECBASE_API int32_t RECBASE_CALL dumpIOCtrl(int32_t lOffset, int32_t lLen, const char* cText);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* RECBASE_H */

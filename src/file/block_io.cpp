@@ -1,0 +1,96 @@
+// Positioned block IO: byte ranges at absolute offsets, moved in chunks of
+// lBufferLen, keeping the logical file length lFileLen up to date.
+#include <algorithm>
+#include <cstring>
+
+#include "file/lookup.h"
+#include "file/stream.h"
+#include "frame/heap.h"
+#include "recbase.h"
+
+namespace rb {
+namespace {
+
+std::int32_t piece_size() { return std::max<std::int32_t>(1, g_lib.sys->lBufferLen); }
+
+void raise_file_len(FileDef& def, std::int64_t end) {
+  if (end > def.lFileLen) def.lFileLen = static_cast<std::int32_t>(end);
+}
+
+std::int32_t fill_up_to(std::int32_t file_no, std::int32_t length) {
+  enter("dbFillUpTo", file_no);
+  if (g_lib.sys == nullptr) return -4;
+  const Lookup found = find_stream(file_no);
+  if (!found) return found.code;
+  FileDef& def = found.file->def;
+  const std::int64_t gap = static_cast<std::int64_t>(length) - def.lFileLen;
+  if (gap < 1) return 0;
+  if (!range_fits(def.lFileLen, gap)) return report(-12);
+
+  const std::int32_t piece = piece_size();
+  auto* zeros = allocate<unsigned char>(piece);
+  if (zeros == nullptr) return report(-2001);
+  std::memset(zeros, 0, static_cast<std::size_t>(piece));
+  if (!seek_to(found.file->pFile, def.lFileLen)) {
+    heap_free(zeros);
+    return report(-12);
+  }
+  std::int64_t total = 0;
+  for (std::int64_t done = 0; done < gap; done += piece) {
+    const auto want = static_cast<std::int32_t>(std::min<std::int64_t>(gap - done, piece));
+    total += static_cast<std::int64_t>(std::fwrite(zeros, 1, want, found.file->pFile));
+  }
+  heap_free(zeros);
+  def.lFileLen = length;
+  return static_cast<std::int32_t>(total);
+}
+
+std::int32_t copy_to_file(std::int32_t file_no, std::int32_t offset, const void* buffer,
+                          std::int32_t length) {
+  enter("dbCopyToFile", file_no);
+  if (g_lib.sys == nullptr) return -4;
+  const Lookup found = find_stream(file_no);
+  if (!found) return found.code;
+  if (length < 1) return 0;
+  if (buffer == nullptr) return report(-90);
+  if (!range_fits(offset, length)) return report(-12);
+  if (!seek_to(found.file->pFile, offset)) return report(-12);
+  const std::int32_t total = write_pieces(
+      found.file->pFile, static_cast<const unsigned char*>(buffer), length, piece_size());
+  raise_file_len(found.file->def, static_cast<std::int64_t>(offset) + total);
+  return total;
+}
+
+std::int32_t copy_from_file(std::int32_t file_no, std::int32_t offset, void* buffer,
+                            std::int32_t length) {
+  enter("dbCopyFromFile", file_no);
+  if (g_lib.sys == nullptr) return -4;
+  const Lookup found = find_stream(file_no);
+  if (!found) return found.code;
+  if (static_cast<std::int64_t>(offset) + length > found.file->def.lFileLen) return report(-20);
+  if (length < 1) return 0;
+  if (buffer == nullptr) return report(-90);
+  if (!seek_to(found.file->pFile, offset)) return report(-12);
+  return read_pieces(found.file->pFile, static_cast<unsigned char*>(buffer), length, piece_size());
+}
+
+}  // namespace
+}  // namespace rb
+
+extern "C" {
+
+RECBASE_API std::int32_t RECBASE_CALL dbFillUpTo(std::int32_t nFileNo, std::int32_t lLength) {
+  return rb::fill_up_to(nFileNo, lLength);
+}
+
+RECBASE_API std::int32_t RECBASE_CALL dbCopyToFile(std::int32_t nFileNo, std::int32_t lOffset,
+                                                   const void* pBuffer, std::int32_t lLen) {
+  return rb::copy_to_file(nFileNo, lOffset, pBuffer, lLen);
+}
+
+RECBASE_API std::int32_t RECBASE_CALL dbCopyFromFile(std::int32_t nFileNo, std::int32_t lOffset,
+                                                     void* pBuffer, std::int32_t lLen) {
+  return rb::copy_from_file(nFileNo, lOffset, pBuffer, lLen);
+}
+
+}  // extern "C"

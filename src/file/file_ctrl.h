@@ -1,0 +1,73 @@
+// The in-memory control block of one open database file.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "file/format.h"
+
+namespace rb {
+
+// One index vector in memory: its entries and the number allocated.
+struct IndexVector {
+  std::int32_t* entries;
+  std::int32_t capacity;
+};
+
+// Owned by its slot of the file table; owns the stream and every table and
+// vector of the file, from dbCreate/dbOpen to dbClose.
+//
+// Each table carries the number of records actually allocated (the *Cap
+// fields) beside the counts and capacities of the FileDef: the FileDef
+// fields are file format and may be replaced by a header read from disk,
+// the Cap fields are what every bounds check in memory relies on.
+struct FileCtrl {
+  std::FILE* pFile;
+  FileDef def;
+  DataCtrl* pDataCtrl;
+  std::int32_t nDataCtrlCap;
+  IndexCtrl* pIndexCtrl;
+  std::int32_t nIndexCtrlCap;
+  IndexVector* pIndexVectors;
+  std::int32_t nIndexVectorCap;
+  Section* pSection;
+  std::int32_t nSectionCap;
+  std::int32_t* pIndDataTypes;
+  std::int32_t nIndDataTypesCap;
+  std::int32_t* pIndSections;
+  std::int32_t nIndSectionsCap;
+};
+
+// A FileCtrl with no stream, no tables and a zeroed FileDef; null when
+// memory runs out.
+FileCtrl* new_file_ctrl();
+
+// Releases the tables, vectors and the control block itself (the stream
+// must have been closed before).
+void release_file_ctrl(FileCtrl* f);
+
+// Checked access to the tables. Each returns null when the index names
+// nothing that exists in memory, so that no number from a caller or from a
+// file ever reaches memory unchecked.
+DataCtrl* data_ctrl(FileCtrl& f, std::int32_t k);
+IndexCtrl* index_ctrl(FileCtrl& f, std::int32_t v);
+IndexVector* index_vector(FileCtrl& f, std::int32_t v);
+Section* section_at(FileCtrl& f, std::int32_t s);
+
+// The DataCtrl index a data type number names (-1 for none); the number
+// must lie below nIndDataTypesX.
+std::int32_t type_to_ctrl(const FileCtrl& f, std::int32_t type);
+
+// Entries of the IndSections vector in memory (nIndSections while
+// nIndSectionsX is still -1 after creation).
+std::int32_t ind_sections_len(const FileCtrl& f);
+
+// End of the area of a data type (one byte past its last block).
+inline std::int64_t area_end(const DataCtrl& dc) {
+  return static_cast<std::int64_t>(dc.lOffsetData) + dc.lLenData;
+}
+
+// Where the area of catalogue entry k begins: right behind entry k - 1.
+std::int64_t next_area_start(FileCtrl& f, std::int32_t k);
+
+}  // namespace rb

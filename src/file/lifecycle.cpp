@@ -1,0 +1,344 @@
+// The life of a database file: dbCreate, dbOpen, dbFlush, dbReset,
+// dbClose and dbCloseAll.
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+
+#include "file/lookup.h"
+#include "file/open_checks.h"
+#include "file/stream.h"
+#include "frame/heap.h"
+#include "recbase.h"
+#include "records/catalogue.h"
+
+namespace rb {
+namespace {
+
+std::int32_t now() { return static_cast<std::int32_t>(std::time(nullptr)); }
+
+std::int32_t lowest_empty_slot() {
+  for (std::int32_t i = 0; i < g_lib.cash->nFiles; ++i) {
+    if (g_lib.files[i] == nullptr) return i;
+  }
+  return -1;
+}
+
+// Gives up a slot that a failed dbCreate or dbOpen had taken: its stream is
+// closed and everything it held released, so the slot can be taken again.
+std::int32_t abandon(std::int32_t slot, std::int32_t code) {
+  FileCtrl* f = g_lib.files[slot];
+  if (f != nullptr) {
+    if (f->pFile != nullptr) std::fclose(f->pFile);
+    release_file_ctrl(f);
+    g_lib.files[slot] = nullptr;
+  }
+  return code;
+}
+
+std::int32_t fail(std::int32_t slot, std::int32_t code) { return abandon(slot, report(code)); }
+
+void init_file_def(FileDef& d, std::int32_t flags, std::int32_t n, std::int32_t count) {
+  std::memset(&d, 0, sizeof d);
+  std::memcpy(d.cFormat, kFormatId, sizeof kFormatId);
+  d.tCreate = d.tUpdate = now();
+  d.nFlags = flags | kModeCreated;
+  d.nDataCtrlOpen = d.nDataTypeCursor = -1;
+  d.lFileLen = 0;
+  d.nIndexVectors = d.nIndexVectorsX = d.nIndexCtrls = d.nIndexCtrlsX = 0;
+  d.nIndexCtrlSize = sizeof(IndexCtrl);
+  d.nLenIndexCtrl = d.lOffsetIndexCtrl = -1;
+  d.nDataTypes = count < 1 ? 0 : count;
+  d.nDataTypesX = n;
+  d.nDataCtrlSize = sizeof(DataCtrl);
+  d.nLenDataCtrl = n * static_cast<std::int32_t>(sizeof(DataCtrl));
+  d.lOffsetDataCtrl = kHeaderBlockSize;
+  d.nSections = d.nSectionsX = 0;
+  d.nSectionSize = sizeof(Section);
+  d.nLenSection = d.lOffsetSection = -1;
+  d.nIndDataTypes = d.nIndDataTypesX = g_lib.sys->nMaxDataType;
+  d.lOffsetIndDataTypes = -1;
+  d.nIndSections = g_lib.sys->nMaxSection;
+  d.nIndSectionsX = -1;
+  d.lOffsetIndSections = -1;
+  d.nOpenSectionHandle = d.nActiveSectionHandle = -1;
+  d.lOffsetVectors = -1;
+}
+
+std::int32_t create(const char* name, std::int32_t count, const DataDesc* desc,
+                    std::int32_t sections, std::int32_t flags) {
+  enter("dbCreate", -1);
+  if (!initialised()) return report(-5);
+  if (name == nullptr || (count > 0 && desc == nullptr)) return report(-90);
+  const std::int32_t n = count < 1 ? g_lib.sys->nDataCtrlExpand : count;
+  const std::int32_t slot = lowest_empty_slot();
+  if (slot < 0) return report(-1051);
+  g_lib.nCurrentFileNo = slot;
+
+  FileCtrl* f = new_file_ctrl();
+  if (f == nullptr) return report(-1052);
+  g_lib.files[slot] = f;
+  init_file_def(f->def, flags, n, count);
+
+  f->pIndDataTypes = allocate_filled<std::int32_t>(f->def.nIndDataTypes, -1);
+  if (f->pIndDataTypes == nullptr) return fail(slot, -1057);
+  f->nIndDataTypesCap = f->def.nIndDataTypes;
+  f->pIndSections = allocate_filled<std::int32_t>(f->def.nIndSections, -1);
+  if (f->pIndSections == nullptr) return fail(slot, -1058);
+  f->nIndSectionsCap = f->def.nIndSections;
+  f->pDataCtrl = allocate<DataCtrl>(n);
+  if (f->pDataCtrl == nullptr) return fail(slot, -1053);
+  std::memset(static_cast<void*>(f->pDataCtrl), 0, static_cast<std::size_t>(n) * sizeof(DataCtrl));
+  f->nDataCtrlCap = n;
+  if (sections > 0) {
+    f->pSection = allocate<Section>(sections);
+    if (f->pSection == nullptr) return fail(slot, -1056);
+    std::memset(static_cast<void*>(f->pSection), 0,
+                static_cast<std::size_t>(sections) * sizeof(Section));
+    f->nSectionCap = sections;
+  }
+  if (count > 0) {
+    f->def.nDataTypes = 0;  // counted again as the catalogue is filled
+    enter("dbSetDataCtrl", slot);
+    const std::int32_t r = fill_catalogue(slot, *f, count, desc);
+    if (r != 0) return abandon(slot, r);
+  }
+
+  f->pFile = std::fopen(name, "w+b");
+  if (f->pFile == nullptr) return fail(slot, -10);
+  const std::int32_t written = dbWriteFileDef(slot);
+  if (written < 0) return abandon(slot, written);
+  return slot;
+}
+
+// Allocates an int32 vector of count entries for a table read from disk.
+std::int32_t* vector_for(std::int64_t count, std::int64_t file_size) {
+  if (!table_fits(count, 4, file_size)) return nullptr;
+  return allocate_filled<std::int32_t>(count, -1);
+}
+
+template <class T>
+T* table_for(std::int32_t count, std::int64_t file_size) {
+  if (!table_fits(count, sizeof(T), file_size)) return nullptr;
+  T* table = allocate<T>(count);
+  if (table != nullptr) {
+    std::memset(static_cast<void*>(table), 0, static_cast<std::size_t>(count) * sizeof(T));
+  }
+  return table;
+}
+
+// Reads the tables of an opened file into memory, each checked against the
+// file before it is allocated.
+std::int32_t read_tables(std::int32_t slot, FileCtrl& f, std::int64_t size) {
+  FileDef& d = f.def;
+  if (!table_fits(d.nIndDataTypesX, 4, size)) return report(-100);
+  f.pIndDataTypes = vector_for(d.nIndDataTypesX, size);
+  if (f.pIndDataTypes == nullptr) return report(-1257);
+  f.nIndDataTypesCap = d.nIndDataTypesX;
+  if (const std::int32_t r = dbReadIndDataTypes(slot); r < 0) return r;
+
+  if (d.nIndSectionsX > 0) {
+    if (!table_fits(d.nIndSectionsX, 4, size)) return report(-100);
+    f.pIndSections = vector_for(d.nIndSectionsX, size);
+    if (f.pIndSections == nullptr) return report(-1258);
+    f.nIndSectionsCap = d.nIndSectionsX;
+    if (const std::int32_t r = dbReadIndSections(slot); r < 0) return r;
+  }
+  if ((d.nFlags & kModeWrite) != 0) d.tUpdate = now();
+
+  if (!table_fits(d.nDataTypesX, sizeof(DataCtrl), size)) return report(-100);
+  f.pDataCtrl = table_for<DataCtrl>(d.nDataTypesX, size);
+  if (f.pDataCtrl == nullptr) return report(-1253);
+  f.nDataCtrlCap = d.nDataTypesX;
+  if (const std::int32_t r = dbReadDataCtrl(slot); r < 0) return r;
+
+  if (!table_fits(d.nIndexCtrlsX, sizeof(IndexCtrl), size)) return report(-100);
+  f.pIndexCtrl = table_for<IndexCtrl>(d.nIndexCtrlsX, size);
+  if (f.pIndexCtrl == nullptr) return report(-1254);
+  f.nIndexCtrlCap = d.nIndexCtrlsX;
+  if (const std::int32_t r = dbReadIndexCtrl(slot); r < 0) return r;
+
+  if (d.nIndexVectorsX > 0) {
+    if (check_index_ctrls(f, size) != 0) return report(-100);
+    if (!table_fits(d.nIndexVectorsX, sizeof(IndexVector), size)) return report(-100);
+    f.pIndexVectors = table_for<IndexVector>(d.nIndexVectorsX, size);
+    if (f.pIndexVectors == nullptr) return report(-1255);
+    f.nIndexVectorCap = d.nIndexVectorsX;
+    for (std::int32_t v = 0; v < d.nIndexVectors; ++v) {
+      const std::int32_t length = f.pIndexCtrl[v].lIndexLen;
+      f.pIndexVectors[v].entries = vector_for(length, size);
+      if (f.pIndexVectors[v].entries == nullptr) return report(-1259);
+      f.pIndexVectors[v].capacity = length;
+    }
+    if (const std::int32_t r = dbReadDataIndex(slot); r < 0) return r;
+  }
+
+  if (d.nIndSectionsX > 0 && d.nSectionsX > 0) {
+    if (!table_fits(d.nSectionsX, sizeof(Section), size)) return report(-100);
+    f.pSection = table_for<Section>(d.nSectionsX, size);
+    if (f.pSection == nullptr) return report(-1256);
+    f.nSectionCap = d.nSectionsX;
+    if (const std::int32_t r = dbReadSections(slot); r < 0) return r;
+  } else if (d.nSections > 0) {
+    return report(-100);  // sections without a vector to name them
+  }
+  if (check_tables(f) != 0) return report(-100);
+  return 0;
+}
+
+std::int32_t open(const char* name, std::int32_t mode) {
+  enter("dbOpen", -1);
+  if (!initialised()) return report(-5);
+  if (name == nullptr) return report(-90);
+  const std::int32_t slot = lowest_empty_slot();
+  if (slot < 0) return report(-1251);
+  g_lib.nCurrentFileNo = slot;
+  FileCtrl* f = new_file_ctrl();
+  if (f == nullptr) return report(-1252);
+  g_lib.files[slot] = f;
+
+  const bool wants_write = (mode & kModeWrite) != 0;
+  f->pFile = std::fopen(name, wants_write ? "r+b" : "rb");
+  bool read_only_fallback = false;
+  if (f->pFile == nullptr && wants_write) {
+    f->pFile = std::fopen(name, "rb");
+    read_only_fallback = f->pFile != nullptr;
+  }
+  if (f->pFile == nullptr) return fail(slot, -11);
+
+  if (const std::int32_t r = dbReadFileDef(slot); r < 0) return abandon(slot, r);
+  if (std::memcmp(f->def.cFormat, kFormatId, kFormatIdCheckLen) != 0) return fail(slot, -101);
+  if ((f->def.nFlags & kModeWriteLock) != 0 && wants_write) return fail(slot, -102);
+  // A file that can be opened for reading only is opened without write
+  // access, so that nothing pretends to reach it.
+  f->def.nFlags = read_only_fallback ? (mode & ~kModeWrite) : mode;
+  f->def.nDataTypeCursor = -1;
+  // A header that gives the IndDataTypes vector no place (a file never
+  // closed after writing) is refused by the reader itself.
+  if (f->def.lOffsetIndDataTypes < 0) return abandon(slot, dbReadIndDataTypes(slot));
+  if (const std::int32_t r = check_header(f->def); r != 0) return fail(slot, r);
+
+  const std::int64_t size = stream_size(f->pFile);
+  if (size < 0) return fail(slot, -12);
+  if (const std::int32_t r = read_tables(slot, *f, size); r < 0) return abandon(slot, r);
+
+  if ((f->def.nFlags & kModeWrite) != 0) {
+    FileDef& d = f->def;
+    d.lOffsetIndexCtrl = d.lOffsetDataCtrl = d.lOffsetIndDataTypes = d.lOffsetIndSections = -1;
+    d.lFileLen = d.lOffsetVectors;
+  }
+  return slot;
+}
+
+std::int32_t flush(std::int32_t file_no) {
+  enter("dbFlush", file_no);
+  const Lookup found = find_stream(file_no);
+  if (!found) return found.code;
+  for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
+    CashCtrl& slot = *g_lib.buffers[i];
+    if (slot.pBuffer == nullptr || slot.nFileNo != file_no || (slot.nFlags & kCashDirty) == 0) {
+      continue;
+    }
+    if (found.file->def.lFileLen < slot.lOffsetData) dbFillUpTo(file_no, slot.lOffsetData);
+    const std::int32_t written =
+        dbCopyToFile(file_no, slot.lOffsetData, slot.pBuffer, slot.lLenData);
+    if (written != slot.lLenData) return report(-13);
+    slot.nFlags &= ~kCashDirty;
+  }
+  if (std::fflush(found.file->pFile) != 0) return report(-13);
+  return 0;
+}
+
+std::int32_t reset(std::int32_t file_no) {
+  enter_name("dbReset");
+  if (!initialised()) return -5;
+  std::int32_t released = 0;
+  for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
+    CashCtrl& slot = *g_lib.buffers[i];
+    if (slot.pBuffer == nullptr || (file_no != -1 && slot.nFileNo != file_no)) continue;
+    heap_free(slot.pBuffer);
+    slot = CashCtrl{-1, -1, 0, -1, -1, nullptr};
+    ++released;
+  }
+  return released;
+}
+
+// Writes the tables behind the data and then the header. Every table and
+// vector is placed anew from the end of the data, so that none is ever
+// written over data or over another table, and the boundary stored with
+// the header covers every block written before the close.
+std::int32_t write_back(std::int32_t file_no, FileCtrl& f) {
+  FileDef& d = f.def;
+  if (d.lOffsetVectors > d.lFileLen) dbFillUpTo(file_no, d.lOffsetVectors);
+  d.lOffsetVectors = d.lFileLen;
+  for (std::int32_t v = 0; v < d.nIndexCtrls && v < f.nIndexCtrlCap; ++v) {
+    f.pIndexCtrl[v].lOffsetIndex = -1;
+  }
+  d.lOffsetIndDataTypes = d.lOffsetIndSections = -1;
+
+  std::int32_t first_failure = 0;
+  const auto note = [&first_failure](std::int32_t r) {
+    if (r < 0 && first_failure == 0) first_failure = r;
+  };
+  note(dbWriteDataIndex(file_no));
+  note(dbWriteIndexCtrl(file_no));
+  note(dbWriteDataCtrl(file_no));
+  note(dbWriteSections(file_no));
+  note(dbWriteIndDataTypes(file_no));
+  note(dbWriteIndSections(file_no));
+  d.nFlags &= ~kModeCreated;
+  const std::int32_t header = dbWriteFileDef(file_no);
+  return first_failure != 0 ? first_failure : header;
+}
+
+std::int32_t close(std::int32_t file_no) {
+  enter("dbClose", file_no);
+  if (!initialised()) return -5;
+  if (g_lib.files == nullptr) return -6;
+  if (file_no < 0 || file_no >= g_lib.cash->nFiles) return report(-6);
+  FileCtrl* f = g_lib.files[file_no];
+  if (f == nullptr) return 0;
+  if (f->pFile == nullptr) return report(-1);
+
+  std::int32_t result = dbFlush(file_no);
+  if ((f->def.nFlags & kModeWrite) != 0) {
+    const std::int32_t written = write_back(file_no, *f);
+    if (result >= 0) result = written;
+  }
+  const bool closed = std::fclose(f->pFile) == 0;
+  f->pFile = nullptr;
+  release_file_ctrl(f);
+  g_lib.files[file_no] = nullptr;
+  dbReset(file_no);
+  if (!closed && result >= 0) {
+    enter("dbClose", file_no);
+    result = report(-15);
+  }
+  return result;
+}
+
+std::int32_t close_all() {
+  enter("dbCloseAll", -1);
+  if (!initialised()) return -5;
+  for (std::int32_t i = 0; i < g_lib.cash->nFiles; ++i) dbClose(i);
+  return 0;
+}
+
+}  // namespace
+}  // namespace rb
+
+extern "C" {
+
+RECBASE_API std::int32_t RECBASE_CALL dbCreate(const char* cName, std::int32_t nDesc,
+                                               const DataDesc* pDesc, std::int32_t nSections,
+                                               std::int32_t nFlags) {
+  return rb::create(cName, nDesc, pDesc, nSections, nFlags);
+}
+RECBASE_API std::int32_t RECBASE_CALL dbOpen(const char* cName, std::int32_t nMode) {
+  return rb::open(cName, nMode);
+}
+RECBASE_API std::int32_t RECBASE_CALL dbClose(std::int32_t nFileNo) { return rb::close(nFileNo); }
+RECBASE_API std::int32_t RECBASE_CALL dbCloseAll(void) { return rb::close_all(); }
+RECBASE_API std::int32_t RECBASE_CALL dbFlush(std::int32_t nFileNo) { return rb::flush(nFileNo); }
+RECBASE_API std::int32_t RECBASE_CALL dbReset(std::int32_t nFileNo) { return rb::reset(nFileNo); }
+
+}  // extern "C"

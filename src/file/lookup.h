@@ -1,0 +1,36 @@
+// Finding the open file behind a file number, with the failure reported.
+#pragma once
+
+#include <cstdint>
+
+#include "file/file_ctrl.h"
+#include "frame/log.h"
+#include "frame/state.h"
+
+namespace rb {
+
+// Result of a look-up: the file, or the code that was reported.
+struct Lookup {
+  FileCtrl* file;
+  std::int32_t code;
+  explicit operator bool() const { return file != nullptr; }
+};
+
+// The open file under file_no. Before dbInit -5 is reported (which the log
+// answers with -4 while no SysData exists); an empty slot or a number outside
+// the file table is reported as missing_code.
+inline Lookup find_file(std::int32_t file_no, std::int32_t missing_code = -6) {
+  if (!initialised()) return {nullptr, report(-5)};
+  FileCtrl* f = file_at(file_no);
+  if (f == nullptr) return {nullptr, report(missing_code)};
+  return {f, 0};
+}
+
+// As find_file, and the file must have a stream (-1 otherwise).
+inline Lookup find_stream(std::int32_t file_no, std::int32_t missing_code = -6) {
+  Lookup found = find_file(file_no, missing_code);
+  if (found && found.file->pFile == nullptr) return {nullptr, report(-1)};
+  return found;
+}
+
+}  // namespace rb

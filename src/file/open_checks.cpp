@@ -1,0 +1,89 @@
+#include "file/open_checks.h"
+
+#include "file/stream.h"
+
+namespace rb {
+
+namespace {
+
+bool in_range(std::int32_t value, std::int32_t low, std::int32_t end) {
+  return value >= low && value < end;
+}
+
+}  // namespace
+
+std::int32_t check_header(const FileDef& d) {
+  if (d.nIndexCtrlSize != static_cast<std::int32_t>(sizeof(IndexCtrl)) ||
+      d.nDataCtrlSize != static_cast<std::int32_t>(sizeof(DataCtrl)) ||
+      d.nSectionSize != static_cast<std::int32_t>(sizeof(Section))) {
+    return -101;
+  }
+  const bool counts_fit = d.nDataTypes >= 0 && d.nDataTypes <= d.nDataTypesX &&
+                          d.nIndexCtrls >= 0 && d.nIndexCtrls <= d.nIndexCtrlsX &&
+                          d.nIndexVectors == d.nIndexCtrls && d.nIndexVectors <= d.nIndexVectorsX &&
+                          d.nSections >= 0 && d.nSections <= d.nSectionsX && d.nIndDataTypes >= 0 &&
+                          d.nIndDataTypes <= d.nIndDataTypesX && d.nIndSections >= 0;
+  if (!counts_fit) return -100;
+  if (d.nIndSectionsX > 0 && d.nIndSections > d.nIndSectionsX) return -100;
+  if (d.nLenDataCtrl != d.nDataTypes * static_cast<std::int32_t>(sizeof(DataCtrl))) return -100;
+  if (d.nLenIndexCtrl != d.nIndexCtrls * static_cast<std::int32_t>(sizeof(IndexCtrl))) {
+    return -100;
+  }
+  if (d.nSections > 0 &&
+      d.nLenSection != d.nSections * static_cast<std::int32_t>(sizeof(Section))) {
+    return -100;
+  }
+  if (d.lFileLen < kHeaderBlockSize || d.lOffsetVectors < kHeaderBlockSize ||
+      d.lOffsetVectors > d.lFileLen) {
+    return -100;
+  }
+  return 0;
+}
+
+bool table_fits(std::int64_t count, std::int64_t size, std::int64_t file_size) {
+  return count >= 0 && count * size <= file_size;
+}
+
+std::int32_t check_index_ctrls(const FileCtrl& f, std::int64_t file_size) {
+  for (std::int32_t v = 0; v < f.def.nIndexCtrls; ++v) {
+    const IndexCtrl& c = f.pIndexCtrl[v];
+    if (!table_fits(c.lIndexLen, 4, file_size) || !range_fits(c.lOffsetIndex, c.lIndexLen * 4LL)) {
+      return -100;
+    }
+  }
+  return 0;
+}
+
+std::int32_t check_tables(FileCtrl& f) {
+  const FileDef& d = f.def;
+  for (std::int32_t t = 0; t < d.nIndDataTypes; ++t) {
+    if (!in_range(f.pIndDataTypes[t], -1, d.nDataTypes)) return -100;
+  }
+  for (std::int32_t n = 0; n < ind_sections_len(f); ++n) {
+    if (!in_range(f.pIndSections[n], -1, d.nSections)) return -100;
+  }
+  for (std::int32_t k = 0; k < d.nDataTypes; ++k) {
+    const DataCtrl& dc = f.pDataCtrl[k];
+    // An entry whose declaration was refused half-way keeps zero sizes and
+    // an empty area; it is never addressed.
+    const bool refused = dc.nDataSize == 0 && dc.lMaxBlockRecs == 0 && dc.lLenData == 0;
+    const bool sizes =
+        refused || (dc.nDataSize >= 1 && dc.nBlockSize >= dc.nDataSize && dc.lBlockRecs >= 0 &&
+                    dc.lMaxBlockRecs >= 0 && dc.lFileRecs >= 0 &&
+                    dc.lLenData == static_cast<std::int64_t>(dc.lMaxBlockRecs) * dc.nBlockSize);
+    if (!sizes || !range_fits(dc.lOffsetData, dc.lLenData)) return -100;
+    if (!in_range(dc.nIndexNo, -1, d.nIndexVectors) ||
+        !in_range(dc.nIteratorNo, -1, d.nIndexVectors) ||
+        !in_range(dc.nSectionIndexNo, -1, d.nSections)) {
+      return -100;
+    }
+  }
+  if (!in_range(d.nDataCtrlOpen, -1, d.nDataTypes) ||
+      !in_range(d.nOpenSectionHandle, -1, d.nSections) ||
+      !in_range(d.nActiveSectionHandle, -1, d.nSections)) {
+    return -100;
+  }
+  return 0;
+}
+
+}  // namespace rb

@@ -1,0 +1,157 @@
+// dbInit / dbExit, the tunables and the version text.
+#include "frame/state.h"
+
+#include "file/file_ctrl.h"
+#include "frame/heap.h"
+#include "frame/log.h"
+#include "recbase.h"
+
+namespace rb {
+
+namespace {
+
+constexpr const char kLibVersion[] = "1.01.0000 - 10.09.05";
+
+// Releases the cache slot table, the file table and the Cashsystem,
+// whatever of them exists. Used by dbExit and to undo a dbInit that ran out
+// of memory half-way, so that no half-built state is ever left behind.
+void release_cashsystem() {
+  if (g_lib.buffers != nullptr) {
+    for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
+      CashCtrl* slot = g_lib.buffers[i];
+      if (slot == nullptr) continue;
+      heap_free(slot->pBuffer);
+      heap_free(slot);
+    }
+    heap_free(g_lib.buffers);
+    g_lib.buffers = nullptr;
+  }
+  if (g_lib.files != nullptr) {
+    for (std::int32_t i = 0; i < g_lib.cash->nFiles; ++i) {
+      FileCtrl* f = g_lib.files[i];
+      if (f == nullptr) continue;
+      if (f->pFile != nullptr) std::fclose(f->pFile);
+      release_file_ctrl(f);
+    }
+    heap_free(g_lib.files);
+    g_lib.files = nullptr;
+  }
+  heap_free(g_lib.cash);
+  g_lib.cash = nullptr;
+}
+
+// Undoes a half-built initialisation and reports code.
+std::int32_t fail_init(std::int32_t code) {
+  release_cashsystem();
+  return report(code);
+}
+
+CashCtrl* new_cash_slot() {
+  auto* slot = allocate<CashCtrl>(1);
+  if (slot != nullptr) *slot = CashCtrl{-1, -1, 0, 0, 0, nullptr};
+  return slot;
+}
+
+std::int32_t init(std::int32_t nCashBuffers, std::int32_t nFiles) {
+  enter("dbInit", -1);
+  if (g_lib.sys == nullptr) {
+    g_lib.sys = allocate<SysData>(1);
+    if (g_lib.sys == nullptr) return -4;
+  }
+  *g_lib.sys = kSysDataDefaults;
+  if (initialised()) return report(-1001);
+  if (nCashBuffers < 1 || nFiles < 1) return report(-90);
+
+  g_lib.cash = allocate<Cashsystem>(1);
+  if (g_lib.cash == nullptr) return report(-1002);
+  // Counts start at 0 so that an undo releases only what exists.
+  *g_lib.cash = Cashsystem{0, -1, 0};
+
+  g_lib.buffers = allocate_filled<CashCtrl*>(nCashBuffers, nullptr);
+  if (g_lib.buffers == nullptr) return fail_init(-1003);
+  g_lib.cash->nCashBuffers = nCashBuffers;
+  for (std::int32_t i = 0; i < nCashBuffers; ++i) {
+    g_lib.buffers[i] = new_cash_slot();
+    if (g_lib.buffers[i] == nullptr) return fail_init(-1004);
+  }
+
+  g_lib.files = allocate_filled<FileCtrl*>(nFiles, nullptr);
+  if (g_lib.files == nullptr) return fail_init(-1005);
+  g_lib.cash->nFiles = nFiles;
+  return 0;
+}
+
+std::int32_t exit_library() {
+  if (!initialised()) return -5;
+  enter("dbExit", -1);
+  dbCloseAll();
+  dbReset(-1);
+  release_cashsystem();
+  heap_free(g_lib.sys);
+  g_lib.sys = nullptr;
+  return 0;
+}
+
+// Setters and getters of the tunables; -4 before dbInit.
+std::int32_t swap_tunable(std::int32_t SysData::*field, std::int32_t value) {
+  if (g_lib.sys == nullptr) return -4;
+  const std::int32_t old = g_lib.sys->*field;
+  g_lib.sys->*field = value;
+  return old;
+}
+
+std::int32_t get_tunable(std::int32_t SysData::*field) {
+  return g_lib.sys == nullptr ? -4 : g_lib.sys->*field;
+}
+
+}  // namespace
+}  // namespace rb
+
+using rb::SysData;
+
+extern "C" {
+
+RECBASE_API std::int32_t RECBASE_CALL dbInit(std::int32_t nCashBuffers, std::int32_t nFiles) {
+  return rb::init(nCashBuffers, nFiles);
+}
+RECBASE_API std::int32_t RECBASE_CALL dbExit(void) { return rb::exit_library(); }
+
+RECBASE_API std::int32_t RECBASE_CALL dbSetMaxDataType(std::int32_t n) {
+  return rb::swap_tunable(&SysData::nMaxDataType, n);
+}
+RECBASE_API std::int32_t RECBASE_CALL dbSetMaxSection(std::int32_t n) {
+  return rb::swap_tunable(&SysData::nMaxSection, n);
+}
+RECBASE_API std::int32_t RECBASE_CALL dbSetBucketBlock(std::int32_t n) {
+  return rb::swap_tunable(&SysData::nBucketBlock, n);
+}
+RECBASE_API std::int32_t RECBASE_CALL dbSetBucket(std::int32_t n) {
+  return rb::swap_tunable(&SysData::nBucket, n);
+}
+RECBASE_API std::int32_t RECBASE_CALL dbSetBucketMsk(std::int32_t n) {
+  return rb::swap_tunable(&SysData::nBucketMsk, n);
+}
+RECBASE_API std::int32_t RECBASE_CALL dbGetMaxDataType(void) {
+  return rb::get_tunable(&SysData::nMaxDataType);
+}
+RECBASE_API std::int32_t RECBASE_CALL dbGetMaxSection(void) {
+  return rb::get_tunable(&SysData::nMaxSection);
+}
+RECBASE_API std::int32_t RECBASE_CALL dbGetBucketBlock(void) {
+  return rb::get_tunable(&SysData::nBucketBlock);
+}
+RECBASE_API std::int32_t RECBASE_CALL dbGetBucket(void) {
+  return rb::get_tunable(&SysData::nBucket);
+}
+RECBASE_API std::int32_t RECBASE_CALL dbGetBucketMsk(void) {
+  return rb::get_tunable(&SysData::nBucketMsk);
+}
+RECBASE_API std::int32_t RECBASE_CALL dbGetLastError(void) {
+  return rb::get_tunable(&SysData::nLastError);
+}
+RECBASE_API std::int32_t RECBASE_CALL dbGetErrorCount(void) {
+  return rb::get_tunable(&SysData::nErrorCount);
+}
+RECBASE_API const char* RECBASE_CALL dbGetLibVersion(void) { return rb::kLibVersion; }
+
+}  // extern "C"

@@ -1,0 +1,281 @@
+// The data type catalogue: one DataCtrl per data type, areas laid end to
+// end from offset 4096 in catalogue order, data type numbers mapped to
+// DataCtrl indices by the IndDataTypes vector.
+#include "records/catalogue.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "file/lookup.h"
+#include "file/stream.h"
+#include "frame/heap.h"
+
+namespace rb {
+
+std::int32_t check_description(const DataDesc& d, bool numbered) {
+  if (numbered && d.nType < 0) return -51;
+  if (d.nDataSize < 1 || d.nBlockSize < d.nDataSize) return -51;
+  return 0;
+}
+
+std::int32_t check_type_flags(std::int32_t flags) {
+  const bool index = (flags & kTypeIndex) != 0;
+  const bool placed = (flags & kTypePlaced) != 0;
+  const bool iterator = (flags & kTypeIterator) != 0;
+  if (iterator && !index) return -54;
+  if (placed && iterator) return -54;
+  if (placed && !index) return -54;
+  if ((flags & kTypeBucket) != 0) return -54;
+  return 0;
+}
+
+bool size_area_from_count(DataCtrl& dc) {
+  dc.lBlockRecs = static_cast<std::int32_t>(static_cast<std::uint32_t>(dc.nBlockSize) /
+                                            static_cast<std::uint32_t>(dc.nDataSize));
+  const std::int64_t blocks = (static_cast<std::int64_t>(dc.lMaxFileRecs) - 1) / dc.lBlockRecs + 1;
+  const std::int64_t length = blocks * dc.nBlockSize;
+  if (!range_fits(dc.lOffsetData, length)) return false;
+  dc.lMaxBlockRecs = static_cast<std::int32_t>(blocks);
+  dc.lLenData = static_cast<std::int32_t>(length);
+  return true;
+}
+
+namespace {
+
+// Enters data type number type as catalogue entry k.
+std::int32_t map_type_number(std::int32_t file_no, FileCtrl& f, std::int32_t type, std::int32_t k) {
+  if (type >= f.def.nIndDataTypesX || type >= f.nIndDataTypesCap) {
+    const std::int32_t r = dbExpandIndDataTypes(file_no, type);
+    if (r < 0) return r;
+  }
+  f.pIndDataTypes[type] = k;
+  // Every declared number must be stored with the vector.
+  f.def.nIndDataTypes = std::max(f.def.nIndDataTypes, type + 1);
+  return 0;
+}
+
+// Validates every description before the catalogue is touched: numbers,
+// sizes, flags, record counts and the areas laid end to end.
+std::int32_t check_descriptions(std::int32_t n, const DataDesc* desc) {
+  std::int64_t end = kHeaderBlockSize;
+  for (std::int32_t i = 0; i < n; ++i) {
+    const DataDesc& d = desc[i];
+    if (const std::int32_t r = check_description(d, true); r != 0) return r;
+    if (d.lMaxFileRecs < 0) return -51;
+    if (const std::int32_t r = check_type_flags(d.nFlags); r != 0) return r;
+    DataCtrl probe{};
+    probe.nDataSize = d.nDataSize;
+    probe.nBlockSize = d.nBlockSize;
+    probe.lMaxFileRecs = d.lMaxFileRecs;
+    probe.lOffsetData = static_cast<std::int32_t>(end);
+    if (!size_area_from_count(probe)) return -51;
+    end = area_end(probe);
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::int32_t fill_catalogue(std::int32_t file_no, FileCtrl& f, std::int32_t n,
+                            const DataDesc* desc) {
+  if (n < 1) return 0;
+  if (desc == nullptr || n > f.nDataCtrlCap) return report(-90);
+  if (const std::int32_t r = check_descriptions(n, desc); r != 0) return report(r);
+  f.def.nDataTypes = std::max(f.def.nDataTypes, n);
+  for (std::int32_t i = 0; i < n; ++i) {
+    const DataDesc& d = desc[i];
+    DataCtrl& dc = f.pDataCtrl[i];
+    std::memset(&dc, 0, sizeof dc);
+    dc.lOffsetData = static_cast<std::int32_t>(next_area_start(f, i));
+    dc.nType = d.nType;
+    dc.nFlags = d.nFlags;
+    dc.nDataSize = d.nDataSize;
+    dc.nBlockSize = d.nBlockSize;
+    dc.lMaxFileRecs = d.lMaxFileRecs;
+    dc.nIndexNo = dc.nIteratorNo = dc.nSectionIndexNo = -1;
+    dc.lMaxIndex = 0;
+    if ((d.nFlags & kTypeIndex) != 0) {
+      const std::int32_t v = dbAddIndexVector(file_no, d.lMaxFileRecs, kVectorIndex, i);
+      if (v < 0) return v;
+      f.pDataCtrl[i].nIndexNo = v;
+    }
+    if ((d.nFlags & kTypeIterator) != 0) {
+      const std::int32_t v = dbAddIndexVector(file_no, d.lMaxFileRecs, kVectorIterator, i);
+      if (v < 0) return v;
+      f.pDataCtrl[i].nIteratorNo = v;
+    }
+    f.pDataCtrl[i].lFileRecs = 0;
+    size_area_from_count(f.pDataCtrl[i]);  // checked above
+    if (const std::int32_t r = map_type_number(file_no, f, d.nType, i); r < 0) return r;
+  }
+  return 0;
+}
+
+namespace {
+
+std::int32_t set_data_ctrl(std::int32_t file_no, std::int32_t n, const DataDesc* desc) {
+  enter("dbSetDataCtrl", file_no);
+  const Lookup found = find_file(file_no);
+  if (!found) return found.code;
+  if (n < 1) return 0;
+  // Filling entries that hold data types already would re-address their
+  // areas; the catalogue is filled this way only while it is empty.
+  if (found.file->def.nDataTypes != 0) return report(-90);
+  return fill_catalogue(file_no, *found.file, n, desc);
+}
+
+std::int32_t expand_data_ctrl(std::int32_t file_no) {
+  enter("dbExpandDataCtrl", file_no);
+  const Lookup found = find_file(file_no);
+  if (!found) return found.code;
+  FileCtrl& f = *found.file;
+  const std::int32_t step = std::max<std::int32_t>(1, g_lib.sys->nDataCtrlExpand);
+  std::int64_t grown = static_cast<std::int64_t>(std::max(f.def.nDataTypesX, 0)) + step;
+  grown = std::max<std::int64_t>(grown, static_cast<std::int64_t>(f.def.nDataTypes) + 1);
+  if (grown > INT32_MAX) return report(-3151);
+  const auto capacity = static_cast<std::int32_t>(grown);
+  auto* table = allocate<DataCtrl>(capacity);
+  if (table == nullptr) return report(-3151);
+  std::memset(static_cast<void*>(table), 0, static_cast<std::size_t>(capacity) * sizeof(DataCtrl));
+  const std::int32_t keep = std::min(f.nDataCtrlCap, capacity);
+  if (keep > 0) std::memcpy(table, f.pDataCtrl, static_cast<std::size_t>(keep) * sizeof(DataCtrl));
+  heap_free(f.pDataCtrl);
+  f.pDataCtrl = table;
+  f.nDataCtrlCap = capacity;
+  f.def.nDataTypesX = capacity;
+  return capacity;
+}
+
+std::int32_t expand_ind_data_types(std::int32_t file_no, std::int32_t type) {
+  enter("dbExpandIndDataTypes", file_no);
+  const Lookup found = find_file(file_no);
+  if (!found) return found.code;
+  FileCtrl& f = *found.file;
+  if (type < 0) return report(-90);
+  const std::int32_t current = std::max(f.def.nIndDataTypesX, 0);
+  const std::int64_t base = type >= current ? static_cast<std::int64_t>(type) + 1 : current;
+  const std::int64_t grown = base + std::max<std::int32_t>(0, g_lib.sys->nIndDataTypesExpand);
+  if (grown > INT32_MAX) return report(-3301);
+  auto* vec = allocate_filled<std::int32_t>(grown, -1);
+  if (vec == nullptr) return report(-3301);
+  const std::int64_t keep = std::min<std::int64_t>(std::min(current, f.nIndDataTypesCap), grown);
+  if (keep > 0) std::memcpy(vec, f.pIndDataTypes, static_cast<std::size_t>(keep) * 4);
+  heap_free(f.pIndDataTypes);
+  f.pIndDataTypes = vec;
+  f.nIndDataTypesCap = f.def.nIndDataTypesX = static_cast<std::int32_t>(grown);
+  f.def.nIndDataTypes = std::max(f.def.nIndDataTypes, type + 1);
+  return f.def.nIndDataTypesX;
+}
+
+std::int32_t add_data_ctrl(std::int32_t file_no, const DataDesc* desc) {
+  enter("dbAddDataCtrl", file_no);
+  const Lookup found = find_file(file_no);
+  if (!found) return found.code;
+  FileCtrl& f = *found.file;
+  if (desc == nullptr) return report(-90);
+  if (const std::int32_t r = check_description(*desc, true); r != 0) return report(r);
+  if (f.def.nDataTypes >= f.def.nDataTypesX || f.def.nDataTypes >= f.nDataCtrlCap) {
+    const std::int32_t r = dbExpandDataCtrl(file_no);
+    if (r < 0) return r;
+  }
+  const std::int32_t k = f.def.nDataTypes;
+  f.def.nDataTypes = k + 1;
+  DataCtrl& dc = f.pDataCtrl[k];
+  dc.lOffsetData = static_cast<std::int32_t>(next_area_start(f, k));
+  dc.nType = desc->nType;
+  dc.nFlags = desc->nFlags;
+  dc.nDataSize = desc->nDataSize;
+  dc.nBlockSize = desc->nBlockSize;
+  dc.nIndexNo = dc.nIteratorNo = dc.nSectionIndexNo = -1;
+  dc.lMaxFileRecs = 0;
+  dc.lMaxIndex = 0;
+  // As with every catalogue entry, a refused flag combination leaves the
+  // counted entry behind, with an empty area and no number naming it.
+  if (const std::int32_t r = check_type_flags(desc->nFlags); r != 0) return report(r);
+  const std::int32_t length = g_lib.sys->lIndexLenExpand;
+  if ((desc->nFlags & kTypeIndex) != 0) {
+    const std::int32_t v = dbAddIndexVector(file_no, length, kVectorIndex, k);
+    if (v < 0) return v;
+    f.pDataCtrl[k].nIndexNo = v;
+  }
+  if ((desc->nFlags & kTypeIterator) != 0) {
+    const std::int32_t v = dbAddIndexVector(file_no, length, kVectorIterator, k);
+    if (v < 0) return v;
+    f.pDataCtrl[k].nIteratorNo = v;
+  }
+  DataCtrl& added = f.pDataCtrl[k];
+  added.lFileRecs = 0;
+  added.lBlockRecs = static_cast<std::int32_t>(static_cast<std::uint32_t>(added.nBlockSize) /
+                                               static_cast<std::uint32_t>(added.nDataSize));
+  added.lMaxBlockRecs = 0;
+  added.lLenData = 0;
+  if (const std::int32_t r = map_type_number(file_no, f, desc->nType, k); r < 0) return r;
+  return k;
+}
+
+std::int32_t end_data(std::int32_t file_no) {
+  enter("dbEndData", file_no);
+  const Lookup found = find_file(file_no);
+  if (!found) return found.code;
+  FileCtrl& f = *found.file;
+  if (f.def.nDataCtrlOpen == -1) return report(-41);
+  const std::int32_t k = f.def.nDataCtrlOpen;
+  f.def.nDataCtrlOpen = -1;
+  DataCtrl* dc = data_ctrl(f, k);
+  if (dc == nullptr || dc->nDataSize < 1 || dc->nBlockSize < dc->nDataSize) return report(-51);
+  if (!size_area_from_count(*dc)) return report(-51);
+  const auto end = static_cast<std::int32_t>(area_end(*dc));
+  f.def.lFileLen = std::max(f.def.lFileLen, end);
+  f.def.lOffsetVectors = std::max(f.def.lOffsetVectors, end);
+  return k;
+}
+
+}  // namespace
+
+std::int32_t add_section_data_type(std::int32_t file_no, FileCtrl& f, const DataDesc* desc);
+
+namespace {
+
+std::int32_t begin_data(std::int32_t file_no, const DataDesc* desc) {
+  enter("dbBeginData", file_no);
+  const Lookup found = find_file(file_no);
+  if (!found) return found.code;
+  FileCtrl& f = *found.file;
+  if (f.def.nDataCtrlOpen != -1) {
+    report_warning(-40);
+    dbEndData(file_no);
+  }
+  const std::int32_t r = f.def.nOpenSectionHandle != -1 ? add_section_data_type(file_no, f, desc)
+                                                        : dbAddDataCtrl(file_no, desc);
+  if (r < 0) return report(r);
+  f.def.nDataCtrlOpen = r;
+  return r;
+}
+
+}  // namespace
+}  // namespace rb
+
+extern "C" {
+
+RECBASE_API std::int32_t RECBASE_CALL dbSetDataCtrl(std::int32_t nFileNo, std::int32_t nDesc,
+                                                    const DataDesc* pDesc) {
+  return rb::set_data_ctrl(nFileNo, nDesc, pDesc);
+}
+RECBASE_API std::int32_t RECBASE_CALL dbAddDataCtrl(std::int32_t nFileNo, const DataDesc* pDesc) {
+  return rb::add_data_ctrl(nFileNo, pDesc);
+}
+RECBASE_API std::int32_t RECBASE_CALL dbExpandDataCtrl(std::int32_t nFileNo) {
+  return rb::expand_data_ctrl(nFileNo);
+}
+RECBASE_API std::int32_t RECBASE_CALL dbExpandIndDataTypes(std::int32_t nFileNo,
+                                                           std::int32_t nType) {
+  return rb::expand_ind_data_types(nFileNo, nType);
+}
+RECBASE_API std::int32_t RECBASE_CALL dbBeginData(std::int32_t nFileNo, const DataDesc* pDesc) {
+  return rb::begin_data(nFileNo, pDesc);
+}
+RECBASE_API std::int32_t RECBASE_CALL dbEndData(std::int32_t nFileNo) {
+  return rb::end_data(nFileNo);
+}
+
+}  // extern "C"

@@ -1,0 +1,26 @@
+// The data type catalogue, as used by other subsystems.
+#pragma once
+
+#include <cstdint>
+
+#include "file/file_ctrl.h"
+#include "recbase.h"
+
+namespace rb {
+
+// Checks a description's number and sizes (-51) before anything is
+// changed; place_only: the number is a section place, checked elsewhere.
+std::int32_t check_description(const DataDesc& d, bool numbered);
+
+// The flag combinations a data type may not have (-54), 0 when fine.
+std::int32_t check_type_flags(std::int32_t flags);
+
+// Sizes the area of a data type for its lMaxFileRecs record places.
+// Returns false when the area would pass the 2^31 - 1 bytes of a file.
+bool size_area_from_count(DataCtrl& dc);
+
+// Fills catalogue entries 0 .. n - 1 (the body of dbSetDataCtrl).
+std::int32_t fill_catalogue(std::int32_t file_no, FileCtrl& f, std::int32_t n,
+                            const DataDesc* desc);
+
+}  // namespace rb

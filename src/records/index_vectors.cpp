@@ -1,0 +1,117 @@
+// Index vectors: growable arrays of 32-bit entries, one per record number,
+// each described by an IndexCtrl. The IndexCtrl table and the table of
+// vectors grow together and always have the same capacity.
+#include <algorithm>
+#include <cstring>
+
+#include "file/lookup.h"
+#include "frame/heap.h"
+#include "recbase.h"
+
+namespace rb {
+namespace {
+
+constexpr IndexCtrl kUnusedIndexCtrl = {-1, -1, -1, -1, -1};
+
+std::int32_t expand_index_vectors(std::int32_t file_no) {
+  enter("dbExpandIndexVectors", file_no);
+  const Lookup found = find_file(file_no);
+  if (!found) return found.code;
+  FileCtrl& f = *found.file;
+  const std::int32_t step = std::max<std::int32_t>(1, g_lib.sys->nIndexCountExpand);
+  std::int64_t grown = static_cast<std::int64_t>(std::max(f.def.nIndexVectorsX, 0)) + step;
+  grown = std::max<std::int64_t>(grown, static_cast<std::int64_t>(f.def.nIndexVectors) + 1);
+  if (grown > INT32_MAX) return report(-3051);
+  const auto capacity = static_cast<std::int32_t>(grown);
+
+  auto* vectors = allocate<IndexVector>(capacity);
+  if (vectors == nullptr) return report(-3051);
+  auto* ctrls = allocate<IndexCtrl>(capacity);
+  if (ctrls == nullptr) {
+    heap_free(vectors);
+    return report(-3052);
+  }
+  const std::int32_t keep_vectors = std::min(f.nIndexVectorCap, capacity);
+  const std::int32_t keep_ctrls = std::min(f.nIndexCtrlCap, capacity);
+  for (std::int32_t i = 0; i < capacity; ++i) {
+    vectors[i] = i < keep_vectors ? f.pIndexVectors[i] : IndexVector{nullptr, 0};
+    ctrls[i] = i < keep_ctrls ? f.pIndexCtrl[i] : kUnusedIndexCtrl;
+  }
+  heap_free(f.pIndexVectors);
+  heap_free(f.pIndexCtrl);
+  f.pIndexVectors = vectors;
+  f.pIndexCtrl = ctrls;
+  f.nIndexVectorCap = f.nIndexCtrlCap = capacity;
+  f.def.nIndexVectorsX = f.def.nIndexCtrlsX = capacity;
+  return capacity;
+}
+
+std::int32_t add_index_vector(std::int32_t file_no, std::int32_t length, std::int32_t kind,
+                              std::int32_t owner) {
+  enter("dbAddIndex", file_no);
+  const Lookup found = find_file(file_no);
+  if (!found) return found.code;
+  FileCtrl& f = *found.file;
+  if (length < 0) return report(-90);
+  if (f.def.nIndexVectors >= f.def.nIndexVectorsX || f.def.nIndexVectors >= f.nIndexVectorCap ||
+      f.def.nIndexVectors >= f.nIndexCtrlCap) {
+    const std::int32_t r = dbExpandIndexVectors(file_no);
+    if (r < 0) return r;
+  }
+  const std::int32_t v = f.def.nIndexVectors;
+  if (f.pIndexVectors[v].entries != nullptr) return report(-3001);
+  std::int32_t* entries = allocate_filled<std::int32_t>(length, -1);
+  if (entries == nullptr) return report(-2);
+  f.pIndexVectors[v] = IndexVector{entries, length};
+  f.pIndexCtrl[v] = IndexCtrl{kind, owner, length, length, -1};
+  f.def.nIndexCtrls += 1;
+  f.def.nIndexVectors += 1;
+  return v;
+}
+
+std::int32_t expand_index(std::int32_t file_no, std::int32_t vector_no, std::int32_t rec_no) {
+  enter("dbExpandIndex", file_no);
+  const Lookup found = find_file(file_no);
+  if (!found) return found.code;
+  FileCtrl& f = *found.file;
+  IndexCtrl* ctrl = index_ctrl(f, vector_no);
+  IndexVector* vec = index_vector(f, vector_no);
+  if (ctrl == nullptr || vec == nullptr || ctrl->lIndexLen < 0) return report(-90);
+
+  const std::int64_t step = std::max<std::int32_t>(1, g_lib.sys->lIndexLenExpand);
+  const std::int64_t old_len = ctrl->lIndexLen;
+  std::int64_t new_len = old_len + step;
+  if (new_len <= rec_no && rec_no != -1) new_len = static_cast<std::int64_t>(rec_no) + step;
+  if (new_len > INT32_MAX) return report(-3201);
+
+  std::int32_t* entries = allocate_filled<std::int32_t>(new_len, -1);
+  if (entries == nullptr) return report(-3201);
+  const std::int64_t keep = std::min<std::int64_t>(old_len, vec->capacity);
+  std::memcpy(entries, vec->entries, static_cast<std::size_t>(keep) * sizeof(std::int32_t));
+  heap_free(vec->entries);
+  *vec = IndexVector{entries, static_cast<std::int32_t>(new_len)};
+  ctrl->lIndexLen = static_cast<std::int32_t>(new_len);
+  return vector_no;
+}
+
+}  // namespace
+}  // namespace rb
+
+extern "C" {
+
+RECBASE_API std::int32_t RECBASE_CALL dbAddIndexVector(std::int32_t nFileNo, std::int32_t lLen,
+                                                       std::int32_t nIndexType,
+                                                       std::int32_t nOwnerNo) {
+  return rb::add_index_vector(nFileNo, lLen, nIndexType, nOwnerNo);
+}
+
+RECBASE_API std::int32_t RECBASE_CALL dbExpandIndexVectors(std::int32_t nFileNo) {
+  return rb::expand_index_vectors(nFileNo);
+}
+
+RECBASE_API std::int32_t RECBASE_CALL dbExpandIndex(std::int32_t nFileNo, std::int32_t nVector,
+                                                    std::int32_t lRecNo) {
+  return rb::expand_index(nFileNo, nVector, lRecNo);
+}
+
+}  // extern "C"
