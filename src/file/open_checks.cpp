@@ -1,6 +1,7 @@
 #include "file/open_checks.h"
 
 #include "file/stream.h"
+#include "sections/sections.h"
 
 namespace rb {
 
@@ -77,6 +78,10 @@ std::int32_t check_tables(FileCtrl& f) {
         !in_range(dc.nSectionIndexNo, -1, d.nSections)) {
       return -100;
     }
+  }
+  // Sections: buckets, key handles and the current key's data types.
+  for (std::int32_t s = 0; s < d.nSections; ++s) {
+    if (!section_consistent(f, f.pSection[s])) return -100;
   }
   if (!in_range(d.nDataCtrlOpen, -1, d.nDataTypes) ||
       !in_range(d.nOpenSectionHandle, -1, d.nSections) ||

@@ -1,64 +1,349 @@
-// Not built yet: every entry point answers -90 until its subsystem lands.
-#include "frame/log.h"
-#include "frame/state.h"
-#include "recbase.h"
+// Hash buckets and keys. A key goes into the bucket that the masked sum of
+// its values selects and is appended behind that bucket's last key record;
+// a lookup reads the bucket in record order and stops at the first equal
+// key, so of two equal keys the one added first is found.
+#include <algorithm>
+#include <iterator>
 
-using std::int32_t;
+#include "file/lookup.h"
+#include "records/record_io.h"
+#include "sections/sections.h"
+
+namespace rb {
+
+namespace {
+
+bool in_range(std::int64_t value, std::int64_t low, std::int64_t end) {
+  return value >= low && value < end;
+}
+
+bool valid_depth(std::int32_t keys) { return keys >= 1 && keys <= kMaxKeyLevels; }
+
+// A key record that no key has filled yet: no data types, no values.
+KeyRecord empty_key_record() {
+  KeyRecord r{};
+  std::fill(std::begin(r.nIndDataCtrl), std::end(r.nIndDataCtrl), -1);
+  std::fill(std::begin(r.nKey), std::end(r.nKey), -1);
+  r.nReserved = 0;
+  return r;
+}
+
+bool same_key(const Section& s, const std::int32_t* a, const std::int32_t* b) {
+  return std::equal(a, a + s.nKeys, b);
+}
+
+}  // namespace
+
+bool has_buckets(const FileCtrl& f, const Section& s) {
+  return valid_depth(s.nKeys) && bucket_layout_fits(s.nBuckets, s.nBucketMsk, kKeyRecordSize) &&
+         s.nHashFstDataCtrlHandle >= 0 &&
+         static_cast<std::int64_t>(s.nHashFstDataCtrlHandle) + s.nBuckets <= f.def.nDataTypes;
+}
+
+DataCtrl* bucket_ctrl(FileCtrl& f, const Section& s, std::int32_t b) {
+  if (!has_buckets(f, s) || !in_range(b, 0, s.nBuckets)) return nullptr;
+  DataCtrl* dc = data_ctrl(f, s.nHashFstDataCtrlHandle + b);
+  if (dc == nullptr || (dc->nFlags & kTypeBucket) == 0) return nullptr;
+  if (dc->nDataSize != kKeyRecordSize || dc->nBlockSize < kKeyRecordSize) return nullptr;
+  if (dc->lBlockRecs != dc->nBlockSize / kKeyRecordSize || dc->lFileRecs < 0) return nullptr;
+  return dc;
+}
+
+bool has_current_key(FileCtrl& f, const Section& s) {
+  const DataCtrl* dc = bucket_ctrl(f, s, s.nLstKeyBucket);
+  return dc != nullptr && in_range(s.lLstKeyHandle, 0, dc->lFileRecs);
+}
+
+namespace {
+
+// A key handle (bucket, record) is either none (-1, -1) or a key record
+// that the bucket holds.
+bool key_handle_fits(FileCtrl& f, const Section& s, std::int32_t bucket, std::int32_t rec) {
+  if (bucket == -1 && rec == -1) return true;
+  const DataCtrl* dc = bucket_ctrl(f, s, bucket);
+  return dc != nullptr && in_range(rec, 0, dc->lFileRecs);
+}
+
+}  // namespace
+
+bool section_consistent(FileCtrl& f, const Section& s) {
+  if (!in_range(s.nDataTypeIndexNo, -1, f.def.nIndexVectors)) return false;
+  // A section without buckets (added by dbAddSection alone) has no keys
+  // and is refused by every key operation; nothing else of it is used.
+  if (s.nHashFstDataCtrlHandle == -1) return true;
+  if (!has_buckets(f, s)) return false;
+  for (std::int32_t b = 0; b < s.nBuckets; ++b) {
+    if (bucket_ctrl(f, s, b) == nullptr) return false;
+  }
+  if (!key_handle_fits(f, s, s.nFstKeyBucket, s.lFstKeyHandle) ||
+      !key_handle_fits(f, s, s.nLstKeyBucket, s.lLstKeyHandle)) {
+    return false;
+  }
+  if (s.lLstKeyHandle == -1) return true;
+  return std::all_of(std::begin(s.nIndDataCtrl), std::end(s.nIndDataCtrl),
+                     [&f](std::int32_t k) { return in_range(k, -1, f.def.nDataTypes); });
+}
+
+std::int32_t bucket_of(const Section& s, const std::int32_t* keys) {
+  std::uint32_t sum = 0;
+  for (std::int32_t l = 0; l < s.nKeys; ++l) sum += static_cast<std::uint32_t>(keys[l]);
+  return static_cast<std::int32_t>(sum & static_cast<std::uint32_t>(s.nBucketMsk));
+}
+
+KeyRecord key_image(const Section& s) {
+  KeyRecord r{};
+  std::copy(std::begin(s.nIndDataCtrl), std::end(s.nIndDataCtrl), r.nIndDataCtrl);
+  std::copy(std::begin(s.nKeysLst), std::end(s.nKeysLst), r.nKey);
+  r.nReserved = s.nKeyReserved;
+  return r;
+}
+
+void set_key_image(Section& s, const KeyRecord& r) {
+  std::copy(std::begin(r.nIndDataCtrl), std::end(r.nIndDataCtrl), s.nIndDataCtrl);
+  std::copy(std::begin(r.nKey), std::end(r.nKey), s.nKeysLst);
+  s.nKeyReserved = r.nReserved;
+}
+
+std::int32_t find_key(std::int32_t file_no, FileCtrl& f, std::int32_t s, const std::int32_t* keys) {
+  Section& sec = *section_at(f, s);
+  // The current key is answered from its image, without reading.
+  if (same_key(sec, keys, sec.nKeysLst)) return 1;
+  const std::int32_t b = bucket_of(sec, keys);
+  const std::int32_t d = sec.nHashFstDataCtrlHandle + b;
+  for (std::int32_t n = 0;; ++n) {
+    const DataCtrl* dc = bucket_ctrl(f, sec, b);
+    if (dc == nullptr) return report(kSectionMismatch);
+    if (n >= dc->lFileRecs) return 0;
+    KeyRecord r{};
+    // A key record that cannot be read ends the lookup: it never counts
+    // as equal, and the failure is the answer.
+    if (const std::int32_t rc = read_record(file_no, f, d, n, 0, &r); rc < 0) return rc;
+    if (!same_key(sec, keys, r.nKey)) continue;
+    set_key_image(sec, r);
+    sec.nLstKeyBucket = b;
+    sec.lLstKeyHandle = n;
+    f.def.nActiveSectionHandle = s;
+    return 1;
+  }
+}
+
+namespace {
+
+// The open file for a key operation that reads or writes a bucket.
+Lookup find_key_file(std::int32_t file_no, const void* keys) {
+  const Lookup found = find_stream(file_no);
+  if (found && keys == nullptr) return {nullptr, report(-90)};
+  return found;
+}
+
+std::int32_t add_hash_bucket(std::int32_t file_no, std::int32_t s) {
+  enter("dbAddHashBucket", file_no);
+  const Lookup found = find_stream(file_no);
+  if (!found) return found.code;
+  FileCtrl& f = *found.file;
+  if (s < 0) return report(-9000);
+  if (section_at(f, s) == nullptr) return report(kBadSectionHandle);
+  const std::int32_t block = g_lib.sys->nBucketBlock;
+  if (block < kKeyRecordSize) return report(kSectionMismatch);
+  if (f.def.nDataTypes >= f.def.nDataTypesX || f.def.nDataTypes >= f.nDataCtrlCap) {
+    if (const std::int32_t r = dbExpandDataCtrl(file_no); r < 0) return r;
+  }
+  const std::int32_t k = f.def.nDataTypes;
+  f.def.nDataTypes = k + 1;
+  DataCtrl& dc = f.pDataCtrl[k];
+  dc.nType = -1;
+  dc.nFlags = kTypeBucket;
+  dc.nDataSize = kKeyRecordSize;
+  dc.nBlockSize = block;
+  dc.lFileRecs = dc.lMaxFileRecs = dc.lMaxBlockRecs = dc.lLenData = dc.lMaxIndex = 0;
+  dc.lBlockRecs = block / kKeyRecordSize;
+  dc.lOffsetData = static_cast<std::int32_t>(next_area_start(f, k));
+  dc.nIndexNo = dc.nIteratorNo = -1;
+  dc.nSectionIndexNo = s;
+  // The initial record gives the bucket its first block, so that the next
+  // area begins behind it; the first key overwrites it.
+  const KeyRecord initial = empty_key_record();
+  const std::int32_t r = write_record(file_no, f, k, 0, 0, &initial, Growth::always);
+  DataCtrl& bucket = f.pDataCtrl[k];
+  bucket.lFileRecs = 0;
+  bucket.lMaxFileRecs = bucket.lBlockRecs * bucket.lMaxBlockRecs;
+  bucket.lMaxIndex = 0;
+  return r < 0 ? r : k;
+}
+
+std::int32_t add_key(std::int32_t file_no, std::int32_t s, const std::int32_t* keys) {
+  enter("dbAddKey", file_no);
+  const Lookup found = find_key_file(file_no, keys);
+  if (!found) return found.code;
+  FileCtrl& f = *found.file;
+  Section* sec = section_at(f, s);
+  if (sec == nullptr) return report(kBadSectionHandle);
+  const std::int32_t b = bucket_of(*sec, keys);
+  const DataCtrl* dc = bucket_ctrl(f, *sec, b);
+  if (dc == nullptr) return report(kSectionMismatch);
+  const std::int32_t n = dc->lFileRecs;
+  KeyRecord r = empty_key_record();
+  std::copy(keys, keys + kMaxKeyLevels, r.nKey);
+  const std::int32_t d = sec->nHashFstDataCtrlHandle + b;
+  if (const std::int32_t rc = write_record(file_no, f, d, n, 0, &r, Growth::always); rc < 0) {
+    return rc;
+  }
+  // Any value other than -1 marks the key as open.
+  sec->lOpenKeysHandle = f.def.lFileLen;
+  if (sec->lFstKeyHandle == -1) {
+    sec->lFstKeyHandle = n;
+    sec->nFstKeyBucket = b;
+  }
+  set_key_image(*sec, r);
+  sec->nLstKeyBucket = b;
+  sec->lLstKeyHandle = n;
+  for (std::int32_t l = 0; l < sec->nKeys; ++l) {
+    sec->nMaxKeys[l] = std::max(sec->nMaxKeys[l], keys[l]);
+  }
+  return n;
+}
+
+// The section with buckets that a section number names, or the reported
+// failure (-3404 no such section, -111 no buckets).
+std::int32_t keyed_section(FileCtrl& f, std::int32_t no) {
+  const std::int32_t s = section_of_number(f, no);
+  if (s < 0) return report(kBadSectionNo);
+  if (!has_buckets(f, *section_at(f, s))) return report(kSectionMismatch);
+  return s;
+}
+
+std::int32_t exist_key(const char* name, std::int32_t file_no, std::int32_t no,
+                       const std::int32_t* keys) {
+  enter(name, file_no);
+  const Lookup found = find_key_file(file_no, keys);
+  if (!found) return found.code;
+  const std::int32_t s = keyed_section(*found.file, no);
+  if (s < 0) return s;
+  return find_key(file_no, *found.file, s, keys);
+}
+
+std::int32_t get_max_key(std::int32_t file_no, std::int32_t no, std::int32_t* keys) {
+  enter("dbGetMaxKey", file_no);
+  const Lookup found = find_file(file_no);
+  if (!found) return found.code;
+  if (keys == nullptr) return report(-90);
+  const std::int32_t s = keyed_section(*found.file, no);
+  if (s < 0) return s;
+  const Section& sec = *section_at(*found.file, s);
+  std::copy(sec.nMaxKeys, sec.nMaxKeys + sec.nKeys, keys);
+  return sec.nKeys;
+}
+
+// A start value below 0 lies before every key of the level. The odometer
+// then continues with 0 at the highest such level and every level below it,
+// which the next step reaches from (max, ..., max, -1).
+void start_before_box(const Section& sec, std::int32_t* keys) {
+  std::int32_t high = -1;
+  for (std::int32_t l = 0; l < sec.nKeys; ++l) {
+    if (keys[l] < 0) high = l;
+  }
+  if (high < 0) return;
+  std::copy(sec.nMaxKeys, sec.nMaxKeys + high, keys);
+  keys[high] = -1;
+}
+
+bool at_last_key(const Section& sec, const std::int32_t* keys) {
+  for (std::int32_t l = 0; l < sec.nKeys; ++l) {
+    if (keys[l] < sec.nMaxKeys[l]) return false;
+  }
+  return true;
+}
+
+// One step of the odometer: level 0 fastest, a carry out of the highest
+// level is dropped.
+void next_candidate(const Section& sec, std::int32_t* keys) {
+  std::int64_t carry = 1;
+  for (std::int32_t l = 0; l < sec.nKeys; ++l) {
+    const std::int64_t value = keys[l] + carry;
+    carry = value > sec.nMaxKeys[l] ? 1 : 0;
+    keys[l] = carry != 0 ? 0 : static_cast<std::int32_t>(value);
+  }
+}
+
+std::int32_t get_key(std::int32_t file_no, std::int32_t no, std::int32_t mode, std::int32_t* keys) {
+  FileCtrl* f = file_at(file_no);
+  if (f == nullptr || f->pFile == nullptr || keys == nullptr) return 0;
+  const std::int32_t s = section_of_number(*f, no);
+  if (s < 0 || !has_buckets(*f, *section_at(*f, s))) return 0;
+  const Section& sec = *section_at(*f, s);
+  if (mode == 0) {
+    std::fill(keys, keys + sec.nKeys, 0);
+    if (find_key(file_no, *f, s, keys) == 1) return 1;
+  } else {
+    start_before_box(sec, keys);
+  }
+  while (!at_last_key(sec, keys)) {
+    next_candidate(sec, keys);
+    const std::int32_t r = find_key(file_no, *f, s, keys);
+    if (r == 1) return 1;
+    if (r < 0) return 0;
+  }
+  return 0;
+}
+
+std::int32_t get_section(std::int32_t file_no, std::int32_t* section_no, std::int32_t* keys) {
+  enter("dbGetSection", file_no);
+  const Lookup found = find_file(file_no);
+  if (!found) return found.code;
+  FileCtrl& f = *found.file;
+  if (section_no == nullptr || keys == nullptr) return report(-90);
+  const std::int32_t s = f.def.nActiveSectionHandle;
+  const Section* sec = section_at(f, s);
+  if (sec == nullptr) return report(-200);
+  std::copy(sec->nKeysLst, sec->nKeysLst + std::clamp(sec->nKeys, 0, kMaxKeyLevels), keys);
+  *section_no = -1;
+  for (std::int32_t n = 0; n < ind_sections_len(f); ++n) {
+    if (f.pIndSections[n] == s) {
+      *section_no = n;
+      break;
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+}  // namespace rb
 
 extern "C" {
 
-RECBASE_API int32_t RECBASE_CALL dbAddHashBucket(int32_t nFileNo, int32_t nSectionIndex) {
-  (void)nFileNo;
-  (void)nSectionIndex;
-  return rb::report(-90);
+RECBASE_API std::int32_t RECBASE_CALL dbAddHashBucket(std::int32_t nFileNo,
+                                                      std::int32_t nSectionIndex) {
+  return rb::add_hash_bucket(nFileNo, nSectionIndex);
 }
 
-RECBASE_API int32_t RECBASE_CALL dbAddKey(int32_t nFileNo, int32_t nSectionIndex,
-                                          const int32_t* pKeys) {
-  (void)nFileNo;
-  (void)nSectionIndex;
-  (void)pKeys;
-  return rb::report(-90);
+RECBASE_API std::int32_t RECBASE_CALL dbAddKey(std::int32_t nFileNo, std::int32_t nSectionIndex,
+                                               const std::int32_t* pKeys) {
+  return rb::add_key(nFileNo, nSectionIndex, pKeys);
 }
 
-RECBASE_API int32_t RECBASE_CALL dbExistKey(int32_t nFileNo, int32_t nSectionNo,
-                                            const int32_t* pKeys) {
-  (void)nFileNo;
-  (void)nSectionNo;
-  (void)pKeys;
-  return rb::report(-90);
+RECBASE_API std::int32_t RECBASE_CALL dbExistKey(std::int32_t nFileNo, std::int32_t nSectionNo,
+                                                 const std::int32_t* pKeys) {
+  return rb::exist_key("dbExistKey", nFileNo, nSectionNo, pKeys);
 }
 
-RECBASE_API int32_t RECBASE_CALL dbSetSection(int32_t nFileNo, int32_t nSectionNo,
-                                              const int32_t* pKeys) {
-  (void)nFileNo;
-  (void)nSectionNo;
-  (void)pKeys;
-  return rb::report(-90);
+RECBASE_API std::int32_t RECBASE_CALL dbSetSection(std::int32_t nFileNo, std::int32_t nSectionNo,
+                                                   const std::int32_t* pKeys) {
+  return rb::exist_key("dbSetSection", nFileNo, nSectionNo, pKeys);
 }
 
-RECBASE_API int32_t RECBASE_CALL dbGetMaxKey(int32_t nFileNo, int32_t nSectionNo, int32_t* pKeys) {
-  (void)nFileNo;
-  (void)nSectionNo;
-  (void)pKeys;
-  return rb::report(-90);
+RECBASE_API std::int32_t RECBASE_CALL dbGetMaxKey(std::int32_t nFileNo, std::int32_t nSectionNo,
+                                                  std::int32_t* pKeys) {
+  return rb::get_max_key(nFileNo, nSectionNo, pKeys);
 }
 
-RECBASE_API int32_t RECBASE_CALL dbGetKey(int32_t nFileNo, int32_t nSectionNo, int32_t nMode,
-                                          int32_t* pKeys) {
-  (void)nFileNo;
-  (void)nSectionNo;
-  (void)nMode;
-  (void)pKeys;
-  return rb::report(-90);
+RECBASE_API std::int32_t RECBASE_CALL dbGetKey(std::int32_t nFileNo, std::int32_t nSectionNo,
+                                               std::int32_t nMode, std::int32_t* pKeys) {
+  return rb::get_key(nFileNo, nSectionNo, nMode, pKeys);
 }
 
-RECBASE_API int32_t RECBASE_CALL dbGetSection(int32_t nFileNo, int32_t* pSectionNo,
-                                              int32_t* pKeys) {
-  (void)nFileNo;
-  (void)pSectionNo;
-  (void)pKeys;
-  return rb::report(-90);
+RECBASE_API std::int32_t RECBASE_CALL dbGetSection(std::int32_t nFileNo, std::int32_t* pSectionNo,
+                                                   std::int32_t* pKeys) {
+  return rb::get_section(nFileNo, pSectionNo, pKeys);
 }
 
 }  // extern "C"

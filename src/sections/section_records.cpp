@@ -1,67 +1,223 @@
-// Not built yet: every entry point answers -90 until its subsystem lands.
-#include "frame/log.h"
-#include "frame/state.h"
-#include "recbase.h"
+// Section data types and their records. A section data type belongs to one
+// key of one section: it is defined at a place 0..9 while that key is the
+// section's current key, and its DataCtrl index is kept in the key record.
+// Its records are reached through the section number, the place and the
+// section's current key, and are placed by the rules of plain records.
+#include <algorithm>
 
-using std::int32_t;
+#include "file/lookup.h"
+#include "records/catalogue.h"
+#include "records/record_io.h"
+#include "sections/sections.h"
+
+namespace rb {
+namespace {
+
+// Checks a section type's description before anything is created: sizes
+// (-51), place (-3403), flags (-54).
+std::int32_t check_section_description(const DataDesc& desc) {
+  if (const std::int32_t r = check_description(desc, false); r != 0) return r;
+  if (desc.nType < 0 || desc.nType >= kSectionPlaces) return -3403;
+  return check_type_flags(desc.nFlags);
+}
+
+// Makes the vectors a new type's flags ask for.
+std::int32_t add_type_vectors(std::int32_t file_no, FileCtrl& f, std::int32_t k) {
+  const std::int32_t flags = f.pDataCtrl[k].nFlags;
+  const std::int32_t length = g_lib.sys->lIndexLenExpand;
+  if ((flags & kTypeIndex) != 0) {
+    const std::int32_t v = dbAddIndexVector(file_no, length, kVectorIndex, k);
+    if (v < 0) return v;
+    f.pDataCtrl[k].nIndexNo = v;
+  }
+  if ((flags & kTypeIterator) != 0) {
+    const std::int32_t v = dbAddIndexVector(file_no, length, kVectorIterator, k);
+    if (v < 0) return v;
+    f.pDataCtrl[k].nIteratorNo = v;
+  }
+  return 0;
+}
+
+// Appends the described data type for the current key of section s, with
+// an empty area, and writes the key record back with the new type at its
+// place. Nothing is created when the description or the section is
+// refused.
+std::int32_t add_key_type(std::int32_t file_no, FileCtrl& f, const DataDesc* desc, std::int32_t s) {
+  if (desc == nullptr) return report(-90);
+  if (!has_current_key(f, *section_at(f, s))) return report(kSectionMismatch);
+  if (const std::int32_t r = check_section_description(*desc); r != 0) return report(r);
+  if (f.def.nDataTypes >= f.def.nDataTypesX || f.def.nDataTypes >= f.nDataCtrlCap) {
+    if (const std::int32_t r = dbExpandDataCtrl(file_no); r < 0) return r;
+  }
+  const std::int32_t k = f.def.nDataTypes;
+  f.def.nDataTypes = k + 1;
+  DataCtrl& dc = f.pDataCtrl[k];
+  dc.lOffsetData = static_cast<std::int32_t>(next_area_start(f, k));
+  dc.nType = desc->nType;
+  dc.nFlags = desc->nFlags;
+  dc.nDataSize = desc->nDataSize;
+  dc.nBlockSize = desc->nBlockSize;
+  dc.lMaxIndex = dc.nIndexNo = dc.nIteratorNo = -1;
+  dc.nSectionIndexNo = s;
+  dc.lMaxFileRecs = dc.lFileRecs = dc.lMaxBlockRecs = dc.lLenData = 0;
+  dc.lBlockRecs = static_cast<std::int32_t>(static_cast<std::uint32_t>(dc.nBlockSize) /
+                                            static_cast<std::uint32_t>(dc.nDataSize));
+  if (const std::int32_t r = add_type_vectors(file_no, f, k); r < 0) return r;
+
+  Section& sec = *section_at(f, s);
+  const std::int32_t previous = sec.nIndDataCtrl[desc->nType];
+  sec.nIndDataCtrl[desc->nType] = k;
+  const KeyRecord image = key_image(sec);
+  const std::int32_t r = dbWriteKey(file_no, sec.nHashFstDataCtrlHandle + sec.nLstKeyBucket,
+                                    sec.lLstKeyHandle, &image, kKeyRecordSize);
+  if (r < 0) {
+    // The key record on file must list what the image lists.
+    section_at(f, s)->nIndDataCtrl[desc->nType] = previous;
+    return r;
+  }
+  return k;
+}
+
+std::int32_t add_data_ctrl_s(std::int32_t file_no, const DataDesc* desc, std::int32_t no) {
+  enter("dbAddDataCtrlS", file_no);
+  const Lookup found = find_stream(file_no);
+  if (!found) return found.code;
+  const std::int32_t s = stored_section_of_number(*found.file, no);
+  if (s < 0) return report(kBadSectionNo);
+  return add_key_type(file_no, *found.file, desc, s);
+}
+
+std::int32_t begin_data_s(std::int32_t file_no, const DataDesc* desc, std::int32_t no) {
+  enter("dbBeginDataS", file_no);
+  const Lookup found = find_file(file_no);
+  if (!found) return found.code;
+  FileCtrl& f = *found.file;
+  if (f.def.nDataCtrlOpen != -1) return report(-40);
+  const std::int32_t k = dbAddDataCtrlS(file_no, desc, no);
+  if (k < 0) return report(k);
+  f.def.nDataCtrlOpen = k;
+  return k;
+}
+
+// Closes the data input and sizes the type's area to whole blocks for the
+// records counted. The end of the area becomes part of the data area on
+// file (lFileLen and lOffsetVectors), so that a reopening for writing
+// keeps every block of it.
+std::int32_t end_data_s(std::int32_t file_no) {
+  enter("dbEndDataS", file_no);
+  const Lookup found = find_file(file_no);
+  if (!found) return found.code;
+  FileCtrl& f = *found.file;
+  if (f.def.nDataCtrlOpen == -1) return report(-41);
+  const std::int32_t k = f.def.nDataCtrlOpen;
+  f.def.nDataCtrlOpen = -1;
+  DataCtrl* dc = data_ctrl(f, k);
+  if (dc == nullptr || check_description({0, 0, dc->nDataSize, dc->nBlockSize, 0}, false) != 0 ||
+      !size_area_from_count(*dc)) {
+    return report(-51);
+  }
+  const auto end = static_cast<std::int32_t>(area_end(*dc));
+  f.def.lFileLen = std::max(f.def.lFileLen, end);
+  f.def.lOffsetVectors = std::max(f.def.lOffsetVectors, end);
+  return k;
+}
+
+// The data type that the current key of section number no lists at place,
+// or the reported failure.
+struct KeyType {
+  std::int32_t ctrl;
+  std::int32_t code;
+};
+
+KeyType key_type(FileCtrl& f, std::int32_t place, std::int32_t rec, const void* data,
+                 std::int32_t no) {
+  if (rec < 0 || place < 0 || place >= kSectionPlaces || data == nullptr) {
+    return {-1, report(-90)};
+  }
+  const std::int32_t s = stored_section_of_number(f, no);
+  if (s < 0) return {-1, report(kBadSectionNo)};
+  const Section& sec = *section_at(f, s);
+  if (!has_current_key(f, sec)) return {-1, report(kNoTypeAtPlace)};
+  const std::int32_t k = sec.nIndDataCtrl[place];
+  const DataCtrl* dc = data_ctrl(f, k);
+  // Only a type defined for a key of this section answers for the place.
+  if (dc == nullptr || dc->nSectionIndexNo != s || (dc->nFlags & kTypeBucket) != 0) {
+    return {-1, report(kNoTypeAtPlace)};
+  }
+  return {k, 0};
+}
+
+// The type under data input fills its area without growing while its area
+// ends the data area; dbEndDataS sizes it then. Every other type grows when
+// a record lies beyond its area, so that no record is ever written into
+// the area of another type.
+Growth growth_for(const FileCtrl& f, std::int32_t k) {
+  const bool filling = f.def.nDataCtrlOpen == k && k == f.def.nDataTypes - 1;
+  return filling ? Growth::unless_input_open : Growth::always;
+}
+
+std::int32_t read_s(std::int32_t file_no, std::int32_t place, std::int32_t rec, std::int32_t sub,
+                    void* data, std::int32_t no) {
+  enter("dbReadS", file_no);
+  const Lookup found = find_stream(file_no, -1);
+  if (!found) return found.code;
+  const KeyType t = key_type(*found.file, place, rec, data, no);
+  if (t.ctrl < 0) return t.code;
+  return read_record(file_no, *found.file, t.ctrl, rec, sub, data);
+}
+
+std::int32_t write_s(std::int32_t file_no, std::int32_t place, std::int32_t rec, std::int32_t sub,
+                     const void* data, std::int32_t no) {
+  enter("dbWriteS", file_no);
+  const Lookup found = find_stream(file_no, -1);
+  if (!found) return found.code;
+  FileCtrl& f = *found.file;
+  const KeyType t = key_type(f, place, rec, data, no);
+  if (t.ctrl < 0) return t.code;
+  return write_record(file_no, f, t.ctrl, rec, sub, data, growth_for(f, t.ctrl));
+}
+
+}  // namespace
+
+std::int32_t add_section_data_type(std::int32_t file_no, FileCtrl& f, const DataDesc* desc) {
+  enter("dbAddDataCtrlS", file_no);
+  if (f.pFile == nullptr) return report(-1);
+  const std::int32_t s = f.def.nOpenSectionHandle;
+  if (section_at(f, s) == nullptr) return report(kBadSectionHandle);
+  return add_key_type(file_no, f, desc, s);
+}
+
+}  // namespace rb
 
 extern "C" {
 
-RECBASE_API int32_t RECBASE_CALL dbReadS(int32_t nFileNo, int32_t nDataType, int32_t lRecNo,
-                                         int32_t lSubNo, void* pData, int32_t nLen,
-                                         int32_t nSectionNo) {
-  (void)nFileNo;
-  (void)nDataType;
-  (void)lRecNo;
-  (void)lSubNo;
-  (void)pData;
+RECBASE_API std::int32_t RECBASE_CALL dbReadS(std::int32_t nFileNo, std::int32_t nDataType,
+                                              std::int32_t lRecNo, std::int32_t lSubNo, void* pData,
+                                              std::int32_t nLen, std::int32_t nSectionNo) {
   (void)nLen;
-  (void)nSectionNo;
-  return rb::report(-90);
+  return rb::read_s(nFileNo, nDataType, lRecNo, lSubNo, pData, nSectionNo);
 }
 
-RECBASE_API int32_t RECBASE_CALL dbWriteS(int32_t nFileNo, int32_t nDataType, int32_t lRecNo,
-                                          int32_t lSubNo, const void* pData, int32_t nLen,
-                                          int32_t nSectionNo) {
-  (void)nFileNo;
-  (void)nDataType;
-  (void)lRecNo;
-  (void)lSubNo;
-  (void)pData;
+RECBASE_API std::int32_t RECBASE_CALL dbWriteS(std::int32_t nFileNo, std::int32_t nDataType,
+                                               std::int32_t lRecNo, std::int32_t lSubNo,
+                                               const void* pData, std::int32_t nLen,
+                                               std::int32_t nSectionNo) {
   (void)nLen;
-  (void)nSectionNo;
-  return rb::report(-90);
+  return rb::write_s(nFileNo, nDataType, lRecNo, lSubNo, pData, nSectionNo);
 }
 
-RECBASE_API int32_t RECBASE_CALL dbAddDataCtrlS(int32_t nFileNo, const DataDesc* pDesc,
-                                                int32_t nSectionNo) {
-  (void)nFileNo;
-  (void)pDesc;
-  (void)nSectionNo;
-  return rb::report(-90);
+RECBASE_API std::int32_t RECBASE_CALL dbAddDataCtrlS(std::int32_t nFileNo, const DataDesc* pDesc,
+                                                     std::int32_t nSectionNo) {
+  return rb::add_data_ctrl_s(nFileNo, pDesc, nSectionNo);
 }
 
-RECBASE_API int32_t RECBASE_CALL dbBeginDataS(int32_t nFileNo, const DataDesc* pDesc,
-                                              int32_t nSectionNo) {
-  (void)nFileNo;
-  (void)pDesc;
-  (void)nSectionNo;
-  return rb::report(-90);
+RECBASE_API std::int32_t RECBASE_CALL dbBeginDataS(std::int32_t nFileNo, const DataDesc* pDesc,
+                                                   std::int32_t nSectionNo) {
+  return rb::begin_data_s(nFileNo, pDesc, nSectionNo);
 }
 
-RECBASE_API int32_t RECBASE_CALL dbEndDataS(int32_t nFileNo) {
-  (void)nFileNo;
-  return rb::report(-90);
+RECBASE_API std::int32_t RECBASE_CALL dbEndDataS(std::int32_t nFileNo) {
+  return rb::end_data_s(nFileNo);
 }
 
 }  // extern "C"
-
-namespace rb {
-struct FileCtrl;
-std::int32_t add_section_data_type(std::int32_t file_no, FileCtrl& f, const DataDesc* desc) {
-  (void)file_no;
-  (void)f;
-  (void)desc;
-  return report(-90);
-}
-}  // namespace rb

@@ -1,28 +1,146 @@
-// Not built yet: every entry point answers -90 until its subsystem lands.
-#include "frame/log.h"
-#include "frame/state.h"
-#include "recbase.h"
+// The Section table and the IndSections vector: sections are appended under
+// the caller's section numbers and never removed; both tables grow by fixed
+// steps and keep every entry across growth.
+#include <algorithm>
+#include <iterator>
+#include <cstring>
 
-using std::int32_t;
+#include "file/lookup.h"
+#include "frame/heap.h"
+#include "sections/sections.h"
+
+namespace rb {
+
+std::int32_t section_of_number(FileCtrl& f, std::int32_t no) {
+  if (no < 0 || no >= ind_sections_len(f)) return -1;
+  const std::int32_t s = f.pIndSections[no];
+  return section_at(f, s) != nullptr ? s : -1;
+}
+
+std::int32_t stored_section_of_number(FileCtrl& f, std::int32_t no) {
+  if (no >= f.def.nIndSections) return -1;
+  return section_of_number(f, no);
+}
+
+bool bucket_layout_fits(std::int32_t buckets, std::int32_t mask, std::int32_t block) {
+  // The largest bucket a masked sum can select is the mask itself.
+  if (buckets < 1 || mask < 0 || mask >= buckets) return false;
+  if (block < kKeyRecordSize) return false;
+  // Every bucket gets at least one block of the file.
+  return static_cast<std::int64_t>(buckets) * block <= INT32_MAX - kHeaderBlockSize;
+}
+
+namespace {
+
+std::int32_t expand_sections(std::int32_t file_no) {
+  enter("dbExpandSections", file_no);
+  const Lookup found = find_file(file_no);
+  if (!found) return found.code;
+  FileCtrl& f = *found.file;
+  std::int64_t grown = static_cast<std::int64_t>(std::max(f.def.nSectionsX, 0)) +
+                       std::max<std::int32_t>(1, g_lib.sys->nSectionExpand);
+  grown = std::max<std::int64_t>(grown, static_cast<std::int64_t>(f.def.nSections) + 1);
+  if (grown > INT32_MAX) return report(-3251);
+  const auto capacity = static_cast<std::int32_t>(grown);
+  auto* table = allocate<Section>(capacity);
+  if (table == nullptr) return report(-3251);
+  std::memset(static_cast<void*>(table), 0, static_cast<std::size_t>(capacity) * sizeof(Section));
+  const std::int32_t keep = std::min(f.nSectionCap, capacity);
+  if (keep > 0) std::memcpy(table, f.pSection, static_cast<std::size_t>(keep) * sizeof(Section));
+  heap_free(f.pSection);
+  f.pSection = table;
+  f.nSectionCap = f.def.nSectionsX = capacity;
+  return capacity;
+}
+
+std::int32_t expand_ind_sections(std::int32_t file_no, std::int32_t no) {
+  enter("dbExpandIndSections", file_no);
+  const Lookup found = find_file(file_no);
+  if (!found) return found.code;
+  FileCtrl& f = *found.file;
+  const std::int32_t old = std::max(f.def.nIndSectionsX, 0);
+  std::int64_t grown = static_cast<std::int64_t>(std::max(old, no)) +
+                       std::max<std::int32_t>(0, g_lib.sys->nIndSectionsExpand);
+  // The number asked for must fit, and the vector never gets shorter than
+  // the nIndSections entries that record IO and the table writer use.
+  grown = std::max({grown, static_cast<std::int64_t>(no) + 1,
+                    static_cast<std::int64_t>(f.def.nIndSections),
+                    static_cast<std::int64_t>(ind_sections_len(f))});
+  if (grown > INT32_MAX) return report(-3351);
+  auto* vec = allocate_filled<std::int32_t>(grown, -1);
+  if (vec == nullptr) return report(-3351);
+  // Before its first growth the vector of a new file holds nIndSections
+  // entries (all -1); ind_sections_len covers both cases.
+  const std::int32_t keep = ind_sections_len(f);
+  if (keep > 0) std::memcpy(vec, f.pIndSections, static_cast<std::size_t>(keep) * 4);
+  heap_free(f.pIndSections);
+  f.pIndSections = vec;
+  f.nIndSectionsCap = f.def.nIndSectionsX = static_cast<std::int32_t>(grown);
+  return f.def.nIndSectionsX;
+}
+
+void init_section(Section& s, std::int32_t no, std::int32_t flags) {
+  s.nSectionType = no;
+  s.nFlags = flags;
+  s.nKeys = s.lOpenKeysHandle = s.nDataTypeIndexNo = s.nHashFstDataCtrlHandle = -1;
+  s.nBuckets = g_lib.sys->nBucket;
+  s.nBucketMsk = g_lib.sys->nBucketMsk;
+  s.lFstKeyHandle = s.nFstKeyBucket = -1;
+  std::fill(std::begin(s.nMaxKeys), std::end(s.nMaxKeys), -1);
+  s.nLstKeyBucket = s.lLstKeyHandle = -1;
+  std::fill(std::begin(s.nKeysLst), std::end(s.nKeysLst), -1);
+}
+
+std::int32_t add_section(std::int32_t file_no, std::int32_t no, std::int32_t flags) {
+  enter("dbAddSection", file_no);
+  const Lookup found = find_file(file_no);
+  if (!found) return found.code;
+  FileCtrl& f = *found.file;
+  if (no < 0) return report(kBadSectionNo);
+  const SysData& sys = *g_lib.sys;
+  if (!bucket_layout_fits(sys.nBucket, sys.nBucketMsk, sys.nBucketBlock)) {
+    return report(kSectionMismatch);
+  }
+  if (f.def.nSections >= f.def.nSectionsX || f.def.nSections >= f.nSectionCap) {
+    if (const std::int32_t r = dbExpandSections(file_no); r < 0) return r;
+  }
+  // The vector grows before the section is counted, so that a failure
+  // leaves no section behind that no number leads to.
+  if (no >= f.def.nIndSectionsX || no >= ind_sections_len(f)) {
+    if (const std::int32_t r = dbExpandIndSections(file_no, no); r < 0) return r;
+  }
+  const std::int32_t i = f.def.nSections;
+  f.def.nSections = i + 1;
+  init_section(f.pSection[i], no, flags);
+  const std::int32_t v = dbAddIndexVector(file_no, g_lib.sys->lIndexLenExpand, kVectorSection, i);
+  if (v < 0) {
+    f.def.nSections = i;
+    return v;
+  }
+  f.pSection[i].nDataTypeIndexNo = v;
+  f.pIndSections[no] = i;
+  return i;
+}
+
+}  // namespace
+}  // namespace rb
 
 extern "C" {
 
-RECBASE_API int32_t RECBASE_CALL dbAddSection(int32_t nFileNo, int32_t nSectionNo, int32_t nFlags) {
-  (void)nFileNo;
-  (void)nSectionNo;
-  (void)nFlags;
-  return rb::report(-90);
+// An existing number is taken over by the new section; the earlier one
+// stays in the table, reachable through its index only.
+RECBASE_API std::int32_t RECBASE_CALL dbAddSection(std::int32_t nFileNo, std::int32_t nSectionNo,
+                                                   std::int32_t nFlags) {
+  return rb::add_section(nFileNo, nSectionNo, nFlags);
 }
 
-RECBASE_API int32_t RECBASE_CALL dbExpandSections(int32_t nFileNo) {
-  (void)nFileNo;
-  return rb::report(-90);
+RECBASE_API std::int32_t RECBASE_CALL dbExpandSections(std::int32_t nFileNo) {
+  return rb::expand_sections(nFileNo);
 }
 
-RECBASE_API int32_t RECBASE_CALL dbExpandIndSections(int32_t nFileNo, int32_t nSectionNo) {
-  (void)nFileNo;
-  (void)nSectionNo;
-  return rb::report(-90);
+RECBASE_API std::int32_t RECBASE_CALL dbExpandIndSections(std::int32_t nFileNo,
+                                                          std::int32_t nSectionNo) {
+  return rb::expand_ind_sections(nFileNo, nSectionNo);
 }
 
 }  // extern "C"

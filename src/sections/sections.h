@@ -1,0 +1,73 @@
+// Sections, their hash buckets and keys, as shared by the section files,
+// the data type catalogue and the open checks.
+//
+// A section is reached two ways: by its section index (position in the
+// Section table) and by the caller's section number (entry of the
+// IndSections vector). Its keys are 60-byte key records in hash buckets,
+// which are DataCtrls of their own (DTF_BUCKET); the current key is held as
+// an image in words 16..30 of the Section.
+#pragma once
+
+#include <cstdint>
+
+#include "file/file_ctrl.h"
+#include "recbase.h"
+
+namespace rb {
+
+inline constexpr std::int32_t kKeyRecordSize = sizeof(KeyRecord);
+
+// Result codes of the section subsystem.
+inline constexpr std::int32_t kBadSectionHandle = -112;  // section index outside the table
+inline constexpr std::int32_t kSectionMismatch = -111;   // no usable buckets / no current key
+inline constexpr std::int32_t kBadSectionNo = -3404;     // section number names no section
+inline constexpr std::int32_t kNoTypeAtPlace = -50;      // the current key has no such type
+
+// The section index that section number no names in the IndSections vector,
+// or -1 when the number is negative, lies outside the vector, or its entry
+// names no section.
+std::int32_t section_of_number(FileCtrl& f, std::int32_t no);
+
+// As section_of_number, for the operations that define data types or move
+// records: the number must also be one that the file stores (below
+// nIndSections).
+std::int32_t stored_section_of_number(FileCtrl& f, std::int32_t no);
+
+// True when a section of buckets buckets with mask mask and bucket blocks
+// of block bytes can be created: every masked sum selects a bucket that
+// exists, and a block holds at least one key record.
+bool bucket_layout_fits(std::int32_t buckets, std::int32_t mask, std::int32_t block);
+
+// True when the section has nKeys 1..4 and a bucket layout whose DataCtrl
+// range lies inside the catalogue (not yet that each entry is a bucket).
+bool has_buckets(const FileCtrl& f, const Section& s);
+
+// The DataCtrl of bucket b of the section, null unless it is a bucket
+// holding 60-byte key records in blocks of at least one record.
+DataCtrl* bucket_ctrl(FileCtrl& f, const Section& s, std::int32_t b);
+
+// True when the section has a current key whose record exists in its bucket.
+bool has_current_key(FileCtrl& f, const Section& s);
+
+// Everything a file's Section records claim about buckets, keys and data
+// types is consistent with its catalogue (used when a file is opened).
+bool section_consistent(FileCtrl& f, const Section& s);
+
+// The bucket of a key: the wrap-around sum of its first nKeys values,
+// masked with the section's bucket mask.
+std::int32_t bucket_of(const Section& s, const std::int32_t* keys);
+
+// The current key record image (words 16..30) and its replacement.
+KeyRecord key_image(const Section& s);
+void set_key_image(Section& s, const KeyRecord& r);
+
+// Finds keys in section s and makes it the current key: 1 when found, 0
+// when not, a reported negative code when a key record cannot be read.
+// Nothing is recorded for the log on entry.
+std::int32_t find_key(std::int32_t file_no, FileCtrl& f, std::int32_t s, const std::int32_t* keys);
+
+// dbBeginData while a section is open: defines the description as a data
+// type of the open section's current key (see dbBeginData).
+std::int32_t add_section_data_type(std::int32_t file_no, FileCtrl& f, const DataDesc* desc);
+
+}  // namespace rb
