@@ -147,15 +147,6 @@ KeyType key_type(FileCtrl& f, std::int32_t place, std::int32_t rec, const void* 
   return {k, 0};
 }
 
-// The type under data input fills its area without growing while its area
-// ends the data area; dbEndDataS sizes it then. Every other type grows when
-// a record lies beyond its area, so that no record is ever written into
-// the area of another type.
-Growth growth_for(const FileCtrl& f, std::int32_t k) {
-  const bool filling = f.def.nDataCtrlOpen == k && k == f.def.nDataTypes - 1;
-  return filling ? Growth::unless_input_open : Growth::always;
-}
-
 std::int32_t read_s(std::int32_t file_no, std::int32_t place, std::int32_t rec, std::int32_t sub,
                     void* data, std::int32_t no) {
   enter("dbReadS", file_no);
@@ -174,7 +165,7 @@ std::int32_t write_s(std::int32_t file_no, std::int32_t place, std::int32_t rec,
   FileCtrl& f = *found.file;
   const KeyType t = key_type(f, place, rec, data, no);
   if (t.ctrl < 0) return t.code;
-  return write_record(file_no, f, t.ctrl, rec, sub, data, growth_for(f, t.ctrl));
+  return write_record(file_no, f, t.ctrl, rec, sub, data, Growth::unless_input_open);
 }
 
 }  // namespace
