@@ -100,9 +100,9 @@ std::int32_t begin_data_s(std::int32_t file_no, const DataDesc* desc, std::int32
 }
 
 // Closes the data input and sizes the type's area to whole blocks for the
-// records counted. The end of the area becomes part of the data area on
-// file (lFileLen and lOffsetVectors), so that a reopening for writing
-// keeps every block of it.
+// records counted, exactly as dbEndData does: the end of the area becomes
+// part of the data area on file (lFileLen and lOffsetVectors), so that a
+// reopening for writing keeps every block of it. Returns the DataCtrl index.
 std::int32_t end_data_s(std::int32_t file_no) {
   enter("dbEndDataS", file_no);
   const Lookup found = find_file(file_no);
@@ -111,14 +111,7 @@ std::int32_t end_data_s(std::int32_t file_no) {
   if (f.def.nDataCtrlOpen == -1) return report(-41);
   const std::int32_t k = f.def.nDataCtrlOpen;
   f.def.nDataCtrlOpen = -1;
-  DataCtrl* dc = data_ctrl(f, k);
-  if (dc == nullptr || check_description({0, 0, dc->nDataSize, dc->nBlockSize, 0}, false) != 0 ||
-      !size_area_from_count(*dc)) {
-    return report(-51);
-  }
-  const auto end = static_cast<std::int32_t>(area_end(*dc));
-  f.def.lFileLen = std::max(f.def.lFileLen, end);
-  f.def.lOffsetVectors = std::max(f.def.lOffsetVectors, end);
+  if (const std::int32_t r = close_area(file_no, f, k); r < 0) return r;
   return k;
 }
 

@@ -2,8 +2,8 @@
 // the caller's section numbers and never removed; both tables grow by fixed
 // steps and keep every entry across growth.
 #include <algorithm>
-#include <iterator>
 #include <cstring>
+#include <iterator>
 
 #include "file/lookup.h"
 #include "frame/heap.h"

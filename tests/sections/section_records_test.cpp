@@ -1,0 +1,379 @@
+// Section data types, the section data input and section record IO.
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <random>
+#include <set>
+#include <vector>
+
+#include "section_support.h"
+
+namespace {
+
+using sectest::Key;
+using sectest::SectionTest;
+
+using Record = std::vector<unsigned char>;
+
+Record record_of(std::int32_t size, std::uint32_t seed) {
+  Record r(static_cast<std::size_t>(size));
+  for (std::size_t i = 0; i < r.size(); ++i) r[i] = static_cast<unsigned char>(seed * 31 + i * 7);
+  return r;
+}
+
+class SectionRecordTest : public SectionTest {
+ protected:
+  // Section number 0 with one key (1, 2) open.
+  void SetUp() override {
+    SectionTest::SetUp();
+    si = open_section(0, 2);
+    Key key{1, 2, 0, 0};
+    ASSERT_EQ(dbBeginSection(fno, 0, key.data()), si);
+  }
+
+  std::int32_t define(std::int32_t place, std::int32_t flags, std::int32_t size,
+                      std::int32_t block = 4096) {
+    const DataDesc d = rbtest::desc(place, flags, size, block);
+    return dbBeginDataS(fno, &d, 0);
+  }
+
+  void write(std::int32_t place, std::int32_t rec, std::int32_t sub, const Record& r,
+             std::int32_t no = 0) {
+    ASSERT_EQ(dbWriteS(fno, place, rec, sub, r.data(), 0, no), 0) << rec << "/" << sub;
+  }
+
+  void expect_record(std::int32_t place, std::int32_t rec, std::int32_t sub, const Record& r,
+                     std::int32_t no = 0) {
+    Record got(r.size());
+    ASSERT_EQ(dbReadS(fno, place, rec, sub, got.data(), 0, no), 0) << rec << "/" << sub;
+    EXPECT_EQ(got, r) << rec << "/" << sub;
+  }
+
+  std::int32_t si = -1;
+};
+
+TEST_F(SectionRecordTest, DataInputSizesAreaAndCoversItsEnd) {
+  const std::int32_t k = define(0, 0, 100);
+  ASSERT_GE(k, 0);
+  EXPECT_EQ(f().def.nDataCtrlOpen, k);
+  EXPECT_EQ(ctrl(k).lMaxIndex, -1);
+  EXPECT_EQ(ctrl(k).nSectionIndexNo, si);
+  EXPECT_EQ(section(si).nIndDataCtrl[0], k);
+  for (std::int32_t rec = 0; rec < 100; ++rec) write(0, rec, 0, record_of(100, rec));
+  EXPECT_EQ(dbEndDataS(fno), k);
+  EXPECT_EQ(f().def.nDataCtrlOpen, -1);
+  EXPECT_EQ(ctrl(k).lBlockRecs, 40);
+  EXPECT_EQ(ctrl(k).lMaxBlockRecs, 3);
+  EXPECT_EQ(ctrl(k).lLenData, 12288);
+  EXPECT_EQ(ctrl(k).lMaxIndex, 100);
+  const std::int32_t end = static_cast<std::int32_t>(rb::area_end(ctrl(k)));
+  EXPECT_GE(f().def.lFileLen, end);
+  EXPECT_GE(f().def.lOffsetVectors, end);
+  // A type closed without records gets one block.
+  const std::int32_t empty = define(1, 0, 100);
+  EXPECT_EQ(dbEndDataS(fno), empty);
+  EXPECT_EQ(ctrl(empty).lMaxBlockRecs, 1);
+  // After the input, writing beyond the area grows it.
+  write(0, 120, 0, record_of(100, 120));
+  EXPECT_EQ(ctrl(k).lMaxBlockRecs, 4);
+  EXPECT_EQ(ctrl(empty).lOffsetData, rb::area_end(ctrl(k)));
+  for (std::int32_t rec = 0; rec < 100; ++rec) expect_record(0, rec, 0, record_of(100, rec));
+}
+
+TEST_F(SectionRecordTest, ReopenForWritingKeepsSectionData) {
+  ASSERT_GE(define(0, DTF_INDEX, 48, 1024), 0);
+  for (std::int32_t rec = 0; rec < 50; ++rec) write(0, rec * 3, 0, record_of(48, rec));
+  ASSERT_GE(dbEndDataS(fno), 0);
+  ASSERT_EQ(dbEndSection(fno, si), si);
+  reopen(DB_MODE_WRITE);
+  // New data after the reopening lands behind the old, never over it.
+  Key other{5, 5, 0, 0};
+  ASSERT_EQ(dbBeginSection(fno, 0, other.data()), si);
+  ASSERT_GE(define(0, 0, 200), 0);
+  for (std::int32_t rec = 0; rec < 60; ++rec) write(0, rec, 0, record_of(200, 1000 + rec));
+  ASSERT_GE(dbEndDataS(fno), 0);
+  ASSERT_EQ(dbEndSection(fno, si), si);
+  reopen(0);
+  ASSERT_EQ(dbSetSection(fno, 0, Key{1, 2, 0, 0}.data()), 1);
+  for (std::int32_t rec = 0; rec < 50; ++rec) expect_record(0, rec * 3, 0, record_of(48, rec));
+  ASSERT_EQ(dbSetSection(fno, 0, Key{5, 5, 0, 0}.data()), 1);
+  for (std::int32_t rec = 0; rec < 60; ++rec) expect_record(0, rec, 0, record_of(200, 1000 + rec));
+}
+
+TEST_F(SectionRecordTest, RequestsOutsideTheCurrentKeysTypesAreRefused) {
+  ASSERT_GE(define(3, 0, 16), 0);
+  ASSERT_GE(dbEndDataS(fno), 0);
+  const Record r = record_of(16, 1);
+  Record buf(16);
+  for (std::int32_t place : {-1, 10}) {
+    EXPECT_EQ(dbWriteS(fno, place, 0, 0, r.data(), 0, 0), -90);
+    EXPECT_EQ(dbReadS(fno, place, 0, 0, buf.data(), 0, 0), -90);
+  }
+  EXPECT_EQ(dbWriteS(fno, 3, -1, 0, r.data(), 0, 0), -90);
+  EXPECT_EQ(dbWriteS(fno, 3, 0, 0, nullptr, 0, 0), -90);
+  EXPECT_EQ(dbReadS(fno, 3, 0, 0, nullptr, 0, 0), -90);
+  // A place without a type.
+  EXPECT_EQ(dbWriteS(fno, 4, 0, 0, r.data(), 0, 0), DB_ERR_TYPE_UNDECLARED);
+  EXPECT_EQ(dbReadS(fno, 4, 0, 0, buf.data(), 0, 0), DB_ERR_TYPE_UNDECLARED);
+  // Numbers that name no section, and one the file does not store.
+  for (std::int32_t no : {-1, 1, 4, 99}) {
+    EXPECT_EQ(dbWriteS(fno, 3, 0, 0, r.data(), 0, no), DB_ERR_BAD_SECTION_NO) << no;
+  }
+  const std::int32_t beyond = open_section(5, 1);  // nIndSections is 5
+  add_key(5, beyond, {1, 0, 0, 0});
+  EXPECT_EQ(dbWriteS(fno, 3, 0, 0, r.data(), 0, 5), DB_ERR_BAD_SECTION_NO);
+  EXPECT_EQ(dbBeginDataS(fno, nullptr, 5), DB_ERR_BAD_SECTION_NO);
+  // A section with buckets but without any key: its image holds zeros.
+  const std::int32_t keyless = open_section(2, 1);
+  EXPECT_EQ(section(keyless).nIndDataCtrl[0], 0);
+  EXPECT_EQ(dbWriteS(fno, 0, 0, 0, r.data(), 0, 2), DB_ERR_TYPE_UNDECLARED);
+  EXPECT_EQ(dbReadS(fno, 0, 0, 0, buf.data(), 0, 2), DB_ERR_TYPE_UNDECLARED);
+  const DataDesc d = rbtest::desc(0, 0, 16, 4096);
+  EXPECT_EQ(dbAddDataCtrlS(fno, &d, 2), DB_ERR_SECTION_MISMATCH);
+  EXPECT_EQ(section(keyless).nIndDataCtrl[0], 0);
+}
+
+TEST_F(SectionRecordTest, RefusedDescriptionsCreateNothing) {
+  const std::int32_t types = f().def.nDataTypes;
+  for (const DataDesc& d :
+       {rbtest::desc(10, 0, 16, 4096), rbtest::desc(-1, 0, 16, 4096),
+        rbtest::desc(0, DTF_ITERATOR, 16, 4096), rbtest::desc(0, DTF_PLACED, 16, 4096),
+        rbtest::desc(0, DTF_INDEX | DTF_PLACED | DTF_ITERATOR, 16, 4096),
+        rbtest::desc(0, DTF_BUCKET, 60, 4096), rbtest::desc(0, 0, 0, 4096),
+        rbtest::desc(0, 0, 100, 50)}) {
+    EXPECT_LT(dbAddDataCtrlS(fno, &d, 0), 0) << d.nType << " " << d.nFlags;
+    EXPECT_LT(dbBeginDataS(fno, &d, 0), 0);
+  }
+  EXPECT_EQ(dbAddDataCtrlS(fno, nullptr, 0), -90);
+  EXPECT_EQ(f().def.nDataTypes, types);
+  EXPECT_EQ(f().def.nDataCtrlOpen, -1);
+  for (std::int32_t p = 0; p < 10; ++p) EXPECT_EQ(section(si).nIndDataCtrl[p], -1);
+  const DataDesc place10 = rbtest::desc(10, 0, 16, 4096);
+  EXPECT_EQ(dbAddDataCtrlS(fno, &place10, 0), -3403);
+}
+
+TEST_F(SectionRecordTest, DataInputBrackets) {
+  const std::int32_t k = define(0, 0, 16);
+  EXPECT_EQ(define(1, 0, 16), -40);
+  EXPECT_EQ(f().def.nDataCtrlOpen, k);
+  EXPECT_EQ(dbEndDataS(fno), k);
+  EXPECT_EQ(dbEndDataS(fno), -41);
+}
+
+TEST_F(SectionRecordTest, KeyRecordListsTheTypesAndSurvivesReopen) {
+  const std::int32_t a = define(0, 0, 16);
+  ASSERT_EQ(dbEndDataS(fno), a);
+  const std::int32_t b = define(7, DTF_INDEX, 16);
+  ASSERT_EQ(dbEndDataS(fno), b);
+  ASSERT_EQ(dbEndSection(fno, si), si);
+  add_key(0, si, {3, 0, 0, 0});
+  EXPECT_EQ(section(si).nIndDataCtrl[0], -1);
+  reopen(0);
+  ASSERT_EQ(dbSetSection(fno, 0, Key{1, 2, 0, 0}.data()), 1);
+  EXPECT_EQ(section(si).nIndDataCtrl[0], a);
+  EXPECT_EQ(section(si).nIndDataCtrl[7], b);
+  for (std::int32_t p : {1, 2, 3, 4, 5, 6, 8, 9}) EXPECT_EQ(section(si).nIndDataCtrl[p], -1);
+}
+
+TEST_F(SectionRecordTest, CurrentKeyDecidesTheType) {
+  ASSERT_GE(define(0, 0, 16), 0);
+  write(0, 0, 0, record_of(16, 1));
+  ASSERT_GE(dbEndDataS(fno), 0);
+  ASSERT_EQ(dbEndSection(fno, si), si);
+  Key second{2, 1, 0, 0};  // same bucket as (1, 2)
+  ASSERT_EQ(dbBeginSection(fno, 0, second.data()), si);
+  ASSERT_GE(define(0, 0, 16), 0);
+  write(0, 0, 0, record_of(16, 2));
+  ASSERT_GE(dbEndDataS(fno), 0);
+  ASSERT_EQ(dbEndSection(fno, si), si);
+  ASSERT_EQ(dbSetSection(fno, 0, Key{1, 2, 0, 0}.data()), 1);
+  expect_record(0, 0, 0, record_of(16, 1));
+  ASSERT_EQ(dbSetSection(fno, 0, Key{2, 1, 0, 0}.data()), 1);
+  expect_record(0, 0, 0, record_of(16, 2));
+}
+
+TEST_F(SectionRecordTest, WriteBeyondAnotherTypesAreaDuringInputOverwritesNothing) {
+  const std::int32_t a = define(0, 0, 100);
+  for (std::int32_t rec = 0; rec < 10; ++rec) write(0, rec, 0, record_of(100, rec));
+  ASSERT_EQ(dbEndDataS(fno), a);
+  const std::int32_t blocks = ctrl(a).lMaxBlockRecs;
+  ASSERT_EQ(dbEndSection(fno, si), si);
+  Key other{7, 7, 0, 0};
+  ASSERT_EQ(dbBeginSection(fno, 0, other.data()), si);
+  const std::int32_t b = define(0, 0, 100);
+  for (std::int32_t rec = 0; rec < 50; ++rec) write(0, rec, 0, record_of(100, 500 + rec));
+  // Back to the first key while b's input is still open.
+  ASSERT_EQ(dbSetSection(fno, 0, Key{1, 2, 0, 0}.data()), 1);
+  for (std::int32_t rec = 10; rec < 200; ++rec) write(0, rec, 0, record_of(100, rec));
+  EXPECT_GT(ctrl(a).lMaxBlockRecs, blocks);
+  EXPECT_GE(ctrl(b).lOffsetData, rb::area_end(ctrl(a)));
+  ASSERT_EQ(dbSetSection(fno, 0, Key{7, 7, 0, 0}.data()), 1);
+  for (std::int32_t rec = 50; rec < 100; ++rec) write(0, rec, 0, record_of(100, 500 + rec));
+  ASSERT_EQ(dbEndDataS(fno), b);
+  ASSERT_EQ(dbEndSection(fno, si), si);
+  reopen(0);
+  ASSERT_EQ(dbSetSection(fno, 0, Key{1, 2, 0, 0}.data()), 1);
+  for (std::int32_t rec = 0; rec < 200; ++rec) expect_record(0, rec, 0, record_of(100, rec));
+  ASSERT_EQ(dbSetSection(fno, 0, Key{7, 7, 0, 0}.data()), 1);
+  for (std::int32_t rec = 0; rec < 100; ++rec) expect_record(0, rec, 0, record_of(100, 500 + rec));
+}
+
+TEST_F(SectionRecordTest, IteratorTypeFilledDuringInput) {
+  const std::int32_t k = define(1, DTF_INDEX | DTF_ITERATOR, 32);
+  for (std::int32_t sub = 0; sub < 3; ++sub) write(1, 5, sub, record_of(32, sub));
+  write(1, 9, 0, record_of(32, 9));
+  const rb::DataCtrl& dc = ctrl(k);
+  EXPECT_EQ(f().pIndexVectors[dc.nIteratorNo].entries[5], 3);
+  EXPECT_EQ(f().pIndexVectors[dc.nIndexNo].entries[9], 3);
+  EXPECT_GE(dc.lMaxFileRecs, 5);
+  EXPECT_EQ(dc.lFileRecs, 4);
+  ASSERT_EQ(dbEndDataS(fno), k);
+  for (std::int32_t sub = 0; sub < 3; ++sub) expect_record(1, 5, sub, record_of(32, sub));
+  expect_record(1, 9, 0, record_of(32, 9));
+}
+
+TEST_F(SectionRecordTest, BeginDataInsideOpenSectionJoinsThatSection) {
+  ASSERT_EQ(dbEndSection(fno, si), si);
+  ASSERT_EQ(dbEndSections(fno, si), si);
+  const std::int32_t second = open_section(3, 1);
+  add_key(3, second, {4, 0, 0, 0});
+  const DataDesc d = rbtest::desc(2, DTF_INDEX, 24, 1024);
+  const std::int32_t k = dbBeginData(fno, &d);
+  ASSERT_GE(k, 0);
+  EXPECT_EQ(f().def.nDataCtrlOpen, k);
+  EXPECT_EQ(ctrl(k).nSectionIndexNo, second);
+  EXPECT_EQ(section(second).nIndDataCtrl[2], k);
+  EXPECT_EQ(section(si).nIndDataCtrl[2], -1);
+  write(2, 4, 0, record_of(24, 4), 3);
+  EXPECT_EQ(dbEndData(fno), k);
+  ASSERT_EQ(dbEndSections(fno, second), second);
+  // With no section open, dbBeginData defines a plain numbered type again.
+  const DataDesc plain = rbtest::desc(2, 0, 24, 1024);
+  const std::int32_t p = dbBeginData(fno, &plain);
+  EXPECT_EQ(ctrl(p).nSectionIndexNo, -1);
+  EXPECT_EQ(dbEndData(fno), p);
+  reopen(0);
+  ASSERT_EQ(dbSetSection(fno, 3, Key{4, 0, 0, 0}.data()), 1);
+  expect_record(2, 4, 0, record_of(24, 4), 3);
+}
+
+TEST_F(SectionRecordTest, BeginDataInOpenSectionWithoutKeyIsRefused) {
+  ASSERT_EQ(dbEndSection(fno, si), si);
+  const std::int32_t keyless = open_section(1, 1);
+  const std::int32_t types = f().def.nDataTypes;
+  const DataDesc d = rbtest::desc(0, 0, 24, 1024);
+  EXPECT_EQ(dbBeginData(fno, &d), DB_ERR_SECTION_MISMATCH);
+  EXPECT_EQ(f().def.nDataTypes, types);
+  EXPECT_EQ(f().def.nDataCtrlOpen, -1);
+  EXPECT_EQ(section(keyless).nIndDataCtrl[0], 0);
+}
+
+// Section records corrupted on file are refused when the file is opened.
+TEST_F(SectionRecordTest, InconsistentSectionRecordsAreRefusedAtOpen) {
+  ASSERT_GE(define(0, 0, 16), 0);
+  ASSERT_GE(dbEndDataS(fno), 0);
+  ASSERT_EQ(dbEndSection(fno, si), si);
+  ASSERT_GE(dbClose(fno), 0);
+  const std::string good = rbtest::read_file(kName);
+  const std::size_t table = static_cast<std::size_t>(rbtest::word_at(good, 1128));
+  const std::int32_t types = rbtest::word_at(good, 1092);
+  struct Change {
+    int word;
+    std::int32_t value;
+  };
+  for (const Change c : {Change{2, 0}, Change{2, 5}, Change{5, types - 3}, Change{6, 17},
+                         Change{7, 16}, Change{4, 50}, Change{14, 16}, Change{15, 9},
+                         Change{16, types}, Change{16, -2}, Change{9, 4}}) {
+    std::string bad = good;
+    rbtest::put_word(bad, table + 4 * c.word, c.value);
+    rbtest::write_file(kName, bad);
+    EXPECT_EQ(dbOpen(kName, 0), -100) << "word " << c.word << " = " << c.value;
+  }
+  rbtest::write_file(kName, good);
+  fno = dbOpen(kName, 0);
+  EXPECT_EQ(fno, 0);
+}
+
+// Random sections and keys, several typed records per key; after a close
+// and a read-only reopening every key and record is found byte for byte,
+// and the enumeration yields exactly the keys with values of 0 or more.
+TEST_F(SectionTest, PropertyEveryKeyAndRecordSurvivesReopen) {
+  std::mt19937 rng(20240611);
+  const auto pick = [&rng](int lo, int hi) {
+    return std::uniform_int_distribution<int>(lo, hi)(rng);
+  };
+  struct TypeData {
+    std::int32_t place, flags, size;
+    std::map<std::pair<std::int32_t, std::int32_t>, Record> records;
+  };
+  struct SectionModel {
+    std::int32_t no, depth, index;
+    std::map<Key, std::vector<TypeData>> keys;  // first occurrence of each key
+  };
+  std::vector<SectionModel> model;
+  for (std::int32_t no : {0, 2, 4}) {
+    const std::int32_t depth = pick(1, 4);
+    model.push_back({no, depth, open_section(no, depth), {}});
+    ASSERT_EQ(dbEndSections(fno, model.back().index), model.back().index);
+  }
+  std::uint32_t seed = 1;
+  const std::int32_t kinds[] = {0, DTF_INDEX, DTF_INDEX | DTF_ITERATOR};
+  for (int step = 0; step < 120 && !HasFailure(); ++step) {
+    SectionModel& sm = model[static_cast<std::size_t>(pick(0, 2))];
+    Key key{};
+    for (std::int32_t l = 0; l < 4; ++l) key[l] = pick(-2, 3);
+    if (pick(0, 9) == 0 && !sm.keys.empty()) key = sm.keys.begin()->first;  // a duplicate
+    if (pick(0, 4) == 0 && sm.depth > 1) std::swap(key[0], key[1]);         // a permutation
+    ASSERT_EQ(dbBeginSection(fno, sm.no, key.data()), sm.index);
+    std::vector<TypeData> types;
+    for (std::int32_t place = 0; place < pick(1, 3); ++place) {
+      TypeData t{place, kinds[pick(0, 2)], pick(1, 200), {}};
+      const DataDesc d = rbtest::desc(place, t.flags, t.size, pick(t.size, 2048));
+      ASSERT_GE(dbBeginDataS(fno, &d, sm.no), 0);
+      std::int32_t next_run = 0;
+      for (int n = pick(0, 40); n > 0; --n) {
+        std::int32_t rec = pick(0, 300);
+        std::int32_t subs = 1;
+        if ((t.flags & DTF_ITERATOR) != 0) {
+          rec = next_run;  // runs one at a time
+          next_run += pick(1, 3);
+          subs = pick(1, 4);
+        }
+        for (std::int32_t sub = 0; sub < subs; ++sub) {
+          Record r = record_of(t.size, ++seed);
+          ASSERT_EQ(dbWriteS(fno, place, rec, sub, r.data(), 0, sm.no), 0);
+          t.records[{rec, sub}] = r;
+        }
+      }
+      ASSERT_GE(dbEndDataS(fno), 0);
+      types.push_back(std::move(t));
+    }
+    ASSERT_EQ(dbEndSection(fno, sm.index), sm.index);
+    sm.keys.emplace(key, std::move(types));  // a duplicate keeps the first
+  }
+  reopen(0);
+  for (const SectionModel& sm : model) {
+    std::set<Key> enumerable;
+    for (const auto& [key, types] : sm.keys) {
+      ASSERT_EQ(dbSetSection(fno, sm.no, key.data()), 1);
+      for (const TypeData& t : types) {
+        for (const auto& [at, r] : t.records) {
+          Record got(r.size());
+          ASSERT_EQ(dbReadS(fno, t.place, at.first, at.second, got.data(), 0, sm.no), 0);
+          ASSERT_EQ(got, r) << "section " << sm.no << " place " << t.place << " rec " << at.first;
+        }
+      }
+      if (std::all_of(key.begin(), key.begin() + sm.depth, [](std::int32_t v) { return v >= 0; })) {
+        enumerable.insert(key);
+      }
+    }
+    std::set<Key> enumerated;
+    Key k{-1, -1, -1, -1};
+    for (std::int32_t mode = 0; dbGetKey(fno, sm.no, mode, k.data()) == 1; mode = 1) {
+      EXPECT_TRUE(enumerated.insert(k).second);
+    }
+    EXPECT_EQ(enumerated, enumerable) << "section " << sm.no;
+  }
+}
+
+}  // namespace
