@@ -322,7 +322,9 @@ RECBASE_API int32_t RECBASE_CALL dbExpandDataCtrl(int32_t nFileNo);
 RECBASE_API int32_t RECBASE_CALL dbExpandIndDataTypes(int32_t nFileNo, int32_t nType);
 /* Opens a data input on a new data type (an open one is closed first, with
  * warning -40). While a section is open (dbBeginSections), the new type is a
- * data type of that section's current key. Returns the DataCtrl index. */
+ * data type of the current key of that open section itself, found by its
+ * section index (as dbAddDataCtrlS; -112 if the open section is gone, -111
+ * when it has no key yet). Returns the DataCtrl index. */
 RECBASE_API int32_t RECBASE_CALL dbBeginData(int32_t nFileNo, const DataDesc* pDesc);
 /* Closes the data input and sizes the type's area to the records written;
  * returns the DataCtrl index or -6, -41. */
@@ -366,23 +368,79 @@ RECBASE_API int32_t RECBASE_CALL dbWriteKey(int32_t nFileNo, int32_t nDataCtrlNo
 
 /* ---------------------------------------------------------------------------
  * Sections, hash buckets and keys. pKeys points to four int32 values.
+ *
+ * A section is named by the caller's section number (an entry of the
+ * IndSections vector) or by its section index (its position in the Section
+ * table). Everywhere a section number is taken, a number that is negative,
+ * lies outside the vector or names no section is refused with -3404
+ * (dbGetKey answers 0); a section index outside 0 .. nSections - 1 is
+ * refused with -112. Null pointers are refused with -90. A section added by
+ * dbAddSection alone has no buckets: key operations refuse it with -111.
  * ------------------------------------------------------------------------- */
+/* Adds a section under nSectionNo (an existing number is taken over; numbers
+ * of nIndSections or more are accepted but admit no data types or records).
+ * Returns the section index; -6, -3404 (negative number), -111 (the bucket
+ * tunables would let a key select a bucket that does not exist, or a bucket
+ * block holds no 60-byte key record), -3251, -3351 or an index vector
+ * failure, in which cases no section is added. */
 RECBASE_API int32_t RECBASE_CALL dbAddSection(int32_t nFileNo, int32_t nSectionNo, int32_t nFlags);
+/* Grows the Section table by nSectionExpand; returns the capacity, -6, -3251. */
 RECBASE_API int32_t RECBASE_CALL dbExpandSections(int32_t nFileNo);
+/* Grows the IndSections vector so that nSectionNo fits, never below
+ * nIndSections entries; returns its new length, -6, -3351. */
 RECBASE_API int32_t RECBASE_CALL dbExpandIndSections(int32_t nFileNo, int32_t nSectionNo);
+/* Appends one hash bucket (a DTF_BUCKET DataCtrl with its first block) for
+ * section index nSectionIndex; returns its DataCtrl index, -6, -9000
+ * (negative index), -112, -111 (nBucketBlock below 60), -3151 or a write
+ * failure (the bucket then stays in the catalogue, unused). */
 RECBASE_API int32_t RECBASE_CALL dbAddHashBucket(int32_t nFileNo, int32_t nSectionIndex);
+/* Appends a key record (no test for an equal key) to the bucket that the
+ * wrap-around sum of the first nKeys values, masked, selects; the key
+ * becomes the current and the open key. Returns its record number in the
+ * bucket; -6, -90, -112, -111 or the write failure (nothing changes). */
 RECBASE_API int32_t RECBASE_CALL dbAddKey(int32_t nFileNo, int32_t nSectionIndex,
                                           const int32_t* pKeys);
+/* Makes the key current: 1 when it exists (the first equal key record in
+ * the bucket wins; the current key is answered without reading), 0 when not
+ * (nothing changes); -6, -90, -3404, -111, or the failure of a key record
+ * that cannot be read (never taken as equal). dbSetSection is the same. */
 RECBASE_API int32_t RECBASE_CALL dbExistKey(int32_t nFileNo, int32_t nSectionNo,
                                             const int32_t* pKeys);
 RECBASE_API int32_t RECBASE_CALL dbSetSection(int32_t nFileNo, int32_t nSectionNo,
                                               const int32_t* pKeys);
+/* Copies the largest value added per key level (-1 for none) into pKeys;
+ * returns nKeys, or -6, -90, -3404, -111. */
 RECBASE_API int32_t RECBASE_CALL dbGetMaxKey(int32_t nFileNo, int32_t nSectionNo, int32_t* pKeys);
+/* Enumerates keys in odometer order (level 0 fastest, each level from 0 to
+ * its largest value): nMode 0 starts at (0, ..., 0), any other mode goes on
+ * after the key in pKeys (values below 0 lie before 0). Returns 1 with the
+ * found key current and in pKeys, 0 when there is none or on any failure;
+ * records and logs nothing of its own. */
 RECBASE_API int32_t RECBASE_CALL dbGetKey(int32_t nFileNo, int32_t nSectionNo, int32_t nMode,
                                           int32_t* pKeys);
+/* The section number and key of the last lookup that found a key by
+ * reading a bucket; returns 0, -6, -90, -200 (none yet). */
 RECBASE_API int32_t RECBASE_CALL dbGetSection(int32_t nFileNo, int32_t* pSectionNo, int32_t* pKeys);
 
-/* Section data types and records; nDataType is the place 0..9. */
+/* Section data types and records; nDataType is the place 0..9, and the
+ * section's current key decides which data type the place means.
+ *
+ * dbReadS, dbWriteS: 0, or -1 (no open file), -90 (negative record, place
+ * outside 0..9, null buffer), -3404 (number outside 0 .. nIndSections - 1 or
+ * naming no section), -50 (no current key, or none of its types at that
+ * place), and the codes of dbRead/dbWrite. While a data input is open a
+ * record beyond another type's area grows that area (an iterator type is
+ * refused with -3402); it never lands in the area of another type.
+ * dbAddDataCtrlS: appends a type for the current key at place nType and
+ * writes the key record back; returns its DataCtrl index, or -6, -90, -3404,
+ * -111 (the section has no current key), -51 (sizes), -3403 (place), -54
+ * (flags), -3151, an index vector failure or the key write's failure.
+ * Refused descriptions create nothing.
+ * dbBeginDataS: as dbAddDataCtrlS, then opens the data input on the type;
+ * -40 while an input is open (it stays open); refusals are logged twice.
+ * dbEndDataS: closes the input and sizes the area to whole blocks, the end
+ * of the area covered by lFileLen and lOffsetVectors; returns the DataCtrl
+ * index, or -6, -41. */
 RECBASE_API int32_t RECBASE_CALL dbReadS(int32_t nFileNo, int32_t nDataType, int32_t lRecNo,
                                          int32_t lSubNo, void* pData, int32_t nLen,
                                          int32_t nSectionNo);
@@ -395,8 +453,14 @@ RECBASE_API int32_t RECBASE_CALL dbBeginDataS(int32_t nFileNo, const DataDesc* p
                                               int32_t nSectionNo);
 RECBASE_API int32_t RECBASE_CALL dbEndDataS(int32_t nFileNo);
 
-/* Section brackets. dbBeginSection writes -1 into the caller's key values
- * from position nKeys on. */
+/* Section brackets. dbBeginSections (nKeys 1..4, else -3451) adds the
+ * section and its buckets and opens it; returns the section index, or the
+ * failure of dbAddSection (logged twice) or of a bucket (the section is then
+ * left without buckets and not opened). dbEndSections: the index, -6, -112,
+ * -9001 (a key is still open). dbBeginSection writes -1 into the caller's
+ * key values from position nKeys on and adds the key; returns the section
+ * index, -6, -90, -3404, -111, or -1 when dbAddKey failed. dbEndSection:
+ * the index, -6, -112. */
 RECBASE_API int32_t RECBASE_CALL dbBeginSections(int32_t nFileNo, int32_t nSectionNo, int32_t nKeys,
                                                  int32_t nFlags);
 RECBASE_API int32_t RECBASE_CALL dbEndSections(int32_t nFileNo, int32_t nSectionIndex);
