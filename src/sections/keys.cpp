@@ -273,7 +273,8 @@ std::int32_t get_key(std::int32_t file_no, std::int32_t no, std::int32_t mode, s
   const Section& sec = *section_at(*f, s);
   if (mode == 0) {
     std::fill(keys, keys + sec.nKeys, 0);
-    if (find_key(file_no, *f, s, keys) == 1) return 1;
+    const std::int32_t r = find_key(file_no, *f, s, keys);
+    if (r != 0) return r == 1 ? 1 : 0;
   } else {
     start_before_box(sec, keys);
   }

@@ -152,46 +152,6 @@ TEST_F(SectionRecordTest, RefusedDescriptionsCreateNothing) {
   EXPECT_EQ(dbAddDataCtrlS(fno, &place10, 0), -3403);
 }
 
-TEST_F(SectionRecordTest, DataInputBrackets) {
-  const std::int32_t k = define(0, 0, 16);
-  EXPECT_EQ(define(1, 0, 16), -40);
-  EXPECT_EQ(f().def.nDataCtrlOpen, k);
-  EXPECT_EQ(dbEndDataS(fno), k);
-  EXPECT_EQ(dbEndDataS(fno), -41);
-}
-
-TEST_F(SectionRecordTest, KeyRecordListsTheTypesAndSurvivesReopen) {
-  const std::int32_t a = define(0, 0, 16);
-  ASSERT_EQ(dbEndDataS(fno), a);
-  const std::int32_t b = define(7, DTF_INDEX, 16);
-  ASSERT_EQ(dbEndDataS(fno), b);
-  ASSERT_EQ(dbEndSection(fno, si), si);
-  add_key(0, si, {3, 0, 0, 0});
-  EXPECT_EQ(section(si).nIndDataCtrl[0], -1);
-  reopen(0);
-  ASSERT_EQ(dbSetSection(fno, 0, Key{1, 2, 0, 0}.data()), 1);
-  EXPECT_EQ(section(si).nIndDataCtrl[0], a);
-  EXPECT_EQ(section(si).nIndDataCtrl[7], b);
-  for (std::int32_t p : {1, 2, 3, 4, 5, 6, 8, 9}) EXPECT_EQ(section(si).nIndDataCtrl[p], -1);
-}
-
-TEST_F(SectionRecordTest, CurrentKeyDecidesTheType) {
-  ASSERT_GE(define(0, 0, 16), 0);
-  write(0, 0, 0, record_of(16, 1));
-  ASSERT_GE(dbEndDataS(fno), 0);
-  ASSERT_EQ(dbEndSection(fno, si), si);
-  Key second{2, 1, 0, 0};  // same bucket as (1, 2)
-  ASSERT_EQ(dbBeginSection(fno, 0, second.data()), si);
-  ASSERT_GE(define(0, 0, 16), 0);
-  write(0, 0, 0, record_of(16, 2));
-  ASSERT_GE(dbEndDataS(fno), 0);
-  ASSERT_EQ(dbEndSection(fno, si), si);
-  ASSERT_EQ(dbSetSection(fno, 0, Key{1, 2, 0, 0}.data()), 1);
-  expect_record(0, 0, 0, record_of(16, 1));
-  ASSERT_EQ(dbSetSection(fno, 0, Key{2, 1, 0, 0}.data()), 1);
-  expect_record(0, 0, 0, record_of(16, 2));
-}
-
 TEST_F(SectionRecordTest, WriteBeyondAnotherTypesAreaDuringInputOverwritesNothing) {
   const std::int32_t a = define(0, 0, 100);
   for (std::int32_t rec = 0; rec < 10; ++rec) write(0, rec, 0, record_of(100, rec));
