@@ -5,7 +5,10 @@
 set -euo pipefail
 
 export WINEPREFIX="${WINEPREFIX:-${HOME:-/root}/.wine-recbase}"
-export WINEARCH="${WINEARCH:-win32}"
+# A new prefix is made 32-bit; an existing one keeps what it is.
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  export WINEARCH="${WINEARCH:-win32}"
+fi
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko download dialogs.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"

@@ -70,7 +70,7 @@ run() {
 # The same environment as cmake/wine-run.sh, which every win32 test goes
 # through. One persistent server for the whole run; stopped on exit.
 export WINEPREFIX="${WINEPREFIX:-${HOME:-/root}/.wine-recbase}"
-export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=""
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=""
 wine_started=0
 stop_wine() {
   # Only a server this script started, and only this prefix's.
@@ -83,7 +83,10 @@ trap 'exit 130' INT TERM
 
 prepare_wine() {
   mkdir -p "$WINEPREFIX"
-  [ -f "$WINEPREFIX/system.reg" ] || echo "initialising wine prefix $WINEPREFIX"
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "initialising wine prefix $WINEPREFIX"
+    export WINEARCH=win32
+  fi
   # A server for the whole run (it quits by itself 5 minutes after the last
   # wine program should this script be killed).
   if wineserver -p300 </dev/null >/dev/null 2>&1; then
