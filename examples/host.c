@@ -9,6 +9,7 @@
 #define DB_NAME "example.db"
 
 enum { PLAIN = 1, INDEXED = 2, RUNS = 3, PLACED = 4, LATER = 5 };
+enum { SECTION = 1, KEYS = 10 }; /* section number 1 with keys of two values */
 
 typedef struct Reading {
   int32_t station;
@@ -63,6 +64,48 @@ static void write_all(int32_t file) {
   check("dbEndData", dbEndData(file), 4);
 }
 
+/* Key i is (i, 7 * i mod 10); it owns a data type at place 0 holding
+ * 1 + i mod 3 records. */
+static void write_section(int32_t file) {
+  int32_t i, k;
+  int32_t section =
+      check("dbBeginSections(section 1, 2 key values)", dbBeginSections(file, SECTION, 2, 0), 0);
+  for (i = 0; i < KEYS; ++i) {
+    int32_t keys[4] = {0, 0, 0, 0};
+    DataDesc place0 = {0, 0, sizeof(Reading), 1024, 0};
+    keys[0] = i;
+    keys[1] = (7 * i) % 10;
+    dbBeginSection(file, SECTION, keys);
+    dbBeginDataS(file, &place0, SECTION);
+    for (k = 0; k <= i % 3; ++k) {
+      Reading r = reading(100 * i + k, k);
+      dbWriteS(file, 0, k, 0, &r, sizeof r, SECTION);
+    }
+    dbEndDataS(file);
+    dbEndSection(file, section);
+  }
+  check("dbEndSections", dbEndSections(file, section), section);
+}
+
+static void verify_section(int32_t file) {
+  int32_t keys[4] = {0, 0, 0, 0};
+  int32_t found = 0, ok = 0, mode = 0;
+  while (dbGetKey(file, SECTION, mode, keys) == 1) {
+    int32_t i = keys[0], k;
+    mode = 1;
+    ++found;
+    if (keys[1] != (7 * i) % 10) continue;
+    for (k = 0; k <= i % 3; ++k) {
+      Reading got, expected = reading(100 * i + k, k);
+      if (dbReadS(file, 0, k, 0, &got, sizeof got, SECTION) != 0) break;
+      if (memcmp(&got, &expected, sizeof got) != 0) break;
+    }
+    if (k > i % 3) ++ok;
+  }
+  printf("  keys enumerated: %d, with all their records: %d of %d\n", (int)found, (int)ok, KEYS);
+  if (found != KEYS || ok != KEYS) ++failures;
+}
+
 static int verify(int32_t file, int32_t type, int32_t rec, int32_t sub, Reading expected) {
   Reading got;
   memset(&got, 0, sizeof got);
@@ -99,12 +142,14 @@ int main(void) {
   file = check("dbCreate(4 data types)", dbCreate(DB_NAME, 4, declared, 0, DB_MODE_WRITE), 0);
   if (file < 0) return 1;
   write_all(file);
+  write_section(file);
   check("dbClose (header bytes written)", dbClose(file), 4096);
 
   printf("reopen " DB_NAME " for reading\n");
   file = check("dbOpen(read only)", dbOpen(DB_NAME, 0), 0);
   if (file < 0) return 1;
   verify_all(file);
+  verify_section(file);
   check("dbClose", dbClose(file), 0);
 
   check("errors logged", dbGetErrorCount(), 0);
