@@ -48,6 +48,7 @@ TEST_F(LifecycleTest, SlotsAreTakenLowestFirstAndRunOut) {
 }
 
 TEST_F(LifecycleTest, FailedOpensFreeTheirSlot) {
+  EXPECT_EQ(dbCreate("life_no_such_dir/x.db", 0, nullptr, 0, DB_MODE_WRITE), -10);
   make_closed("life_locked.db", DB_MODE_WRITE | DB_MODE_LOCK);
   write_file("life_foreign.db", "TOVEX" + std::string(5000, '\0'));
   EXPECT_EQ(dbOpen("life_missing.db", 0), -11);
@@ -197,6 +198,8 @@ TEST_F(LifecycleTest, CorruptFilesAreRefused) {
       {"huge IndexVectorsX", patched(field(&rb::FileDef::nIndexVectorsX), 0x40000000), -100});
   cases.push_back(
       {"huge IndSectionsX", patched(field(&rb::FileDef::nIndSectionsX), 0x7fffffff), -100});
+  cases.push_back(
+      {"IndSections without capacity", patched(field(&rb::FileDef::nIndSectionsX), 0), -100});
   cases.push_back({"IndDataTypes -> no DataCtrl", patched(d.lOffsetIndDataTypes + 4 * 3, 1), -100});
   cases.push_back({"IndexCtrl length huge", patched(d.lOffsetIndexCtrl + 12, 0x7fffffff), -100});
   cases.push_back({"DataCtrl names no vector", patched(d.lOffsetDataCtrl + 44, 5), -100});
