@@ -167,11 +167,6 @@ TEST_F(LifecycleTest, CorruptFilesAreRefused) {
   make_closed("life_good.db");
   const std::string good = read_file("life_good.db");
   const rb::FileDef d = stored_def(good);
-  const auto field = [](std::int32_t rb::FileDef::*member) {
-    rb::FileDef probe{};
-    return static_cast<std::size_t>(reinterpret_cast<const char*>(&(probe.*member)) -
-                                    reinterpret_cast<const char*>(&probe));
-  };
   struct Damage {
     const char* what;
     std::string bytes;
@@ -186,32 +181,33 @@ TEST_F(LifecycleTest, CorruptFilesAreRefused) {
   cases.push_back({"empty", "", -100});
   cases.push_back({"1167 bytes", good.substr(0, 1167), -100});
   cases.push_back({"foreign id", "tovek" + good.substr(5), -101});
-  cases.push_back({"IndexCtrl size", patched(field(&rb::FileDef::nIndexCtrlSize), 24), -101});
-  cases.push_back({"DataCtrl size", patched(field(&rb::FileDef::nDataCtrlSize), 60), -101});
-  cases.push_back({"Section size", patched(field(&rb::FileDef::nSectionSize), 0), -101});
+  cases.push_back({"IndexCtrl size", patched(offsetof(rb::FileDef, nIndexCtrlSize), 24), -101});
+  cases.push_back({"DataCtrl size", patched(offsetof(rb::FileDef, nDataCtrlSize), 60), -101});
+  cases.push_back({"Section size", patched(offsetof(rb::FileDef, nSectionSize), 0), -101});
   cases.push_back(
-      {"huge IndDataTypesX", patched(field(&rb::FileDef::nIndDataTypesX), 0x7fffffff), -100});
-  cases.push_back({"huge DataTypesX", patched(field(&rb::FileDef::nDataTypesX), 0x7fffffff), -100});
-  cases.push_back({"DataTypes > X", patched(field(&rb::FileDef::nDataTypes), 2), -100});
-  cases.push_back({"negative count", patched(field(&rb::FileDef::nIndexCtrls), -1), -100});
+      {"huge IndDataTypesX", patched(offsetof(rb::FileDef, nIndDataTypesX), 0x7fffffff), -100});
   cases.push_back(
-      {"huge IndexVectorsX", patched(field(&rb::FileDef::nIndexVectorsX), 0x40000000), -100});
+      {"huge DataTypesX", patched(offsetof(rb::FileDef, nDataTypesX), 0x7fffffff), -100});
+  cases.push_back({"DataTypes > X", patched(offsetof(rb::FileDef, nDataTypes), 2), -100});
+  cases.push_back({"negative count", patched(offsetof(rb::FileDef, nIndexCtrls), -1), -100});
   cases.push_back(
-      {"huge IndSectionsX", patched(field(&rb::FileDef::nIndSectionsX), 0x7fffffff), -100});
+      {"huge IndexVectorsX", patched(offsetof(rb::FileDef, nIndexVectorsX), 0x40000000), -100});
   cases.push_back(
-      {"IndSections without capacity", patched(field(&rb::FileDef::nIndSectionsX), 0), -100});
+      {"huge IndSectionsX", patched(offsetof(rb::FileDef, nIndSectionsX), 0x7fffffff), -100});
+  cases.push_back(
+      {"IndSections without capacity", patched(offsetof(rb::FileDef, nIndSectionsX), 0), -100});
   cases.push_back({"IndDataTypes -> no DataCtrl", patched(d.lOffsetIndDataTypes + 4 * 3, 1), -100});
   cases.push_back({"IndexCtrl length huge", patched(d.lOffsetIndexCtrl + 12, 0x7fffffff), -100});
   cases.push_back({"DataCtrl names no vector", patched(d.lOffsetDataCtrl + 44, 5), -100});
   cases.push_back({"vector beyond the file", patched(d.lOffsetIndexCtrl + 16, d.lFileLen), -20});
   cases.push_back({"IndDataTypes beyond the file",
-                   patched(field(&rb::FileDef::lOffsetIndDataTypes), d.lFileLen - 100), -20});
+                   patched(offsetof(rb::FileDef, lOffsetIndDataTypes), d.lFileLen - 100), -20});
   cases.push_back({"IndSections beyond the file",
-                   patched(field(&rb::FileDef::lOffsetIndSections), 0x7ffffff0), -20});
+                   patched(offsetof(rb::FileDef, lOffsetIndSections), 0x7ffffff0), -20});
   cases.push_back({"DataCtrl table beyond the file",
-                   patched(field(&rb::FileDef::lOffsetDataCtrl), 0x7fff0000), -14});
+                   patched(offsetof(rb::FileDef, lOffsetDataCtrl), 0x7fff0000), -14});
   cases.push_back({"boundary beyond the length",
-                   patched(field(&rb::FileDef::lOffsetVectors), d.lFileLen + 1), -100});
+                   patched(offsetof(rb::FileDef, lOffsetVectors), d.lFileLen + 1), -100});
   cases.push_back({"truncated table area", good.substr(0, good.size() - 4000), -100});
 
   for (const Damage& c : cases) {
@@ -260,14 +256,12 @@ TEST_F(LifecycleTest, EveryAllocationOfOpenFailsCleanly) {
   make_closed("life_alloc_open.db");
   // Give the file a section table so that every table is read.
   std::string bytes = read_file("life_alloc_open.db");
-  rb::FileDef d = stored_def(bytes);
   put_word(bytes, offsetof(rb::FileDef, nSections), 1);
   put_word(bytes, offsetof(rb::FileDef, nSectionsX), 1);
   put_word(bytes, offsetof(rb::FileDef, nLenSection), 124);
   put_word(bytes, offsetof(rb::FileDef, lOffsetSection), static_cast<std::int32_t>(bytes.size()));
   bytes += std::string(124, '\0');
   write_file("life_alloc_open.db", bytes);
-  (void)d;
 
   const auto codes =
       fail_each_allocation([] { return dbOpen("life_alloc_open.db", DB_MODE_WRITE); },
