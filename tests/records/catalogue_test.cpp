@@ -171,13 +171,6 @@ TEST_F(CatalogueTest, DataInputSizesTheAreaAtItsEnd) {
   EXPECT_EQ(f.def.lFileLen, 18432 + 512);
   EXPECT_EQ(f.def.nDataCtrlOpen, -1);
   EXPECT_EQ(dbEndData(0), -41);
-  // A lower end never lowers the boundary.
-  f.def.lOffsetVectors = 50000;
-  f.def.lFileLen = 60000;
-  EXPECT_EQ(dbBeginData(0, &a), 3);
-  EXPECT_EQ(dbEndData(0), 3);
-  EXPECT_EQ(f.def.lOffsetVectors, 50000);
-  EXPECT_EQ(f.def.lFileLen, 60000);
 }
 
 TEST_F(CatalogueTest, EveryDeclaredNumberIsStored) {
