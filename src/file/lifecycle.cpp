@@ -221,6 +221,9 @@ std::int32_t open(const char* name, std::int32_t mode) {
 
   const std::int64_t size = stream_size(f->pFile);
   if (size < 0) return fail(slot, -12);
+  // Every byte up to the stored length was written before the last close;
+  // a shorter file has lost part of its tables.
+  if (size < f->def.lFileLen) return fail(slot, -100);
   if (const std::int32_t r = read_tables(slot, *f, size); r < 0) return abandon(slot, r);
 
   if ((f->def.nFlags & kModeWrite) != 0) {

@@ -1,5 +1,7 @@
 #include "file/open_checks.h"
 
+#include <algorithm>
+
 #include "file/stream.h"
 #include "sections/sections.h"
 
@@ -25,7 +27,9 @@ std::int32_t check_header(const FileDef& d) {
                           d.nSections >= 0 && d.nSections <= d.nSectionsX && d.nIndDataTypes >= 0 &&
                           d.nIndDataTypes <= d.nIndDataTypesX && d.nIndSections >= 0;
   if (!counts_fit) return -100;
-  if (d.nIndSectionsX > 0 && d.nIndSections > d.nIndSectionsX) return -100;
+  // Without a capacity the IndSections vector is not read, so it may have
+  // no entries either: a close could not store entries it never had.
+  if (d.nIndSections > std::max(d.nIndSectionsX, 0)) return -100;
   if (d.nLenDataCtrl != d.nDataTypes * static_cast<std::int32_t>(sizeof(DataCtrl))) return -100;
   if (d.nLenIndexCtrl != d.nIndexCtrls * static_cast<std::int32_t>(sizeof(IndexCtrl))) {
     return -100;

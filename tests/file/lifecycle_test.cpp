@@ -1,0 +1,285 @@
+// Creating, opening and closing database files.
+#include <string>
+#include <vector>
+
+#include "frame/heap.h"
+#include "frame/state.h"
+#include "support/stored.h"
+#include "support/testkit.h"
+
+namespace {
+
+using rbtest::desc;
+using rbtest::file_ctrl;
+using rbtest::put_word;
+using rbtest::read_file;
+using rbtest::stored;
+using rbtest::stored_def;
+using rbtest::write_file;
+
+class LifecycleTest : public rbtest::LibraryTest {
+ protected:
+  // A closed file with one indexed type (7: 16-byte records, 100 declared).
+  static void make_closed(const char* name, std::int32_t flags = DB_MODE_WRITE) {
+    const DataDesc d = desc(7, DTF_INDEX, 16, 1024, 100);
+    const std::int32_t file_no = dbCreate(name, 1, &d, 0, flags);
+    ASSERT_GE(file_no, 0);
+    ASSERT_EQ(dbClose(file_no), (flags & DB_MODE_WRITE) != 0 ? 4096 : 0);
+  }
+  static std::int32_t open_slot_count() {
+    std::int32_t n = 0;
+    for (std::int32_t i = 0; i < rb::g_lib.cash->nFiles; ++i) n += rb::g_lib.files[i] != nullptr;
+    return n;
+  }
+};
+
+TEST_F(LifecycleTest, SlotsAreTakenLowestFirstAndRunOut) {
+  ASSERT_EQ(dbExit(), 0);
+  ASSERT_EQ(dbInit(4, 2), 0);
+  EXPECT_EQ(dbCreate("life_a.db", 0, nullptr, 0, DB_MODE_WRITE), 0);
+  EXPECT_EQ(dbCreate("life_b.db", 0, nullptr, 0, DB_MODE_WRITE), 1);
+  EXPECT_EQ(dbCreate("life_c.db", 0, nullptr, 0, DB_MODE_WRITE), -1051);
+  EXPECT_EQ(dbOpen("life_a.db", 0), -1251);
+  EXPECT_FALSE(rbtest::file_exists("life_c.db"));
+  EXPECT_EQ(dbClose(0), 4096);
+  EXPECT_EQ(dbClose(0), 0);  // empty slot: nothing to do, nothing logged
+  EXPECT_EQ(dbOpen("life_a.db", DB_MODE_WRITE), 0);
+  EXPECT_EQ(dbGetErrorCount(), 2);
+}
+
+TEST_F(LifecycleTest, FailedOpensFreeTheirSlot) {
+  EXPECT_EQ(dbCreate("life_no_such_dir/x.db", 0, nullptr, 0, DB_MODE_WRITE), -10);
+  make_closed("life_locked.db", DB_MODE_WRITE | DB_MODE_LOCK);
+  write_file("life_foreign.db", "TOVEX" + std::string(5000, '\0'));
+  EXPECT_EQ(dbOpen("life_missing.db", 0), -11);
+  EXPECT_EQ(dbOpen("life_missing.db", DB_MODE_WRITE), -11);
+  EXPECT_EQ(dbOpen("life_foreign.db", 0), -101);
+  EXPECT_EQ(dbOpen("life_locked.db", DB_MODE_WRITE), -102);
+  EXPECT_EQ(open_slot_count(), 0);
+  EXPECT_EQ(dbOpen("life_locked.db", 0), 0);
+  EXPECT_EQ(file_ctrl(0).def.nFlags, 0);
+  EXPECT_EQ(dbClose(0), 0);
+}
+
+TEST_F(LifecycleTest, ReadOnlyOpenLeavesTheFileUntouched) {
+  make_closed("life_ro.db");
+  const std::string before = read_file("life_ro.db");
+  ASSERT_EQ(dbOpen("life_ro.db", 0), 0);
+  const rb::FileDef& d = file_ctrl(0).def;
+  EXPECT_EQ(d.lFileLen, static_cast<std::int32_t>(before.size()));
+  EXPECT_EQ(d.nDataTypeCursor, -1);
+  const DataDesc extra = desc(8, 0, 10, 100);
+  EXPECT_EQ(dbAddDataCtrl(0, &extra), 1);  // in memory only
+  EXPECT_EQ(dbClose(0), 0);
+  EXPECT_EQ(read_file("life_ro.db"), before);
+}
+
+TEST_F(LifecycleTest, FilesNeverClosedAfterWritingCannotBeOpened) {
+  const DataDesc d = desc(7, DTF_INDEX, 16, 1024, 100);
+  ASSERT_EQ(dbCreate("life_open.db", 1, &d, 0, DB_MODE_WRITE), 0);
+  ASSERT_EQ(dbFlush(0), 0);
+  write_file("life_snapshot.db", read_file("life_open.db"));
+  EXPECT_EQ(dbOpen("life_snapshot.db", DB_MODE_WRITE), -55);
+  make_closed("life_nowrite.db", 0);
+  EXPECT_EQ(rbtest::read_file("life_nowrite.db").size(), 4096u);
+  EXPECT_EQ(dbOpen("life_nowrite.db", 0), -55);
+  EXPECT_EQ(open_slot_count(), 1);
+}
+
+// Each close places vectors and tables anew behind everything written, a
+// grown vector is stored whole, and what a reopened file adds survives.
+TEST_F(LifecycleTest, CloseReopenCyclesNeverOverlapTables) {
+  make_closed("life_cycle.db");
+  ASSERT_EQ(dbOpen("life_cycle.db", DB_MODE_WRITE), 0);
+  {
+    rb::FileCtrl& f = file_ctrl(0);
+    EXPECT_EQ(f.def.lFileLen, f.def.lOffsetVectors);
+    EXPECT_EQ(f.def.lOffsetVectors, 4096);
+    for (std::int32_t offset : {f.def.lOffsetIndexCtrl, f.def.lOffsetDataCtrl,
+                                f.def.lOffsetIndDataTypes, f.def.lOffsetIndSections}) {
+      EXPECT_EQ(offset, -1);
+    }
+    EXPECT_EQ(f.pIndexVectors[0].entries[99], -1);
+    f.pIndexVectors[0].entries[5] = 1234;
+    EXPECT_EQ(dbExpandIndex(0, 0, 150), 0);  // 100 -> 200 entries
+    f.pIndexVectors[0].entries[199] = 4321;
+    const DataDesc added = desc(9, DTF_INDEX, 100, 4096);
+    EXPECT_EQ(dbBeginData(0, &added), 1);
+    EXPECT_EQ(dbEndData(0), 1);
+    EXPECT_EQ(f.pDataCtrl[1].lOffsetData, 4096 + 2048);
+    EXPECT_EQ(f.def.lOffsetVectors, 4096 + 2048 + 4096);
+  }
+  ASSERT_EQ(dbClose(0), 4096);
+  std::string bytes = read_file("life_cycle.db");
+  rbtest::expect_sound_table_area(bytes);
+  rb::FileDef d = stored_def(bytes);
+  EXPECT_EQ(d.lOffsetVectors, 10240);
+  auto ic = stored<rb::IndexCtrl>(bytes, d.lOffsetIndexCtrl);
+  EXPECT_EQ(ic.lIndexLen, 200);
+  EXPECT_EQ(ic.lOffsetIndex, 10240);
+  EXPECT_EQ(rbtest::word_at(bytes, ic.lOffsetIndex + 4 * 5), 1234);
+  EXPECT_EQ(rbtest::word_at(bytes, ic.lOffsetIndex + 4 * 199), 4321);
+
+  // Two more rounds: reopen for writing and close again unchanged.
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_EQ(dbOpen("life_cycle.db", DB_MODE_WRITE), 0);
+    EXPECT_EQ(file_ctrl(0).def.lFileLen, 10240);
+    ASSERT_EQ(dbClose(0), 4096);
+    const std::string again = read_file("life_cycle.db");
+    rbtest::expect_sound_table_area(again);
+    EXPECT_EQ(again.size(), bytes.size());
+    EXPECT_EQ(again.substr(4096), bytes.substr(4096));
+    bytes = again;
+  }
+
+  ASSERT_EQ(dbOpen("life_cycle.db", 0), 0);
+  rb::FileCtrl& f = file_ctrl(0);
+  EXPECT_EQ(f.def.nDataTypes, 2);
+  EXPECT_EQ(f.def.nIndexVectors, 2);
+  EXPECT_EQ(f.pIndDataTypes[7], 0);
+  EXPECT_EQ(f.pIndDataTypes[9], 1);
+  EXPECT_EQ(f.pDataCtrl[1].lOffsetData, 6144);
+  EXPECT_EQ(f.pDataCtrl[1].lLenData, 4096);
+  EXPECT_EQ(f.pIndexVectors[0].entries[5], 1234);
+  EXPECT_EQ(f.pIndexVectors[1].capacity, 100);
+}
+
+TEST_F(LifecycleTest, ReopenStampsTheUpdateTime) {
+  make_closed("life_time.db");
+  std::string bytes = read_file("life_time.db");
+  put_word(bytes, offsetof(rb::FileDef, tCreate), 1000);
+  put_word(bytes, offsetof(rb::FileDef, tUpdate), 1000);
+  write_file("life_time.db", bytes);
+  ASSERT_EQ(dbOpen("life_time.db", 0), 0);
+  EXPECT_EQ(file_ctrl(0).def.tUpdate, 1000);
+  ASSERT_EQ(dbClose(0), 0);
+  ASSERT_EQ(dbOpen("life_time.db", DB_MODE_WRITE | 0x200), 0);
+  EXPECT_GT(file_ctrl(0).def.tUpdate, 1000);
+  ASSERT_EQ(dbClose(0), 4096);
+  const rb::FileDef d = stored_def(read_file("life_time.db"));
+  EXPECT_EQ(d.tCreate, 1000);
+  EXPECT_GT(d.tUpdate, 1000);
+  EXPECT_EQ(d.nFlags, DB_MODE_WRITE | 0x200);
+}
+
+// A damaged file is refused and leaves its slot free.
+TEST_F(LifecycleTest, CorruptFilesAreRefused) {
+  make_closed("life_good.db");
+  const std::string good = read_file("life_good.db");
+  const rb::FileDef d = stored_def(good);
+  struct Damage {
+    const char* what;
+    std::string bytes;
+    std::int32_t code;
+  };
+  std::vector<Damage> cases;
+  const auto patched = [&](std::size_t offset, std::int32_t value) {
+    std::string b = good;
+    put_word(b, offset, value);
+    return b;
+  };
+  cases.push_back({"empty", "", -100});
+  cases.push_back({"1167 bytes", good.substr(0, 1167), -100});
+  cases.push_back({"foreign id", "tovek" + good.substr(5), -101});
+  cases.push_back({"IndexCtrl size", patched(offsetof(rb::FileDef, nIndexCtrlSize), 24), -101});
+  cases.push_back({"DataCtrl size", patched(offsetof(rb::FileDef, nDataCtrlSize), 60), -101});
+  cases.push_back({"Section size", patched(offsetof(rb::FileDef, nSectionSize), 0), -101});
+  cases.push_back(
+      {"huge IndDataTypesX", patched(offsetof(rb::FileDef, nIndDataTypesX), 0x7fffffff), -100});
+  cases.push_back(
+      {"huge DataTypesX", patched(offsetof(rb::FileDef, nDataTypesX), 0x7fffffff), -100});
+  cases.push_back({"DataTypes > X", patched(offsetof(rb::FileDef, nDataTypes), 2), -100});
+  cases.push_back({"negative count", patched(offsetof(rb::FileDef, nIndexCtrls), -1), -100});
+  cases.push_back(
+      {"huge IndexVectorsX", patched(offsetof(rb::FileDef, nIndexVectorsX), 0x40000000), -100});
+  cases.push_back(
+      {"huge IndSectionsX", patched(offsetof(rb::FileDef, nIndSectionsX), 0x7fffffff), -100});
+  cases.push_back(
+      {"IndSections without capacity", patched(offsetof(rb::FileDef, nIndSectionsX), 0), -100});
+  cases.push_back({"IndDataTypes -> no DataCtrl", patched(d.lOffsetIndDataTypes + 4 * 3, 1), -100});
+  cases.push_back({"IndexCtrl length huge", patched(d.lOffsetIndexCtrl + 12, 0x7fffffff), -100});
+  cases.push_back({"DataCtrl names no vector", patched(d.lOffsetDataCtrl + 44, 5), -100});
+  cases.push_back({"vector beyond the file", patched(d.lOffsetIndexCtrl + 16, d.lFileLen), -20});
+  cases.push_back({"IndDataTypes beyond the file",
+                   patched(offsetof(rb::FileDef, lOffsetIndDataTypes), d.lFileLen - 100), -20});
+  cases.push_back({"IndSections beyond the file",
+                   patched(offsetof(rb::FileDef, lOffsetIndSections), 0x7ffffff0), -20});
+  cases.push_back({"DataCtrl table beyond the file",
+                   patched(offsetof(rb::FileDef, lOffsetDataCtrl), 0x7fff0000), -14});
+  cases.push_back({"boundary beyond the length",
+                   patched(offsetof(rb::FileDef, lOffsetVectors), d.lFileLen + 1), -100});
+  cases.push_back({"truncated table area", good.substr(0, good.size() - 4000), -100});
+
+  for (const Damage& c : cases) {
+    SCOPED_TRACE(c.what);
+    write_file("life_bad.db", c.bytes);
+    for (std::int32_t mode : {0, DB_MODE_WRITE}) {
+      EXPECT_EQ(dbOpen("life_bad.db", mode), c.code);
+      EXPECT_EQ(open_slot_count(), 0);
+    }
+  }
+  EXPECT_EQ(dbOpen("life_good.db", DB_MODE_WRITE), 0);
+}
+
+// The n-th allocation of a scenario fails, for n = 1, 2, ... until the
+// scenario succeeds; returns the codes seen in order.
+template <class Scenario, class Check>
+std::vector<std::int32_t> fail_each_allocation(Scenario scenario, Check after_failure) {
+  std::vector<std::int32_t> codes;
+  for (std::int64_t n = 1; n < 200; ++n) {
+    rb::testing::fail_allocation_at(n);
+    const std::int32_t r = scenario();
+    rb::testing::fail_allocation_at(0);
+    if (r >= 0) return codes;
+    codes.push_back(r);
+    after_failure(r);
+  }
+  ADD_FAILURE() << "scenario never succeeded";
+  return codes;
+}
+
+TEST_F(LifecycleTest, EveryAllocationOfCreateFailsCleanly) {
+  const DataDesc d = desc(7, DTF_INDEX, 16, 1024, 100);
+  const auto codes =
+      fail_each_allocation([&] { return dbCreate("life_alloc.db", 1, &d, 3, DB_MODE_WRITE); },
+                           [&](std::int32_t r) {
+                             EXPECT_EQ(open_slot_count(), 0) << r;
+                             EXPECT_EQ(dbGetLastError(), r);
+                           });
+  EXPECT_EQ(codes, (std::vector<std::int32_t>{-1052, -1057, -1058, -1053, -1056, -3051, -3052, -2,
+                                              -1101}));
+  EXPECT_EQ(file_ctrl(0).def.nDataTypes, 1);
+  EXPECT_EQ(dbClose(0), 4096);
+}
+
+TEST_F(LifecycleTest, EveryAllocationOfOpenFailsCleanly) {
+  make_closed("life_alloc_open.db");
+  // Give the file a section table so that every table is read.
+  std::string bytes = read_file("life_alloc_open.db");
+  put_word(bytes, offsetof(rb::FileDef, nSections), 1);
+  put_word(bytes, offsetof(rb::FileDef, nSectionsX), 1);
+  put_word(bytes, offsetof(rb::FileDef, nLenSection), 124);
+  put_word(bytes, offsetof(rb::FileDef, lOffsetSection), static_cast<std::int32_t>(bytes.size()));
+  bytes += std::string(124, '\0');
+  write_file("life_alloc_open.db", bytes);
+
+  const auto codes =
+      fail_each_allocation([] { return dbOpen("life_alloc_open.db", DB_MODE_WRITE); },
+                           [&](std::int32_t r) { EXPECT_EQ(open_slot_count(), 0) << r; });
+  EXPECT_EQ(codes, (std::vector<std::int32_t>{-1252, -1111, -1257, -1258, -1253, -1254, -1255,
+                                              -1259, -1256}));
+  EXPECT_EQ(file_ctrl(0).def.nSections, 1);
+}
+
+TEST_F(LifecycleTest, CloseReportsAMissingHeaderBuffer) {
+  const DataDesc d = desc(7, DTF_INDEX, 16, 1024, 100);
+  ASSERT_EQ(dbCreate("life_close_alloc.db", 1, &d, 0, DB_MODE_WRITE), 0);
+  rb::testing::fail_allocation_at(1);
+  EXPECT_EQ(dbClose(0), -1101);
+  rb::testing::fail_allocation_at(0);
+  EXPECT_EQ(open_slot_count(), 0);
+  // The tables were written; the header still is the one of creation.
+  EXPECT_EQ(dbOpen("life_close_alloc.db", 0), -55);
+}
+
+}  // namespace

@@ -1,0 +1,177 @@
+// The error and warning log "tovek.log" and the entry convention.
+#include <cctype>
+#include <string>
+#include <vector>
+
+#include "support/testkit.h"
+
+namespace {
+
+using rbtest::LibraryTest;
+using rbtest::log_lines;
+
+// A ctime text: "Www Mmm dd hh:mm:ss yyyy".
+bool is_ctime(const std::string& s) {
+  const std::string pattern = "AAA AAA _9 99:99:99 9999";
+  if (s.size() != pattern.size()) return false;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    switch (pattern[i]) {
+      case 'A':
+        if (!std::isalpha(c)) return false;
+        break;
+      case '9':
+        if (!std::isdigit(c)) return false;
+        break;
+      case '_':
+        if (!std::isdigit(c) && c != ' ') return false;
+        break;
+      default:
+        if (s[i] != pattern[i]) return false;
+    }
+  }
+  return true;
+}
+
+// The log with the time stamp lines checked and masked.
+std::vector<std::string> masked_log() {
+  std::vector<std::string> lines = log_lines();
+  const std::string stamp = "Datum/Uhrzeit...: ";
+  for (std::size_t i = 0; i < lines.size(); i += 3) {
+    EXPECT_EQ(lines[i].rfind(stamp, 0), 0u) << lines[i];
+    EXPECT_TRUE(is_ctime(lines[i].substr(stamp.size()))) << lines[i];
+    lines[i] = stamp + "*";
+  }
+  return lines;
+}
+
+std::vector<std::string> record(const std::string& function, int file_no,
+                                const std::string& third) {
+  return {"Datum/Uhrzeit...: *",
+          "  Funktion......: " + function + " (Datei: " + std::to_string(file_no) + ")", third};
+}
+
+TEST_F(LibraryTest, ErrorAndWarningRecordsByteForByte) {
+  ASSERT_EQ(dbExit(), 0);
+  EXPECT_EQ(dbInit(0, 5), -90);
+  EXPECT_EQ(dbSetError(-1001), -1001);
+  EXPECT_EQ(dbSetError(-40), -40);
+  EXPECT_EQ(dbSetWarnung(-40), -40);
+  EXPECT_EQ(dbSetWarnung(-41), -41);
+  EXPECT_EQ(dbSetError(-3), -3);
+  EXPECT_EQ(dbSetError(123456), 123456);
+
+  std::vector<std::string> expected;
+  for (const auto& third : {
+           "  Fehler (  -90): Unzulaessiger Funktionsaufruf, falsche Parameterwerte.",
+           "  Fehler (-1001): Interner Fehler.",
+           "  Fehler (  -40): Datenbestand kann nicht geoeffnet werden. Es wurde bereits ein "
+           "Datenbestand geoeffnet.",
+           "  Warnung(  -40): Datenbestand wurde implizit geschlossen.",
+           "  Warnung(  -41): Interner Fehler.",
+           "  Fehler (   -3): Vektor fuer indirekten Zugriff existiert nicht.",
+           "  Fehler (123456): Interner Fehler.",
+       }) {
+    const auto r = record("dbInit", -1, third);
+    expected.insert(expected.end(), r.begin(), r.end());
+  }
+  EXPECT_EQ(masked_log(), expected);
+  EXPECT_EQ(dbGetErrorCount(), 7);
+  EXPECT_EQ(dbGetLastError(), 123456);
+}
+
+TEST_F(LibraryTest, EveryCodeWithAMessageIsLoggedWithIt) {
+  const std::vector<std::pair<int, std::string>> messages = {
+      {-1, "Dateizeiger ist ungueltig."},
+      {-2, "Indexfeld konnte nicht generiert werden."},
+      {-4, "Systemdaten wurden nicht angelegt."},
+      {-5, "Cashsystem wurde nicht angelegt. Aufruf 'dbInit' fehlt."},
+      {-10, "Datenbasisdatei konnte nicht angelegt werden."},
+      {-11, "Datenbasisdatei konnte nicht geoeffnet werden."},
+      {-12, "Positionierungsfehler auf Datenbasisdatei."},
+      {-13, "Fehler beim Schreiben auf Datenbasisdatei."},
+      {-14, "Fehler beim Lesen von Datenbasisdatei."},
+      {-15, "Fehler beim Schliessen der Datenbasisdatei."},
+      {-16, "Fehler beim Loesschen der Datenbasisdatei."},
+      {-20, "Versuch ueber das Dateiende hinaus zu lesen."},
+      {-30, "Vektor fuer Zugriff auf indirekte Datentypen nicht gefunden."},
+      {-31, "Vektor fuer Zugriff auf indirekte Sections nicht gefunden."},
+      {-41, "Datenbestand wurde noch nicht geoeffnet, kann nicht geschlossen werden."},
+      {-50, "Datentyp wurde noch nicht vereinbart."},
+      {-51, "Datentypbeschreibung ist fehlerhaft."},
+      {-52, "Zu lesende Daten nicht in Datei gefunden."},
+      {-53, "Zu lesender Index nicht definiert."},
+      {-54, "Datentypflag ist unzulaessig."},
+      {-55, "Interner Fehler."},
+      {-70, "Es konnte kein Cashbuffer bereitgestellt werden."},
+      {-100, "Geoeffnete Datei ist wahrscheinlich nicht vollstaendig."},
+      {-101, "Geoeffnete Datei hat unbekanntes Format."},
+      {-102, "Datei fuer gegen Schreibzugriffe gesperrt."},
+      {-110, "Anzahl verfuegbarer Sections ueberschritten."},
+      {-111, "Unstimmigkeiten in Sections."},
+      {-112, "Unzulaessiger Sectionhandle."},
+      {-113, "Unzulaessige Reihenfolge beim Schliessen der Sections."},
+      {-114, "Keine Sectionangabe beim Lesen."},
+      {-115, "Unzulaessiger Sectionindex beim Lesen."},
+      {-116,
+       "Variable Datensatzlaenge beim Lesen unter Verwendung von Sections nicht "
+       "vorgesehen."},
+      {-117, "Keine Sectionangabe beim Schreiben."},
+      {-118,
+       "Variable Datensatzlaenge beim Schreiben unter Verwendung von Sections nicht "
+       "vorgesehen."},
+      {-119, "Unzulaessiger Sectionindex beim Schreiben."},
+      {0, "Interner Fehler."},
+  };
+  for (const auto& [code, text] : messages) {
+    rbtest::remove_file("tovek.log");  // a deleted log starts anew
+    EXPECT_EQ(dbSetError(code), code);
+    const std::vector<std::string> lines = log_lines();
+    ASSERT_EQ(lines.size(), 3u);
+    char expected[200];
+    std::snprintf(expected, sizeof expected, "  Fehler (%5d): %s", code, text.c_str());
+    EXPECT_EQ(lines[2], expected);
+  }
+  EXPECT_EQ(dbGetErrorCount(), static_cast<std::int32_t>(messages.size()));
+}
+
+TEST_F(LibraryTest, EntryConventionNamesTheRecordingFunctionAndFile) {
+  ASSERT_EQ(dbCreate("log_first.db", 0, nullptr, 0, DB_MODE_WRITE), 0);
+  rbtest::write_file("log_foreign.db", std::string(4096, 'x'));
+  EXPECT_EQ(dbAddIndexVector(2, 10, 1, 0), -6);  // recorded as dbAddIndex
+  EXPECT_EQ(dbOpen("log_foreign.db", 0), -101);  // logged under its header reader, slot 1
+  EXPECT_EQ(dbOpen("log_missing.db", 0), -11);
+  EXPECT_EQ(dbEndData(0), -41);
+  // Setters, getters and the log functions record no name of their own.
+  dbSetBucket(3);
+  dbGetMaxSection();
+  EXPECT_EQ(dbSetWarnung(-7), -7);
+
+  std::vector<std::string> expected;
+  for (const auto& r : {
+           record("dbAddIndex", 2, "  Fehler (   -6): Interner Fehler."),
+           record("dbReadFileDef", 1, "  Fehler ( -101): Geoeffnete Datei hat unbekanntes Format."),
+           record("dbOpen", 1, "  Fehler (  -11): Datenbasisdatei konnte nicht geoeffnet werden."),
+           record("dbEndData", 0,
+                  "  Fehler (  -41): Datenbestand wurde noch nicht geoeffnet, kann nicht "
+                  "geschlossen werden."),
+           record("dbEndData", 0, "  Warnung(   -7): Interner Fehler."),
+       }) {
+    expected.insert(expected.end(), r.begin(), r.end());
+  }
+  EXPECT_EQ(masked_log(), expected);
+}
+
+TEST_F(LibraryTest, BeginDataLogsAnInnerFailureTwice) {
+  ASSERT_EQ(dbCreate("log_twice.db", 0, nullptr, 0, DB_MODE_WRITE), 0);
+  const DataDesc bad = rbtest::desc(1, 0, 0, 4096);
+  EXPECT_EQ(dbBeginData(0, &bad), -51);
+  const std::vector<std::string> lines = masked_log();
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_EQ(lines[1], "  Funktion......: dbAddDataCtrl (Datei: 0)");
+  EXPECT_EQ(lines[4], "  Funktion......: dbAddDataCtrl (Datei: 0)");
+  EXPECT_EQ(lines[5], "  Fehler (  -51): Datentypbeschreibung ist fehlerhaft.");
+  EXPECT_EQ(dbGetErrorCount(), 2);
+}
+
+}  // namespace

@@ -1,0 +1,122 @@
+// dbInit / dbExit, the tunables and the version text.
+#include <string>
+#include <vector>
+
+#include "frame/heap.h"
+#include "frame/state.h"
+#include "support/testkit.h"
+
+namespace {
+
+using rbtest::LibraryTest;
+using rbtest::log_lines;
+
+struct Tunable {
+  const char* name;
+  std::int32_t (*set)(std::int32_t);
+  std::int32_t (*get)();
+  std::int32_t initial;
+};
+
+const Tunable kTunables[] = {
+    {"MaxDataType", dbSetMaxDataType, dbGetMaxDataType, 4096},
+    {"MaxSection", dbSetMaxSection, dbGetMaxSection, 5},
+    {"BucketBlock", dbSetBucketBlock, dbGetBucketBlock, 4096},
+    {"Bucket", dbSetBucket, dbGetBucket, 16},
+    {"BucketMsk", dbSetBucketMsk, dbGetBucketMsk, 15},
+};
+
+TEST_F(LibraryTest, SettersReturnTheOldValueAndASecondInitRestoresDefaults) {
+  for (const Tunable& t : kTunables) {
+    SCOPED_TRACE(t.name);
+    EXPECT_EQ(t.get(), t.initial);
+    EXPECT_EQ(t.set(-7), t.initial);  // not tested: any value is stored
+    EXPECT_EQ(t.set(20), -7);
+    EXPECT_EQ(t.get(), 20);
+  }
+  EXPECT_EQ(dbInit(8, 4), -1001);
+  EXPECT_EQ(dbGetErrorCount(), 1);
+  EXPECT_EQ(dbGetLastError(), -1001);
+  for (const Tunable& t : kTunables) EXPECT_EQ(t.get(), t.initial) << t.name;
+  // Still initialised: files can be created.
+  EXPECT_EQ(dbCreate("state_second_init.db", 0, nullptr, 0, DB_MODE_WRITE), 0);
+}
+
+TEST_F(LibraryTest, EverythingAnswersMinusFourOrMinusFiveWithoutTheLibrary) {
+  ASSERT_EQ(dbExit(), 0);
+  EXPECT_EQ(dbExit(), -5);
+  for (const Tunable& t : kTunables) {
+    EXPECT_EQ(t.set(3), -4) << t.name;
+    EXPECT_EQ(t.get(), -4) << t.name;
+  }
+  EXPECT_EQ(dbGetLastError(), -4);
+  EXPECT_EQ(dbGetErrorCount(), -4);
+  EXPECT_EQ(dbSetError(-90), -4);
+  EXPECT_EQ(dbSetWarnung(-40), -4);
+  EXPECT_EQ(dbCreate("state_nolib.db", 0, nullptr, 0, DB_MODE_WRITE), -4);
+  EXPECT_EQ(dbOpen("state_nolib.db", 0), -4);
+  EXPECT_EQ(dbClose(0), -5);
+  EXPECT_EQ(dbCloseAll(), -5);
+  EXPECT_EQ(dbReset(-1), -5);
+  EXPECT_STREQ(dbGetLibVersion(), "1.01.0000 - 10.09.05");
+  EXPECT_FALSE(rbtest::file_exists("tovek.log"));
+  EXPECT_FALSE(rbtest::file_exists("state_nolib.db"));
+}
+
+TEST_F(LibraryTest, InvalidSizesLeaveSysDataOnlyUntilAValidInit) {
+  ASSERT_EQ(dbExit(), 0);
+  for (const auto& [buffers, files] : std::vector<std::pair<int, int>>{{0, 5}, {5, 0}, {-1, 1}}) {
+    rbtest::remove_file("tovek.log");
+    EXPECT_EQ(dbInit(buffers, files), -90);
+    EXPECT_EQ(dbGetErrorCount(), 1);
+    EXPECT_EQ(dbGetLastError(), -90);
+    EXPECT_EQ(log_lines().size(), 3u);
+    // SysData exists, the Cashsystem does not: -5 is logged now.
+    EXPECT_EQ(dbCreate("state_half.db", 0, nullptr, 0, DB_MODE_WRITE), -5);
+    EXPECT_EQ(dbExit(), -5);
+  }
+  EXPECT_EQ(dbInit(5, 5), 0);
+  EXPECT_EQ(dbGetErrorCount(), 0);
+  EXPECT_EQ(dbGetLastError(), 0);
+}
+
+TEST_F(LibraryTest, FileNumbersStartAtZeroAgainAfterExit) {
+  EXPECT_EQ(dbCreate("state_a.db", 0, nullptr, 0, DB_MODE_WRITE), 0);
+  EXPECT_EQ(dbCreate("state_b.db", 0, nullptr, 0, DB_MODE_WRITE), 1);
+  ASSERT_EQ(dbExit(), 0);  // closes both files
+  ASSERT_EQ(dbInit(2, 2), 0);
+  EXPECT_EQ(dbOpen("state_b.db", DB_MODE_WRITE), 0);
+  EXPECT_EQ(dbOpen("state_a.db", 0), 1);
+  EXPECT_EQ(dbCreate("state_c.db", 0, nullptr, 0, DB_MODE_WRITE), -1051);
+}
+
+// dbInit(8, 4) allocates SysData, the Cashsystem, the cache slot table, 8
+// CashCtrl records and the file table; each failure has its code and leaves
+// nothing behind that would stop the next dbInit.
+TEST_F(LibraryTest, EveryAllocationOfInitFailsCleanly) {
+  std::vector<std::int32_t> codes;
+  for (std::int64_t n = 1;; ++n) {
+    ASSERT_LT(n, 100);
+    ASSERT_EQ(dbExit(), 0);
+    rb::testing::fail_allocation_at(n);
+    const std::int32_t r = dbInit(8, 4);
+    rb::testing::fail_allocation_at(0);
+    if (r == 0) break;
+    codes.push_back(r);
+    if (r == -4) {
+      EXPECT_EQ(rb::g_lib.sys, nullptr);
+    } else {
+      EXPECT_EQ(rb::g_lib.cash, nullptr) << "half-built state after " << r;
+      EXPECT_EQ(rb::g_lib.buffers, nullptr);
+      EXPECT_EQ(rb::g_lib.files, nullptr);
+      EXPECT_EQ(dbGetLastError(), r);
+    }
+    ASSERT_EQ(dbInit(8, 4), 0) << "after failure " << r;
+    EXPECT_EQ(dbCreate("state_alloc.db", 0, nullptr, 0, DB_MODE_WRITE), 0);
+  }
+  const std::vector<std::int32_t> expected = {-4,    -1002, -1003, -1004, -1004, -1004,
+                                              -1004, -1004, -1004, -1004, -1004, -1005};
+  EXPECT_EQ(codes, expected);
+}
+
+}  // namespace
