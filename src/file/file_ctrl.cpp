@@ -72,3 +72,14 @@ std::int64_t next_area_start(FileCtrl& f, std::int32_t k) {
 }
 
 }  // namespace rb
+
+namespace rb {
+
+std::int64_t data_area_end(const FileCtrl& f) {
+  std::int64_t end = kHeaderBlockSize;
+  const std::int32_t n = std::min(f.def.nDataTypes, f.nDataCtrlCap);
+  for (std::int32_t k = 0; k < n; ++k) end = std::max(end, area_end(f.pDataCtrl[k]));
+  return end;
+}
+
+}  // namespace rb

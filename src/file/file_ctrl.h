@@ -36,6 +36,11 @@ struct FileCtrl {
   std::int32_t nIndDataTypesCap;
   std::int32_t* pIndSections;
   std::int32_t nIndSectionsCap;
+  // The stream takes writes (created, or opened with write access).
+  bool writable;
+  // End of the places handed to singly placed records so far; a place is
+  // reserved here at once, before its block reaches the file.
+  std::int32_t lPlacedEnd;
 };
 
 // A FileCtrl with no stream, no tables and a zeroed FileDef; null when
@@ -69,5 +74,8 @@ inline std::int64_t area_end(const DataCtrl& dc) {
 
 // Where the area of catalogue entry k begins: right behind entry k - 1.
 std::int64_t next_area_start(FileCtrl& f, std::int32_t k);
+
+// End of the data area: the end of the highest area of any data type.
+std::int64_t data_area_end(const FileCtrl& f);
 
 }  // namespace rb

@@ -1,24 +1,168 @@
-// Not built yet: every entry point answers -90 until its subsystem lands.
-#include "frame/log.h"
-#include "frame/state.h"
+// File growth: the rest of the file moves up in chunks of lBufferLen, the
+// highest chunk first, so that overlapping moves arrive intact.
+#include "file/growth.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "file/lookup.h"
+#include "file/stream.h"
+#include "frame/heap.h"
 #include "recbase.h"
 
-using std::int32_t;
+namespace rb {
+
+namespace {
+
+void shift(std::int32_t& value, std::int32_t offset, std::int32_t length) {
+  if (value < offset) return;
+  const std::int64_t raised = static_cast<std::int64_t>(value) + length;
+  value = static_cast<std::int32_t>(std::clamp<std::int64_t>(raised, INT32_MIN, INT32_MAX));
+}
+
+// Places of singly placed records live in their types' index vectors.
+void shift_placed_records(FileCtrl& f, std::int32_t offset, std::int32_t length) {
+  for (std::int32_t k = 0; k < f.def.nDataTypes && k < f.nDataCtrlCap; ++k) {
+    const DataCtrl& dc = f.pDataCtrl[k];
+    if ((dc.nFlags & kTypePlaced) == 0) continue;
+    IndexVector* vec = index_vector(f, dc.nIndexNo);
+    IndexCtrl* ctrl = index_ctrl(f, dc.nIndexNo);
+    if (vec == nullptr || ctrl == nullptr) continue;
+    const std::int32_t n = std::min(ctrl->lIndexLen, vec->capacity);
+    for (std::int32_t i = 0; i < n; ++i) {
+      if (vec->entries[i] != -1) shift(vec->entries[i], offset, length);
+    }
+  }
+  shift(f.lPlacedEnd, offset, length);
+}
+
+// Moves [offset, end) up by length, highest chunk first. Returns the first
+// failure of a chunk (the move goes on with the next chunk), else 0.
+std::int32_t move_up(std::int32_t file_no, unsigned char* buffer, std::int32_t piece,
+                     std::int32_t offset, std::int32_t end, std::int32_t length, bool& moved) {
+  std::int32_t failure = 0;
+  for (std::int32_t high = end; high > offset;) {
+    const std::int32_t low = std::max(offset, high - piece);
+    const std::int32_t n = high - low;
+    const std::int32_t got = dbCopyFromFile(file_no, low, buffer, n);
+    const std::int32_t put = got == n ? dbCopyToFile(file_no, low + length, buffer, n) : got;
+    if ((got != n || put != n) && failure == 0) failure = put < 0 ? put : report(-13);
+    moved = true;
+    high = low;
+  }
+  return failure;
+}
+
+// Clears the opened room, which still holds a copy of the moved bytes.
+std::int32_t clear_room(std::int32_t file_no, unsigned char* buffer, std::int32_t piece,
+                        std::int32_t offset, std::int32_t length) {
+  std::memset(buffer, 0, static_cast<std::size_t>(piece));
+  for (std::int32_t done = 0; done < length;) {
+    const std::int32_t n = std::min(piece, length - done);
+    if (dbCopyToFile(file_no, offset + done, buffer, n) != n) return report(-13);
+    done += n;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void shift_offsets(FileCtrl& f, std::int32_t file_no, std::int32_t offset, std::int32_t length,
+                   std::int32_t growing) {
+  FileDef& d = f.def;
+  shift(d.lOffsetIndexCtrl, offset, length);
+  shift(d.lOffsetDataCtrl, offset, length);
+  shift(d.lOffsetSection, offset, length);
+  shift(d.lOffsetIndDataTypes, offset, length);
+  shift(d.lOffsetIndSections, offset, length);
+  shift(d.lOffsetVectors, offset, length);
+  for (std::int32_t k = 0; k < d.nDataTypes && k < f.nDataCtrlCap; ++k) {
+    std::int32_t& start = f.pDataCtrl[k].lOffsetData;
+    // An area that begins exactly at the point moves only when it comes
+    // after the one being grown; the grown one and empty areas before it
+    // keep their start.
+    const bool behind = start > offset || (start == offset && (growing < 0 || k > growing));
+    if (behind) shift(start, start, length);
+  }
+  for (std::int32_t v = 0; v < d.nIndexCtrls && v < f.nIndexCtrlCap; ++v) {
+    shift(f.pIndexCtrl[v].lOffsetIndex, offset, length);
+  }
+  shift_placed_records(f, offset, length);
+  for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
+    CashCtrl& slot = *g_lib.buffers[i];
+    if (slot.pBuffer != nullptr && slot.nFileNo == file_no) {
+      shift(slot.lOffsetData, offset, length);
+    }
+  }
+}
+
+std::int32_t expand_file(std::int32_t file_no, std::int32_t offset, std::int32_t length,
+                         std::int32_t growing) {
+  enter("dbExpandFile", file_no);
+  const Lookup found = find_stream(file_no);
+  if (!found) return found.code;
+  FileCtrl& f = *found.file;
+  if (offset < 0 || length < 1) return report(-90);
+  if (!f.writable) return report(-102);
+  if (const std::int32_t r = dbFlush(file_no); r < 0) return r;
+  const std::int32_t end = f.def.lFileLen;
+  if (!range_fits(end, length) || !range_fits(offset, length)) return report(-12);
+
+  bool moved = false;
+  std::int32_t failure = 0;
+  if (offset < end) {
+    const std::int32_t piece = std::max<std::int32_t>(1, g_lib.sys->lBufferLen);
+    auto* buffer = allocate<unsigned char>(piece);
+    if (buffer == nullptr) return report(-3401);
+    failure = move_up(file_no, buffer, piece, offset, end, length, moved);
+    const std::int32_t cleared = clear_room(file_no, buffer, piece, offset, length);
+    if (failure == 0) failure = cleared;
+    heap_free(buffer);
+  }
+  // Areas reserved behind the point move even when none of their blocks
+  // has reached the file yet.
+  shift_offsets(f, file_no, offset, length, growing);
+  if (failure < 0) return failure;
+  return moved ? 1 : 0;
+}
+
+std::int32_t grow_area(std::int32_t file_no, FileCtrl& f, std::int32_t k, std::int64_t blocks) {
+  DataCtrl& dc = f.pDataCtrl[k];
+  const std::int64_t area_bytes = blocks * dc.nBlockSize;
+  const std::int64_t offset = static_cast<std::int64_t>(dc.lOffsetData) +
+                              static_cast<std::int64_t>(dc.lMaxBlockRecs) * dc.nBlockSize;
+  const std::int64_t length = (blocks - dc.lMaxBlockRecs) * dc.nBlockSize;
+  if (length <= 0) return 0;
+  if (!range_fits(dc.lOffsetData, area_bytes) || !range_fits(offset, length) ||
+      !range_fits(f.def.lFileLen, length)) {
+    return report(-12);
+  }
+  const std::int32_t r =
+      expand_file(file_no, static_cast<std::int32_t>(offset), static_cast<std::int32_t>(length), k);
+  if (r < 0) return r;
+  DataCtrl& grown = f.pDataCtrl[k];
+  grown.lMaxBlockRecs = static_cast<std::int32_t>(blocks);
+  grown.lLenData = static_cast<std::int32_t>(area_bytes);
+  return 0;
+}
+
+}  // namespace rb
 
 extern "C" {
 
-RECBASE_API int32_t RECBASE_CALL dbExpandFile(int32_t nFileNo, int32_t lOffset, int32_t lLen) {
-  (void)nFileNo;
-  (void)lOffset;
-  (void)lLen;
-  return rb::report(-90);
+RECBASE_API std::int32_t RECBASE_CALL dbExpandFile(std::int32_t nFileNo, std::int32_t lOffset,
+                                                   std::int32_t lLen) {
+  return rb::expand_file(nFileNo, lOffset, lLen, -1);
 }
 
-RECBASE_API int32_t RECBASE_CALL dbShiftOffsets(int32_t nFileNo, int32_t lOffset, int32_t lLen) {
-  (void)nFileNo;
-  (void)lOffset;
-  (void)lLen;
-  return rb::report(-90);
+RECBASE_API std::int32_t RECBASE_CALL dbShiftOffsets(std::int32_t nFileNo, std::int32_t lOffset,
+                                                     std::int32_t lLen) {
+  rb::enter("dbShiftOffsets", nFileNo);
+  const rb::Lookup found = rb::find_file(nFileNo);
+  if (!found) return found.code;
+  if (lLen < 0) return rb::report(-90);
+  rb::shift_offsets(*found.file, nFileNo, lOffset, lLen, -1);
+  return 0;
 }
 
 }  // extern "C"

@@ -105,6 +105,7 @@ std::int32_t create(const char* name, std::int32_t count, const DataDesc* desc,
 
   f->pFile = std::fopen(name, "w+b");
   if (f->pFile == nullptr) return fail(slot, -10);
+  f->writable = true;
   const std::int32_t written = dbWriteFileDef(slot);
   if (written < 0) return abandon(slot, written);
   return slot;
@@ -211,6 +212,7 @@ std::int32_t open(const char* name, std::int32_t mode) {
   // A file that can be opened for reading only is opened without write
   // access, so that nothing pretends to reach it.
   f->def.nFlags = read_only_fallback ? (mode & ~kModeWrite) : mode;
+  f->writable = wants_write && !read_only_fallback;
   f->def.nDataTypeCursor = -1;
   // A header that gives the IndDataTypes vector no place (a file never
   // closed after writing) is refused by the reader itself.

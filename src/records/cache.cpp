@@ -1,20 +1,147 @@
-// Not built yet: every entry point answers -90 until its subsystem lands.
-#include "frame/log.h"
-#include "frame/state.h"
+#include "records/cache.h"
+
+#include <cstring>
+
+#include "file/lookup.h"
+#include "file/stream.h"
+#include "frame/heap.h"
 #include "recbase.h"
 
-using std::int32_t;
+namespace rb {
+
+namespace {
+
+bool dirty(const CashCtrl& slot) { return (slot.nFlags & kCashDirty) != 0; }
+
+// Writes a dirty slot back to its own file, padding that file with zero
+// bytes up to the block first. Returns false after a reported failure; the
+// slot then keeps its block and stays dirty.
+bool write_back(CashCtrl& slot) {
+  FileCtrl* owner = file_at(slot.nFileNo);
+  if (owner == nullptr) return true;  // the file is gone; nothing to keep
+  if (owner->def.lFileLen < slot.lOffsetData) dbFillUpTo(slot.nFileNo, slot.lOffsetData);
+  const std::int32_t written =
+      dbCopyToFile(slot.nFileNo, slot.lOffsetData, slot.pBuffer, slot.lLenData);
+  if (written != slot.lLenData) {
+    report(-13);
+    return false;
+  }
+  slot.nFlags &= ~kCashDirty;
+  return true;
+}
+
+void free_slot(CashCtrl& slot) {
+  heap_free(slot.pBuffer);
+  slot = CashCtrl{-1, -1, 0, -1, -1, nullptr};
+}
+
+// Empties a slot for another block; its buffer is handed back when it can
+// serve a block of `length` bytes.
+bool evict(CashCtrl& slot, std::int32_t length, std::int32_t& flags, unsigned char*& reuse) {
+  if (slot.pBuffer == nullptr) return true;
+  if (dirty(slot)) {
+    if (!write_back(slot)) return false;
+    flags |= CASH_WRITTEN;
+  }
+  if (slot.lLenData == length) {
+    reuse = slot.pBuffer;
+    slot.pBuffer = nullptr;
+  } else {
+    heap_free(slot.pBuffer);
+    slot.pBuffer = nullptr;
+  }
+  flags |= CASH_FREED;
+  return true;
+}
+
+CashCtrl* find_hit(std::int32_t file_no, std::int32_t offset) {
+  for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
+    CashCtrl& slot = *g_lib.buffers[i];
+    if (slot.pBuffer != nullptr && slot.nFileNo == file_no && slot.lOffsetData == offset) {
+      return &slot;
+    }
+  }
+  return nullptr;
+}
+
+CashCtrl& next_slot() {
+  Cashsystem& cash = *g_lib.cash;
+  cash.nLastCashBuffer += 1;
+  if (cash.nLastCashBuffer >= cash.nCashBuffers || cash.nLastCashBuffer < 0) {
+    cash.nLastCashBuffer = 0;
+  }
+  return *g_lib.buffers[cash.nLastCashBuffer];
+}
+
+}  // namespace
+
+unsigned char* cash_block(std::int32_t file_no, FileCtrl& f, std::int32_t offset,
+                          std::int32_t length, bool write, std::int32_t* flags) {
+  enter("dbGetCachPtr", file_no);
+  std::int32_t result_flags = 0;
+  if (flags != nullptr) *flags = 0;
+  if (write && !f.writable) {
+    report(-102);
+    return nullptr;
+  }
+  if (CashCtrl* hit = find_hit(file_no, offset); hit != nullptr) {
+    if (hit->lLenData >= length) {
+      if (write) hit->nFlags |= kCashDirty;
+      if (flags != nullptr) *flags = CASH_HIT;
+      return hit->pBuffer;
+    }
+    // The same offset cached with a shorter length cannot serve this
+    // request: retire it so that one block never has two slots.
+    if (dirty(*hit) && !write_back(*hit)) return nullptr;
+    free_slot(*hit);
+  }
+
+  CashCtrl& slot = next_slot();
+  unsigned char* buffer = nullptr;
+  if (!evict(slot, length, result_flags, buffer)) {
+    if (flags != nullptr) *flags = result_flags;
+    return nullptr;
+  }
+  if (buffer == nullptr) buffer = allocate<unsigned char>(length);
+  if (buffer == nullptr) {
+    slot = CashCtrl{-1, -1, 0, -1, -1, nullptr};
+    if (flags != nullptr) *flags = result_flags;
+    return nullptr;
+  }
+  slot = CashCtrl{file_no, -1, write ? kCashDirty : 0, offset, length, buffer};
+  result_flags |= CASH_NEW;
+  if (offset < f.def.lFileLen) {
+    const std::int32_t got = dbCopyFromFile(file_no, offset, buffer, length);
+    if (got != length) {
+      report(-14);
+      free_slot(slot);  // never served nor written back as this block
+      if (flags != nullptr) *flags = result_flags;
+      return nullptr;
+    }
+    result_flags |= CASH_READ;
+  } else {
+    std::memset(buffer, 0, static_cast<std::size_t>(length));
+  }
+  if (flags != nullptr) *flags = result_flags;
+  return buffer;
+}
+
+}  // namespace rb
 
 extern "C" {
 
-RECBASE_API void* RECBASE_CALL dbGetCashPtr(int32_t nFileNo, int32_t lOffset, int32_t lLen,
-                                            int32_t* pFlags) {
-  (void)nFileNo;
-  (void)lOffset;
-  (void)lLen;
-  (void)pFlags;
-  rb::report(-90);
-  return nullptr;
+RECBASE_API void* RECBASE_CALL dbGetCashPtr(std::int32_t nFileNo, std::int32_t lOffset,
+                                            std::int32_t lLen, std::int32_t* pFlags) {
+  rb::enter("dbGetCachPtr", nFileNo);
+  const bool write = pFlags != nullptr && (*pFlags & CASH_WRITE) != 0;
+  if (pFlags != nullptr) *pFlags = 0;
+  const rb::Lookup found = rb::find_stream(nFileNo, -1);
+  if (!found) return nullptr;
+  if (lLen < 1 || !rb::range_fits(lOffset, lLen)) {
+    rb::report(-90);
+    return nullptr;
+  }
+  return rb::cash_block(nFileNo, *found.file, lOffset, lLen, write, pFlags);
 }
 
 }  // extern "C"

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "file/growth.h"
 #include "file/lookup.h"
 #include "file/stream.h"
 #include "frame/heap.h"
@@ -221,18 +222,38 @@ std::int32_t end_data(std::int32_t file_no) {
   if (f.def.nDataCtrlOpen == -1) return report(-41);
   const std::int32_t k = f.def.nDataCtrlOpen;
   f.def.nDataCtrlOpen = -1;
-  DataCtrl* dc = data_ctrl(f, k);
-  if (dc == nullptr || dc->nDataSize < 1 || dc->nBlockSize < dc->nDataSize) return report(-51);
-  if (!size_area_from_count(*dc)) return report(-51);
-  const auto end = static_cast<std::int32_t>(area_end(*dc));
-  f.def.lFileLen = std::max(f.def.lFileLen, end);
-  f.def.lOffsetVectors = std::max(f.def.lOffsetVectors, end);
+  if (const std::int32_t r = close_area(file_no, f, k); r < 0) return r;
   return k;
 }
 
 }  // namespace
 
 std::int32_t add_section_data_type(std::int32_t file_no, FileCtrl& f, const DataDesc* desc);
+
+std::int32_t close_area(std::int32_t file_no, FileCtrl& f, std::int32_t k) {
+  DataCtrl* dc = data_ctrl(f, k);
+  if (dc == nullptr || dc->nDataSize < 1 || dc->nBlockSize < dc->nDataSize) return report(-51);
+  DataCtrl sized = *dc;
+  if (!size_area_from_count(sized)) return report(-12);
+  dc->lBlockRecs = sized.lBlockRecs;
+  // Room beyond the blocks already there is opened like any growth, so
+  // that nothing behind the area (singly placed records) is overwritten.
+  if (sized.lMaxBlockRecs > dc->lMaxBlockRecs) {
+    if (!f.writable) {
+      dc->lMaxBlockRecs = sized.lMaxBlockRecs;
+      dc->lLenData = sized.lLenData;
+    } else if (const std::int32_t r = grow_area(file_no, f, k, sized.lMaxBlockRecs); r < 0) {
+      return r;
+    }
+  }
+  // Everything below lFileLen is in the file: the area's unwritten blocks
+  // become zero bytes rather than whatever lay there before.
+  const auto end = static_cast<std::int32_t>(area_end(f.pDataCtrl[k]));
+  if (end > f.def.lFileLen) dbFillUpTo(file_no, end);
+  f.def.lFileLen = std::max(f.def.lFileLen, end);
+  f.def.lOffsetVectors = std::max(f.def.lOffsetVectors, end);
+  return 0;
+}
 
 namespace {
 

@@ -19,6 +19,10 @@ std::int32_t check_type_flags(std::int32_t flags);
 // Returns false when the area would pass the 2^31 - 1 bytes of a file.
 bool size_area_from_count(DataCtrl& dc);
 
+// Closes the data input of entry k: sizes its area to whole blocks for its
+// lMaxFileRecs records and keeps lFileLen and lOffsetVectors covering it.
+std::int32_t close_area(std::int32_t file_no, FileCtrl& f, std::int32_t k);
+
 // Fills catalogue entries 0 .. n - 1 (the body of dbSetDataCtrl).
 std::int32_t fill_catalogue(std::int32_t file_no, FileCtrl& f, std::int32_t n,
                             const DataDesc* desc);

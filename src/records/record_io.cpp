@@ -1,51 +1,335 @@
-// Not built yet: every entry point answers -90 until its subsystem lands.
-#include "frame/log.h"
-#include "frame/state.h"
-#include "recbase.h"
+// Record read and write: data type -> catalogue entry, record number (and
+// sub-index) -> slot through the index and iterator vectors, slot -> block
+// of the type's area and the record's place in it, block -> cache.
+#include "records/record_io.h"
 
-using std::int32_t;
+#include <algorithm>
+#include <cstring>
+
+#include "file/growth.h"
+#include "file/lookup.h"
+#include "file/stream.h"
+#include "recbase.h"
+#include "records/cache.h"
+
+namespace rb {
+
+namespace {
+
+// Where a record lies: the cached unit (a block, or a placed record on its
+// own) and the record's position inside it.
+struct Place {
+  std::int32_t offset;
+  std::int32_t length;
+  std::int32_t pos;
+  std::int64_t block;
+};
+
+// Block arithmetic for slot s: block s / lBlockRecs at lOffsetData +
+// block * nBlockSize, the record (s mod lBlockRecs) * nDataSize into it.
+// Returns 0, -51 when no record fits a block, -12 beyond 2^31 - 1.
+std::int32_t block_place(const DataCtrl& dc, std::int64_t slot, Place& out) {
+  if (dc.lBlockRecs < 1 || dc.nDataSize < 1 || dc.nBlockSize < dc.nDataSize) return -51;
+  const std::int64_t block = slot / dc.lBlockRecs;
+  const std::int64_t offset = dc.lOffsetData + block * dc.nBlockSize;
+  if (slot < 0 || !range_fits(offset, dc.nBlockSize)) return -12;
+  out = Place{static_cast<std::int32_t>(offset), dc.nBlockSize,
+              static_cast<std::int32_t>(slot % dc.lBlockRecs) * dc.nDataSize, block};
+  return 0;
+}
+
+// A vector of a data type, with its entries and descriptor.
+struct Vector {
+  IndexCtrl* ctrl = nullptr;
+  IndexVector* vec = nullptr;
+  explicit operator bool() const { return ctrl != nullptr && vec != nullptr; }
+  std::int32_t length() const { return std::min(ctrl->lIndexLen, vec->capacity); }
+  // Entry rec, -1 for a record number beyond the vector.
+  std::int32_t at(std::int32_t rec) const {
+    return rec >= 0 && rec < length() ? vec->entries[rec] : -1;
+  }
+  std::int32_t& operator[](std::int32_t rec) const { return vec->entries[rec]; }
+};
+
+Vector vector_of(FileCtrl& f, std::int32_t v) {
+  return Vector{index_ctrl(f, v), index_vector(f, v)};
+}
+
+bool has(std::int32_t flags, std::int32_t bit) { return (flags & bit) != 0; }
+
+// Makes entry rec of vector v exist (-60 when it cannot grow).
+std::int32_t reach(std::int32_t file_no, FileCtrl& f, std::int32_t v, std::int32_t rec) {
+  const Vector vec = vector_of(f, v);
+  if (rec < vec.length()) return 0;
+  if (dbExpandIndex(file_no, v, rec) < 0) return report(-60);
+  return vector_of(f, v).length() > rec ? 0 : report(-60);
+}
+
+std::int32_t saturate(std::int64_t value) {
+  return static_cast<std::int32_t>(std::min<std::int64_t>(value, INT32_MAX));
+}
+
+// What a write changed before its record reached the cache; undone when
+// the write fails, so that no slot or place is ever handed out twice.
+struct Undo {
+  Vector index;
+  Vector iterator;
+  std::int32_t rec;
+  std::int32_t index_entry;
+  std::int32_t iterator_entry;
+  std::int32_t max_recs;
+  std::int32_t placed_end;
+
+  std::int32_t restore(FileCtrl& f, std::int32_t code) const {
+    if (index) {
+      index[rec] = index_entry;
+      index.ctrl->lMaxRecs = max_recs;
+    }
+    if (iterator) iterator[rec] = iterator_entry;
+    f.lPlacedEnd = placed_end;
+    return code;
+  }
+};
+
+}  // namespace
+
+std::int32_t write_record(std::int32_t file_no, FileCtrl& f, std::int32_t k, std::int32_t rec,
+                          std::int32_t sub, const void* data, Growth growth) {
+  DataCtrl* dc = data_ctrl(f, k);
+  if (dc == nullptr || rec < 0 || data == nullptr) return report(-90);
+  if (!f.writable) return report(-102);
+  const std::int32_t flags = dc->nFlags;
+  const bool indexed = has(flags, kTypeIndex);
+  const bool iterated = has(flags, kTypeIterator);
+  const bool placed = has(flags, kTypePlaced);
+  const bool input_open = f.def.nDataCtrlOpen != -1;
+  // Placed records and runs are found through the index only.
+  if ((placed || iterated) && !indexed) return report(-51);
+
+  if (indexed) {
+    if (!vector_of(f, dc->nIndexNo)) return report(-51);
+    if (sub < 0) return report(-90);  // would bypass the index
+    if (sub > 0 && !iterated) sub = 0;
+    if (const std::int32_t r = reach(file_no, f, dc->nIndexNo, rec); r < 0) return r;
+  }
+  if (iterated) {
+    if (!vector_of(f, dc->nIteratorNo)) return report(-51);
+    if (const std::int32_t r = reach(file_no, f, dc->nIteratorNo, rec); r < 0) return r;
+  }
+  const Vector index = indexed ? vector_of(f, dc->nIndexNo) : Vector{};
+  const Vector iterator = iterated ? vector_of(f, dc->nIteratorNo) : Vector{};
+  const Undo undo{index,
+                  iterator,
+                  rec,
+                  index ? index[rec] : -1,
+                  iterator ? iterator[rec] : -1,
+                  index ? index.ctrl->lMaxRecs : 0,
+                  f.lPlacedEnd};
+
+  std::int64_t n = dc->lFileRecs;
+  std::int64_t s = rec;
+  Place place{};
+  if (placed) {
+    if (index[rec] == -1) {
+      // A place of its own behind everything: the data areas, the end of
+      // the file and every place handed out before.
+      const std::int64_t at = std::max({static_cast<std::int64_t>(f.def.lFileLen), data_area_end(f),
+                                        static_cast<std::int64_t>(f.lPlacedEnd)});
+      if (!range_fits(at, dc->nDataSize)) return report(-12);
+      index[rec] = static_cast<std::int32_t>(at);
+      f.lPlacedEnd = static_cast<std::int32_t>(at + dc->nDataSize);
+      n += 1;
+    }
+    place = Place{index[rec], dc->nDataSize, 0, 0};
+  } else {
+    if (indexed && sub == 0) {
+      if (index[rec] == -1) {
+        if (n >= INT32_MAX) return report(-12);
+        index[rec] = static_cast<std::int32_t>(n);
+        n += 1;
+      }
+      s = index[rec];
+      index.ctrl->lMaxRecs = std::max(index.ctrl->lMaxRecs, saturate(s + 1));
+      if (iterated && iterator[rec] <= 1) iterator[rec] = 1;
+    } else if (iterated && sub > 0) {
+      // A run is started with sub-index 0; a later sub-index extends it.
+      if (index[rec] == -1) return report(-90);
+      iterator[rec] = std::max(iterator[rec], saturate(static_cast<std::int64_t>(sub) + 1));
+      s = static_cast<std::int64_t>(index[rec]) + sub;
+      n = std::max(n, s + 1);
+    } else {
+      n = std::max(n, s + 1);
+    }
+    if (const std::int32_t r = block_place(*dc, s, place); r != 0) {
+      return undo.restore(f, report(r));
+    }
+    if (place.block + 1 > dc->lMaxBlockRecs) {
+      // A type whose records are filled during its data input grows with
+      // them; outside the input an iterator type keeps its area.
+      const bool filling = growth == Growth::unless_input_open && input_open;
+      if (iterated && !filling) return undo.restore(f, report(-3402));
+      if (const std::int32_t r = grow_area(file_no, f, k, place.block + 1); r < 0) {
+        return undo.restore(f, r);
+      }
+      dc = data_ctrl(f, k);
+      dc->lMaxFileRecs = saturate((place.block + 1) * dc->lBlockRecs);
+    }
+  }
+
+  unsigned char* buffer = cash_block(file_no, f, place.offset, place.length, true, nullptr);
+  if (buffer == nullptr) return undo.restore(f, report(-70));
+  std::memcpy(buffer + place.pos, data, static_cast<std::size_t>(dc->nDataSize));
+
+  dc->lFileRecs = saturate(n);
+  if (input_open) {
+    std::int64_t needed = s + 1;
+    if (iterated) needed = s + sub + 1;
+    if (placed) needed = growth == Growth::always ? static_cast<std::int64_t>(sub) + 1 : 0;
+    dc->lMaxFileRecs = std::max(dc->lMaxFileRecs, saturate(needed));
+  }
+  const std::int64_t used = iterated ? static_cast<std::int64_t>(rec) + sub + 1 : rec + 1LL;
+  dc->lMaxIndex = std::max(dc->lMaxIndex, saturate(used));
+  return 0;
+}
+
+std::int32_t read_record(std::int32_t file_no, FileCtrl& f, std::int32_t k, std::int32_t rec,
+                         std::int32_t sub, void* data) {
+  const DataCtrl* dc = data_ctrl(f, k);
+  if (dc == nullptr || rec < 0 || data == nullptr) return report(-90);
+  const bool indexed = has(dc->nFlags, kTypeIndex);
+  const Vector index = vector_of(f, dc->nIndexNo);
+  if (indexed && !index) return report(-51);
+  if (has(dc->nFlags, kTypePlaced | kTypeIterator) && !indexed) return report(-51);
+
+  Place place{};
+  if (has(dc->nFlags, kTypePlaced)) {
+    const std::int32_t at = index.at(rec);
+    if (at == -1) return report(-53);
+    if (!range_fits(at, dc->nDataSize)) return report(-52);
+    place = Place{at, dc->nDataSize, 0, 0};
+  } else {
+    const std::int32_t base = indexed ? index.at(rec) : rec;
+    if (indexed && base == -1) return report(-53);
+    if (index && (base < 0 || base >= index.ctrl->lMaxRecs)) return report(-90);
+    const std::int64_t s = static_cast<std::int64_t>(base) + sub;
+    if (s < 0) return report(-90);
+    if (const std::int32_t r = block_place(*dc, s, place); r != 0) return report(r);
+    // A slot beyond the area would read another type's records.
+    if (place.block >= dc->lMaxBlockRecs) return report(-52);
+  }
+  const unsigned char* buffer = cash_block(file_no, f, place.offset, place.length, false, nullptr);
+  if (buffer == nullptr) return report(-70);
+  std::memcpy(data, buffer + place.pos, static_cast<std::size_t>(dc->nDataSize));
+  return 0;
+}
+
+namespace {
+
+// The catalogue entry of a data type argument: a number through the
+// IndDataTypes vector, a negative value v naming entry -1 - v directly.
+std::int32_t resolve_type(FileCtrl& f, std::int32_t type, std::int32_t& k) {
+  if (type >= 0) {
+    if (type >= f.def.nIndDataTypesX || type >= f.nIndDataTypesCap) return -90;
+    k = f.pIndDataTypes[type];
+    return data_ctrl(f, k) == nullptr ? -50 : 0;
+  }
+  k = -1 - type;
+  return data_ctrl(f, k) == nullptr ? -90 : 0;
+}
+
+std::int32_t read(std::int32_t file_no, std::int32_t type, std::int32_t rec, std::int32_t sub,
+                  void* data) {
+  enter("dbRead", file_no);
+  const Lookup found = find_stream(file_no, -1);
+  if (!found) return found.code;
+  if (rec < 0 || data == nullptr) return report(-90);
+  std::int32_t k = -1;
+  if (const std::int32_t r = resolve_type(*found.file, type, k); r != 0) return report(r);
+  return read_record(file_no, *found.file, k, rec, sub, data);
+}
+
+std::int32_t write(std::int32_t file_no, std::int32_t type, std::int32_t rec, std::int32_t sub,
+                   const void* data) {
+  enter("dbWrite", file_no);
+  const Lookup found = find_stream(file_no, -1);
+  if (!found) return found.code;
+  if (rec < 0 || data == nullptr) return report(-90);
+  std::int32_t k = -1;
+  if (const std::int32_t r = resolve_type(*found.file, type, k); r != 0) return report(r);
+  return write_record(file_no, *found.file, k, rec, sub, data, Growth::always);
+}
+
+// The bare form for key records: entry and slot given directly.
+std::int32_t key_place(FileCtrl& f, std::int32_t k, std::int32_t rec, Place& place,
+                       const DataCtrl*& dc) {
+  dc = data_ctrl(f, k);
+  if (dc == nullptr || rec < 0) return -90;
+  if (const std::int32_t r = block_place(*dc, rec, place); r != 0) return r;
+  return place.block < dc->lMaxBlockRecs ? 0 : -52;
+}
+
+std::int32_t read_key(std::int32_t file_no, std::int32_t k, std::int32_t rec, void* data) {
+  enter("dbReadKey", file_no);
+  const Lookup found = find_stream(file_no, -1);
+  if (!found) return found.code;
+  if (data == nullptr) return report(-90);
+  Place place{};
+  const DataCtrl* dc = nullptr;
+  if (const std::int32_t r = key_place(*found.file, k, rec, place, dc); r != 0) return report(r);
+  const unsigned char* buffer =
+      cash_block(file_no, *found.file, place.offset, place.length, false, nullptr);
+  if (buffer == nullptr) return report(-70);
+  std::memcpy(data, buffer + place.pos, static_cast<std::size_t>(dc->nDataSize));
+  return 0;
+}
+
+std::int32_t write_key(std::int32_t file_no, std::int32_t k, std::int32_t rec, const void* data) {
+  enter("dbWriteKey", file_no);
+  const Lookup found = find_stream(file_no, -1);
+  if (!found) return found.code;
+  FileCtrl& f = *found.file;
+  if (rec < 0 || data == nullptr || data_ctrl(f, k) == nullptr) return report(-90);
+  if (rec >= f.pDataCtrl[k].lFileRecs) return report(-5001);
+  if (!f.writable) return report(-102);
+  Place place{};
+  const DataCtrl* dc = nullptr;
+  if (const std::int32_t r = key_place(f, k, rec, place, dc); r != 0) return report(r);
+  unsigned char* buffer = cash_block(file_no, f, place.offset, place.length, true, nullptr);
+  if (buffer == nullptr) return report(-70);
+  std::memcpy(buffer + place.pos, data, static_cast<std::size_t>(dc->nDataSize));
+  return 0;
+}
+
+}  // namespace
+}  // namespace rb
 
 extern "C" {
 
-RECBASE_API int32_t RECBASE_CALL dbRead(int32_t nFileNo, int32_t nDataType, int32_t lRecNo,
-                                        int32_t lSubNo, void* pData, int32_t nLen) {
-  (void)nFileNo;
-  (void)nDataType;
-  (void)lRecNo;
-  (void)lSubNo;
-  (void)pData;
-  (void)nLen;
-  return rb::report(-90);
+RECBASE_API std::int32_t RECBASE_CALL dbRead(std::int32_t nFileNo, std::int32_t nDataType,
+                                             std::int32_t lRecNo, std::int32_t lSubNo, void* pData,
+                                             std::int32_t nLen) {
+  (void)nLen;  // the record's own size is copied
+  return rb::read(nFileNo, nDataType, lRecNo, lSubNo, pData);
 }
 
-RECBASE_API int32_t RECBASE_CALL dbWrite(int32_t nFileNo, int32_t nDataType, int32_t lRecNo,
-                                         int32_t lSubNo, const void* pData) {
-  (void)nFileNo;
-  (void)nDataType;
-  (void)lRecNo;
-  (void)lSubNo;
-  (void)pData;
-  return rb::report(-90);
+RECBASE_API std::int32_t RECBASE_CALL dbWrite(std::int32_t nFileNo, std::int32_t nDataType,
+                                              std::int32_t lRecNo, std::int32_t lSubNo,
+                                              const void* pData) {
+  return rb::write(nFileNo, nDataType, lRecNo, lSubNo, pData);
 }
 
-RECBASE_API int32_t RECBASE_CALL dbReadKey(int32_t nFileNo, int32_t nDataCtrlNo, int32_t lRecNo,
-                                           void* pData, int32_t nLen) {
-  (void)nFileNo;
-  (void)nDataCtrlNo;
-  (void)lRecNo;
-  (void)pData;
+RECBASE_API std::int32_t RECBASE_CALL dbReadKey(std::int32_t nFileNo, std::int32_t nDataCtrlNo,
+                                                std::int32_t lRecNo, void* pData,
+                                                std::int32_t nLen) {
   (void)nLen;
-  return rb::report(-90);
+  return rb::read_key(nFileNo, nDataCtrlNo, lRecNo, pData);
 }
 
-RECBASE_API int32_t RECBASE_CALL dbWriteKey(int32_t nFileNo, int32_t nDataCtrlNo, int32_t lRecNo,
-                                            const void* pData, int32_t nLen) {
-  (void)nFileNo;
-  (void)nDataCtrlNo;
-  (void)lRecNo;
-  (void)pData;
+RECBASE_API std::int32_t RECBASE_CALL dbWriteKey(std::int32_t nFileNo, std::int32_t nDataCtrlNo,
+                                                 std::int32_t lRecNo, const void* pData,
+                                                 std::int32_t nLen) {
   (void)nLen;
-  return rb::report(-90);
+  return rb::write_key(nFileNo, nDataCtrlNo, lRecNo, pData);
 }
 
 }  // extern "C"

@@ -1,0 +1,18 @@
+// The process-wide block cache: nCashBuffers slots shared by all open
+// files, replaced in round-robin order.
+#pragma once
+
+#include <cstdint>
+
+#include "file/file_ctrl.h"
+
+namespace rb {
+
+// The buffer holding length bytes of file file_no at offset, read from the
+// file when the block lies below lFileLen and zero-filled when it is new.
+// write marks the slot dirty. flags receives the CASH_* result bits.
+// Returns null after a failure (reported, except an exhausted heap).
+unsigned char* cash_block(std::int32_t file_no, FileCtrl& f, std::int32_t offset,
+                          std::int32_t length, bool write, std::int32_t* flags);
+
+}  // namespace rb
