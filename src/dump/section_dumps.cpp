@@ -70,13 +70,18 @@ std::int32_t dump_section(std::int32_t file_no, std::int32_t number, std::int32_
   return 0;
 }
 
-// True when every bucket of the section is a DataCtrl of the catalogue.
+// True when every bucket of the section is a DataCtrl of the catalogue
+// that holds key records (a larger record would not fit the read buffer).
 bool buckets_exist(FileCtrl& f, const Section& s) {
   if (s.nBuckets < 0) return false;
-  if (s.nBuckets == 0) return true;
-  const std::int64_t last = static_cast<std::int64_t>(s.nHashFstDataCtrlHandle) + s.nBuckets - 1;
-  return data_ctrl(f, s.nHashFstDataCtrlHandle) != nullptr && last <= INT32_MAX &&
-         data_ctrl(f, static_cast<std::int32_t>(last)) != nullptr;
+  for (std::int32_t b = 0; b < s.nBuckets; ++b) {
+    const std::int64_t k = static_cast<std::int64_t>(s.nHashFstDataCtrlHandle) + b;
+    const DataCtrl* bucket = k <= INT32_MAX ? data_ctrl(f, static_cast<std::int32_t>(k)) : nullptr;
+    if (bucket == nullptr || bucket->nDataSize != static_cast<std::int32_t>(sizeof(KeyRecord))) {
+      return false;
+    }
+  }
+  return true;
 }
 
 // The key lines of bucket DataCtrl k. A key record that cannot be read is

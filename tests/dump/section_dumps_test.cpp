@@ -117,16 +117,52 @@ TEST_F(SectionDumpTest, KeysOfANumberWithoutSectionGiveTheMessageLine) {
   EXPECT_EQ(dbGetErrorCount(), 0);
 }
 
+rb::KeyRecord key_record(std::int32_t k0, std::int32_t k1, std::int32_t place0) {
+  rb::KeyRecord r{};
+  for (std::int32_t& k : r.nIndDataCtrl) k = -1;
+  r.nIndDataCtrl[0] = place0;
+  r.nKey[0] = k0;
+  r.nKey[1] = k1;
+  r.nKey[2] = r.nKey[3] = -1;
+  return r;
+}
+
 TEST_F(SectionDumpTest, KeysBucketByBucket) {
-  file_ctrl(0).pDataCtrl[2].lFileRecs = 2;  // bucket 1
+  const rb::KeyRecord first = key_record(7, 5, 0);
+  const rb::KeyRecord second = key_record(-3, 1234, -1);
+  ASSERT_EQ(dbWrite(0, -1 - 2, 0, 0, &first), 0);  // bucket 1 is DataCtrl 2
+  ASSERT_EQ(dbWrite(0, -1 - 2, 1, 0, &second), 0);
   EXPECT_EQ(dbDumpSectionKeys(0, 3, 1), 1);
+  EXPECT_EQ(dump_text(),
+            "\n     Datei 0, Sectionindex 0, Sectiontyp: 3\n"
+            "       Hashbucket 0\n"
+            "       Hashbucket 1\n"
+            "            0     2 -     7     5    -1    -1     0    -1    -1    -1\n"
+            "            1     2 -    -3  1234    -1    -1    -1    -1    -1    -1\n");
+  EXPECT_EQ(dbGetErrorCount(), 0);
+}
+
+// A key record that cannot be read is listed with its values zeroed.
+TEST_F(SectionDumpTest, UnreadableKeysShowZeroes) {
+  const rb::KeyRecord first = key_record(1, 2, 3);
+  ASSERT_EQ(dbWrite(0, -1 - 1, 0, 0, &first), 0);  // bucket 0 is DataCtrl 1
+  rb::DataCtrl& bucket = file_ctrl(0).pDataCtrl[1];
+  bucket.lFileRecs = bucket.lBlockRecs + 1;  // the last one lies beyond the area
+  EXPECT_EQ(dbDumpSectionKeys(0, 0, 0), 1);
   const auto lines = dump_lines();
-  ASSERT_EQ(lines.size(), 6u);
-  EXPECT_EQ(lines[1], "     Datei 0, Sectionindex 0, Sectiontyp: 3");
-  EXPECT_EQ(lines[2], "       Hashbucket 0");
-  EXPECT_EQ(lines[3], "       Hashbucket 1");
-  EXPECT_EQ(lines[4].substr(0, 22), "            0     2 - ");
-  EXPECT_EQ(lines[5].substr(0, 22), "            1     2 - ");
+  ASSERT_EQ(lines.size(), static_cast<std::size_t>(4 + bucket.lFileRecs));
+  EXPECT_EQ(lines[3], "            0     1 -     1     2    -1    -1     3    -1    -1    -1");
+  EXPECT_EQ(lines[lines.size() - 2],
+            "           68     1 -     0     0     0     0     0     0     0     0");
+  EXPECT_EQ(lines.back(), "       Hashbucket 1");
+  EXPECT_EQ(dbGetErrorCount(), 1);
+  EXPECT_EQ(rbtest::log_lines()[1], "  Funktion......: dbReadKey (Datei: 0)");
+}
+
+TEST_F(SectionDumpTest, BucketsThatHoldNoKeyRecordsAreRefused) {
+  file_ctrl(0).pDataCtrl[2].nDataSize = 100;
+  EXPECT_EQ(dbDumpSectionKeys(0, 0, 0), -90);
+  EXPECT_FALSE(rbtest::file_exists(dumptest::kDumpFile));
 }
 
 TEST_F(DumpTest, CashCtrlListsTheSlotsInUseNumberedFromOne) {
