@@ -1,0 +1,118 @@
+// The shared block cache: round-robin replacement, write-back of dirty
+// blocks to their own file, new blocks never read, failed reads never kept.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "frame/heap.h"
+#include "frame/state.h"
+#include "support/testkit.h"
+
+namespace {
+
+using rbtest::desc;
+using rbtest::file_ctrl;
+using rbtest::read_file;
+
+class Cache : public rbtest::LibraryTest {
+ protected:
+  void SetUp() override {
+    rbtest::LibraryTest::SetUp();
+    dbExit();
+    ASSERT_EQ(dbInit(2, 4), 0);
+  }
+  static int slot_of(std::int32_t file, std::int32_t offset) {
+    for (int i = 0; i < rb::g_lib.cash->nCashBuffers; ++i) {
+      const rb::CashCtrl& s = *rb::g_lib.buffers[i];
+      if (s.pBuffer != nullptr && s.nFileNo == file && s.lOffsetData == offset) return i;
+    }
+    return -1;
+  }
+  static void* get(std::int32_t file, std::int32_t offset, std::int32_t& flags,
+                   std::int32_t in = 0) {
+    flags = in;
+    return dbGetCashPtr(file, offset, 4096, &flags);
+  }
+};
+
+TEST_F(Cache, SlotsAreReassignedStrictlyInTurn) {
+  const std::int32_t f = dbCreate("cache.db", 0, nullptr, 0, DB_MODE_WRITE);
+  ASSERT_EQ(f, 0);
+  std::int32_t flags = 0;
+  const std::int32_t a = 4096, b = 8192, c = 12288;
+  ASSERT_NE(get(f, a, flags), nullptr);
+  EXPECT_EQ(flags, CASH_NEW);  // beyond lFileLen: new, not read
+  ASSERT_NE(get(f, b, flags), nullptr);
+  ASSERT_NE(get(f, a, flags), nullptr);
+  EXPECT_EQ(flags, CASH_HIT);
+  EXPECT_EQ(slot_of(f, a), 0);
+  ASSERT_NE(get(f, c, flags), nullptr);  // evicts A from slot 0
+  EXPECT_EQ(flags, CASH_NEW | CASH_FREED);
+  EXPECT_EQ(slot_of(f, a), -1);
+  EXPECT_EQ(slot_of(f, c), 0);
+  ASSERT_NE(get(f, a, flags), nullptr);  // evicts B from slot 1
+  EXPECT_EQ(slot_of(f, b), -1);
+  EXPECT_EQ(slot_of(f, a), 1);
+}
+
+TEST_F(Cache, DirtyBlocksGoBackToTheirOwnFilePaddedWithZeros) {
+  const std::int32_t f1 = dbCreate("one.db", 0, nullptr, 0, DB_MODE_WRITE);
+  const std::int32_t f2 = dbCreate("two.db", 0, nullptr, 0, DB_MODE_WRITE);
+  std::int32_t flags = 0;
+  auto* block = static_cast<char*>(get(f1, 3 * 4096, flags, CASH_WRITE));
+  ASSERT_NE(block, nullptr);
+  std::memset(block, 'x', 4096);
+  ASSERT_NE(get(f2, 4096, flags), nullptr);
+  ASSERT_NE(get(f2, 8192, flags), nullptr);  // evicts file 1's dirty block
+  EXPECT_EQ(flags, CASH_NEW | CASH_WRITTEN | CASH_FREED);
+  const std::string one = read_file("one.db");
+  ASSERT_EQ(one.size(), 4u * 4096);
+  EXPECT_EQ(one.substr(4096, 8192), std::string(8192, '\0'));
+  EXPECT_EQ(one.substr(3 * 4096), std::string(4096, 'x'));
+  EXPECT_EQ(file_ctrl(f1).def.lFileLen, 4 * 4096);
+  EXPECT_EQ(file_ctrl(f2).def.lFileLen, 4096);
+  // A hit on a write request marks the slot dirty and reports a hit only.
+  ASSERT_NE(get(f2, 8192, flags, CASH_WRITE), nullptr);
+  EXPECT_EQ(flags, CASH_HIT);
+  EXPECT_EQ(dbReset(-1), 2);
+  EXPECT_EQ(slot_of(f2, 8192), -1);
+}
+
+TEST_F(Cache, ABlockReachingPastTheFileEndIsNeverKept) {
+  const std::int32_t f = dbCreate("short.db", 0, nullptr, 0, DB_MODE_WRITE);
+  std::int32_t flags = 0;
+  // lFileLen is 4096: a block from 2048 to 6144 begins inside and ends beyond.
+  EXPECT_EQ(dbGetCashPtr(f, 2048, 4096, &flags), nullptr);
+  EXPECT_EQ(dbGetLastError(), -14);
+  EXPECT_EQ(slot_of(f, 2048), -1);
+  EXPECT_EQ(dbFlush(f), 0);
+  EXPECT_EQ(read_file("short.db").size(), 4096u);
+  // A failed allocation leaves the slot free and reports nothing itself.
+  rb::testing::fail_allocation_at(1);
+  EXPECT_EQ(dbGetCashPtr(f, 8192, 4096, &flags), nullptr);
+  rb::testing::fail_allocation_at(0);
+  EXPECT_EQ(slot_of(f, 8192), -1);
+  // Hostile requests.
+  EXPECT_EQ(dbGetCashPtr(f, -1, 4096, &flags), nullptr);
+  EXPECT_EQ(dbGetCashPtr(f, 0x7ffff000, 0x2000, &flags), nullptr);
+  EXPECT_EQ(dbGetCashPtr(9, 0, 4096, &flags), nullptr);
+  EXPECT_EQ(dbGetLastError(), -1);
+}
+
+TEST_F(Cache, GrowthShiftsOnlyTheGrowingFilesBlocks) {
+  const std::int32_t f1 = dbCreate("g1.db", 0, nullptr, 0, DB_MODE_WRITE);
+  const std::int32_t f2 = dbCreate("g2.db", 0, nullptr, 0, DB_MODE_WRITE);
+  std::int32_t flags = 0;
+  auto* block = static_cast<char*>(get(f1, 8192, flags, CASH_WRITE));
+  std::memset(block, 'm', 4096);
+  ASSERT_NE(get(f2, 8192, flags), nullptr);
+  EXPECT_EQ(dbExpandFile(f1, 8192, 100), 1);
+  EXPECT_EQ(slot_of(f1, 8292), 0);
+  EXPECT_EQ(slot_of(f2, 8192), 1);
+  ASSERT_EQ(dbFlush(f1), 0);
+  EXPECT_EQ(read_file("g1.db").substr(8292, 4096), std::string(4096, 'm'));
+  EXPECT_EQ(read_file("g1.db").substr(8192, 100), std::string(100, '\0'));
+  EXPECT_EQ(dbExpandFile(f1, 1 << 20, 100), 0);  // nothing behind the point
+}
+
+}  // namespace
