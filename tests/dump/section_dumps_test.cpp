@@ -229,10 +229,13 @@ TEST_F(DumpTest, IOCtrlWithoutAnOpenCurrentFile) {
   EXPECT_EQ(dump_lines()[1], "    Offset    :         -1 (FFFFFFFF)   /  Laenge :          1 (1)");
 }
 
-TEST_F(DumpTest, CacheAndIODumpsBeforeInit) {
+TEST_F(DumpTest, DumpsBeforeInitAnswerWithoutWriting) {
   dbExit();
   EXPECT_EQ(dbDumpCashCtrl(), -5);
   EXPECT_EQ(dumpIOCtrl(0, 0, "x"), -5);
+  EXPECT_EQ(dbDumpFileDef(0), -4);
+  EXPECT_EQ(dbDumpAllDataCtrl(0), -4);
+  EXPECT_EQ(dbDumpIndDataTypes(0), -4);
   EXPECT_EQ(dbDumpSection(0, 0, 0), -4);
   EXPECT_EQ(dbDumpSectionKeys(0, 0, 0), -4);
   EXPECT_FALSE(rbtest::file_exists(dumptest::kDumpFile));

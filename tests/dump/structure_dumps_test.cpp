@@ -231,12 +231,4 @@ TEST_F(DumpTest, ADumpFileThatCannotBeOpenedIsReported) {
             "  Fehler (  -13): Fehler beim Schreiben auf Datenbasisdatei.");
 }
 
-TEST_F(DumpTest, DumpsBeforeInitAnswerWithoutWriting) {
-  dbExit();
-  EXPECT_EQ(dbDumpFileDef(0), -4);
-  EXPECT_EQ(dbDumpAllDataCtrl(0), -4);
-  EXPECT_EQ(dbDumpIndDataTypes(0), -4);
-  EXPECT_FALSE(rbtest::file_exists(dumptest::kDumpFile));
-}
-
 }  // namespace
