@@ -331,17 +331,43 @@ RECBASE_API int32_t RECBASE_CALL dbBeginData(int32_t nFileNo, const DataDesc* pD
 RECBASE_API int32_t RECBASE_CALL dbEndData(int32_t nFileNo);
 
 /* ---------------------------------------------------------------------------
- * Data type queries.
+ * Data type queries. Read only; the enumeration moves the file's cursor.
+ * Each answers -6 for a file number naming no open file (-5, or -4 before
+ * dbInit). Numbers are data type numbers, -1 in nSectionNo means none.
  * ------------------------------------------------------------------------- */
+
+/* Lowest declared data type number, made the cursor; -1 when none (the
+ * cursor stays). */
 RECBASE_API int32_t RECBASE_CALL dbGetFirstDataType(int32_t nFileNo);
+/* Next declared number above the cursor, made the cursor; -1 when none (the
+ * cursor has moved one on all the same). Starts at 0 on a fresh file. */
 RECBASE_API int32_t RECBASE_CALL dbGetNextDataType(int32_t nFileNo);
+/* DataCtrl index of a declared number; -1 (not logged) for a number that is
+ * not declared or lies outside 0 .. nIndDataTypes - 1. */
 RECBASE_API int32_t RECBASE_CALL dbExistDataType(int32_t nFileNo, int32_t nDataType);
+/* Record length of the type; -90 for a number outside 0 .. nIndDataTypes - 1,
+ * -50 for one not declared. */
 RECBASE_API int32_t RECBASE_CALL dbGetDataTypeSize(int32_t nFileNo, int32_t nDataType);
+/* Highest record number written + 1; -9002 when not declared, -90 for a
+ * number outside 0 .. nIndDataTypes - 1. */
 RECBASE_API int32_t RECBASE_CALL dbGetDataTypeMaxCount(int32_t nFileNo, int32_t nDataType);
+/* The same for the type at place nDataType (0..9) of section nSectionNo
+ * (-1 for a section type without records); -9003 for a section number
+ * outside 0 .. nSections - 1, -90 for a place outside 0..9 or a number that
+ * names no section, -50 when the place holds no data type. */
 RECBASE_API int32_t RECBASE_CALL dbGetDataTypeMaxCountS(int32_t nFileNo, int32_t nSectionNo,
                                                         int32_t nDataType);
+/* Records stored under lRecNo: the run length of an iterator type, else 1 or
+ * 0. 0 (not logged) for an undeclared type or a record number outside the
+ * type; -51 when the type lacks the vector its flags call for. */
 RECBASE_API int32_t RECBASE_CALL dbGetDataTypeRecs(int32_t nFileNo, int32_t nDataType,
                                                    int32_t lRecNo);
+/* Slot of record lRecNo of a data type (nSectionNo -1) or of the type at
+ * place nDataType of section nSectionNo; -1 when it maps to none (not logged:
+ * undeclared type, empty place, record beyond the type). Logged: -1 for a
+ * file number naming no open file, -9003 and -90 as for
+ * dbGetDataTypeMaxCountS, -90 for a negative lRecNo, -51 for an indexed type
+ * without index vector. */
 RECBASE_API int32_t RECBASE_CALL dbGetIndex(int32_t nFileNo, int32_t nSectionNo, int32_t nDataType,
                                             int32_t lRecNo);
 
@@ -469,21 +495,53 @@ RECBASE_API int32_t RECBASE_CALL dbBeginSection(int32_t nFileNo, int32_t nSectio
 RECBASE_API int32_t RECBASE_CALL dbEndSection(int32_t nFileNo, int32_t nSectionIndex);
 
 /* ---------------------------------------------------------------------------
- * Diagnostic dumps, appended to "tovek.tst" in the current directory.
+ * Diagnostic dumps, appended to "tovek.tst" in the current directory (opened
+ * in text mode "a" and closed again by every call; never truncated). The
+ * dumps change nothing and do not record themselves for the log. Common
+ * results: 0 on success; -6 for a file number naming no open file (-5, or
+ * -4 before dbInit); -90 for a number that names nothing; -13 when the dump
+ * file cannot be opened. Every negative result but -5 is logged, and
+ * nothing is written then.
  * ------------------------------------------------------------------------- */
+
+/* The SysData tunables and error counters; -4 before dbInit. */
 RECBASE_API int32_t RECBASE_CALL dbDumpSysData(void);
+/* The header of an open file. */
 RECBASE_API int32_t RECBASE_CALL dbDumpFileDef(int32_t nFileNo);
+/* One DataCtrl: nNumber is a DataCtrl index, or a data type number when
+ * nIndirect is non-zero; -90 when it names no DataCtrl. */
 RECBASE_API int32_t RECBASE_CALL dbDumpDataCtrl(int32_t nFileNo, int32_t nNumber,
                                                 int32_t nIndirect);
+/* Every DataCtrl in catalogue order; a file without data types leaves the
+ * dump file untouched. */
 RECBASE_API int32_t RECBASE_CALL dbDumpAllDataCtrl(int32_t nFileNo);
+/* The index vector (nSelect bit 0x01) and the iterator vector (0x02) of a
+ * data type, ten entries to a row. 0 with nothing written for an undeclared
+ * number or a missing vector; -90 for a number outside the IndDataTypes
+ * vector. */
 RECBASE_API int32_t RECBASE_CALL dbDumpDataIndex(int32_t nFileNo, int32_t nDataType,
                                                  int32_t nSelect);
+/* The IndDataTypes / IndSections vector; -30 / -31 when it is missing. */
 RECBASE_API int32_t RECBASE_CALL dbDumpIndDataTypes(int32_t nFileNo);
 RECBASE_API int32_t RECBASE_CALL dbDumpIndSections(int32_t nFileNo);
+/* One Section: nNumber is a section index, or a section number when
+ * nIndirect is non-zero; -90 when it names no section. */
 RECBASE_API int32_t RECBASE_CALL dbDumpSection(int32_t nFileNo, int32_t nNumber, int32_t nIndirect);
+/* The keys of a section bucket by bucket (numbers as for dbDumpSection);
+ * 1 after the listing. A number whose section is -1 gets a one-line message
+ * and 0; -90 for other numbers that name no section and for a section whose
+ * buckets are not 60-byte DataCtrls of the catalogue. Keys are read through
+ * dbReadKey (which then stands in the log as the last function); a key that
+ * cannot be read is listed with all its values 0. */
 RECBASE_API int32_t RECBASE_CALL dbDumpSectionKeys(int32_t nFileNo, int32_t nNumber,
                                                    int32_t nIndirect);
+/* Every cache slot in use, numbered from 1, with its buffer address in
+ * lower-case hexadecimal (at least nine columns); -5 (not logged) before
+ * dbInit. With no slot in use the dump file is only created. */
 RECBASE_API int32_t RECBASE_CALL dbDumpCashCtrl(void);
+/* A positioned transfer: the text (null is shown empty), offset and length,
+ * and lFileLen and lOffsetVectors of the file the log names as current;
+ * -6 when that file is not open, -5 (not logged) before dbInit. */
 RECBASE_API int32_t RECBASE_CALL dumpIOCtrl(int32_t lOffset, int32_t lLen, const char* cText);
 
 #ifdef __cplusplus

@@ -1,63 +1,233 @@
-// Not built yet: every entry point answers -90 until its subsystem lands.
-#include "frame/log.h"
-#include "frame/state.h"
+// Read-only questions about the data type catalogue of an open file: which
+// numbers are declared, record sizes and counts, and the slot a record
+// number maps to. Only the enumeration cursor ever changes.
+#include <algorithm>
+#include <cstdint>
+
+#include "file/lookup.h"
 #include "recbase.h"
+
+namespace rb {
+namespace {
+
+// The DataCtrl index of a declared data type number, -1 for a number that
+// lies outside 0 .. nIndDataTypes - 1, is not declared, or names an entry
+// that is not in the catalogue.
+std::int32_t declared_ctrl(FileCtrl& f, std::int32_t type) {
+  if (type < 0 || type >= f.def.nIndDataTypes) return -1;
+  const std::int32_t k = type_to_ctrl(f, type);
+  return data_ctrl(f, k) != nullptr ? k : -1;
+}
+
+// Lowest number from `from` up whose IndDataTypes entry names a data type,
+// -1 when there is none.
+std::int32_t next_declared(const FileCtrl& f, std::int32_t from) {
+  const std::int32_t end = std::min(f.def.nIndDataTypesX, f.nIndDataTypesCap);
+  for (std::int32_t t = std::max(from, 0); t < end; ++t) {
+    if (type_to_ctrl(f, t) >= 0) return t;
+  }
+  return -1;
+}
+
+// Entry rec of vector v, when v exists and rec lies inside it.
+bool vector_entry(FileCtrl& f, std::int32_t v, std::int32_t rec, std::int32_t& value) {
+  const IndexCtrl* ctrl = index_ctrl(f, v);
+  const IndexVector* vec = index_vector(f, v);
+  if (ctrl == nullptr || vec == nullptr) return false;
+  if (rec < 0 || rec >= ctrl->lIndexLen || rec >= vec->capacity) return false;
+  value = vec->entries[rec];
+  return true;
+}
+
+// Length of vector v as its IndexCtrl tells it; -1 when v names no vector.
+std::int32_t vector_length(FileCtrl& f, std::int32_t v) {
+  const IndexCtrl* ctrl = index_ctrl(f, v);
+  if (ctrl == nullptr || index_vector(f, v) == nullptr) return -1;
+  return ctrl->lIndexLen;
+}
+
+// A section data type named by section number and place.
+struct SectionType {
+  std::int32_t code;  // reported failure, 0 when the section was found
+  std::int32_t ctrl;  // DataCtrl index at the place, -1 when none
+};
+
+SectionType section_type(FileCtrl& f, std::int32_t section_no, std::int32_t place) {
+  if (section_no < 0 || section_no >= f.def.nSections) return {report(-9003), -1};
+  if (place < 0 || place >= kSectionPlaces) return {report(-90), -1};
+  if (section_no >= ind_sections_len(f)) return {report(-90), -1};
+  const Section* s = section_at(f, f.pIndSections[section_no]);
+  if (s == nullptr) return {report(-90), -1};
+  const std::int32_t k = s->nIndDataCtrl[place];
+  return {0, data_ctrl(f, k) != nullptr ? k : -1};
+}
+
+// The cursor moved one number on. A cursor from a damaged header must
+// neither overflow nor start a scan far below 0.
+std::int32_t advanced(std::int32_t cursor) {
+  if (cursor < 0) return 0;
+  return cursor == INT32_MAX ? cursor : cursor + 1;
+}
+
+std::int32_t get_first_data_type(std::int32_t file_no) {
+  enter("dbGetFirstDataType", file_no);
+  const Lookup found = find_file(file_no);
+  if (!found) return found.code;
+  const std::int32_t t = next_declared(*found.file, 0);
+  if (t >= 0) found.file->def.nDataTypeCursor = t;
+  return t;
+}
+
+std::int32_t get_next_data_type(std::int32_t file_no) {
+  enter("dbGetNextDataType", file_no);
+  const Lookup found = find_file(file_no);
+  if (!found) return found.code;
+  FileDef& d = found.file->def;
+  d.nDataTypeCursor = advanced(d.nDataTypeCursor);
+  if (d.nDataTypeCursor >= d.nIndDataTypesX) return -1;
+  const std::int32_t t = next_declared(*found.file, d.nDataTypeCursor);
+  if (t >= 0) d.nDataTypeCursor = t;
+  return t;
+}
+
+std::int32_t exist_data_type(std::int32_t file_no, std::int32_t type) {
+  enter("dbExistDataType", file_no);
+  const Lookup found = find_file(file_no);
+  if (!found) return found.code;
+  return declared_ctrl(*found.file, type);
+}
+
+// The DataCtrl of a data type number for the size and count queries:
+// -90 for a number outside the vector, undeclared_code for one that names
+// no data type.
+const DataCtrl* typed_ctrl(FileCtrl& f, std::int32_t type, std::int32_t undeclared_code,
+                           std::int32_t& code) {
+  if (type < 0 || type >= f.def.nIndDataTypes) {
+    code = report(-90);
+    return nullptr;
+  }
+  const DataCtrl* dc = data_ctrl(f, declared_ctrl(f, type));
+  if (dc == nullptr) code = report(undeclared_code);
+  return dc;
+}
+
+std::int32_t get_data_type_size(std::int32_t file_no, std::int32_t type) {
+  enter("dbGetDataTypeSize", file_no);
+  const Lookup found = find_file(file_no);
+  if (!found) return found.code;
+  std::int32_t code = 0;
+  const DataCtrl* dc = typed_ctrl(*found.file, type, -50, code);
+  return dc != nullptr ? dc->nDataSize : code;
+}
+
+std::int32_t get_data_type_max_count(std::int32_t file_no, std::int32_t type) {
+  enter("dbGetDataTypeMaxCount", file_no);
+  const Lookup found = find_file(file_no);
+  if (!found) return found.code;
+  std::int32_t code = 0;
+  const DataCtrl* dc = typed_ctrl(*found.file, type, -9002, code);
+  return dc != nullptr ? dc->lMaxIndex : code;
+}
+
+std::int32_t get_data_type_max_count_s(std::int32_t file_no, std::int32_t section_no,
+                                       std::int32_t place) {
+  enter("dbGetDataTypeMaxCountS", file_no);
+  const Lookup found = find_file(file_no);
+  if (!found) return found.code;
+  const SectionType st = section_type(*found.file, section_no, place);
+  if (st.code != 0) return st.code;
+  const DataCtrl* dc = data_ctrl(*found.file, st.ctrl);
+  return dc != nullptr ? dc->lMaxIndex : report(-50);
+}
+
+std::int32_t get_data_type_recs(std::int32_t file_no, std::int32_t type, std::int32_t rec) {
+  enter("dbGetDataTypeRecs", file_no);
+  const Lookup found = find_file(file_no);
+  if (!found) return found.code;
+  FileCtrl& f = *found.file;
+  // Asked through dbExistDataType, whose name a later log record carries.
+  const DataCtrl* dc = data_ctrl(f, exist_data_type(file_no, type));
+  if (dc == nullptr || rec < 0) return 0;
+  const std::int32_t index_len = vector_length(f, dc->nIndexNo);
+  if (index_len >= 0 && rec >= index_len) return 0;
+  std::int32_t entry = -1;
+  if ((dc->nFlags & kTypeIterator) != 0) {
+    if (vector_length(f, dc->nIteratorNo) < 0) return report(-51);
+    if (!vector_entry(f, dc->nIteratorNo, rec, entry)) return 0;
+    return entry == -1 ? 0 : entry;
+  }
+  if ((dc->nFlags & kTypeIndex) == 0) return rec < dc->lFileRecs ? 1 : 0;
+  if (index_len < 0) return report(-51);
+  return vector_entry(f, dc->nIndexNo, rec, entry) && entry != -1 ? 1 : 0;
+}
+
+// The slot of record rec of catalogue entry k, -1 when it maps to none.
+std::int32_t slot_of(FileCtrl& f, std::int32_t k, std::int32_t rec) {
+  const DataCtrl& dc = *data_ctrl(f, k);
+  if (rec < 0) return report(-90);
+  if ((dc.nFlags & kTypeIndex) == 0) return rec < dc.lFileRecs ? rec : -1;
+  if (vector_length(f, dc.nIndexNo) < 0) return report(-51);
+  std::int32_t entry = -1;
+  return vector_entry(f, dc.nIndexNo, rec, entry) ? entry : -1;
+}
+
+std::int32_t get_index(std::int32_t file_no, std::int32_t section_no, std::int32_t type,
+                       std::int32_t rec) {
+  enter("dbGetIndex", file_no);
+  const Lookup found = find_stream(file_no, -1);
+  if (!found) return found.code;
+  FileCtrl& f = *found.file;
+  std::int32_t k = -1;
+  if (section_no == -1) {
+    k = exist_data_type(file_no, type);
+  } else {
+    const SectionType st = section_type(f, section_no, type);
+    if (st.code != 0) return st.code;
+    k = st.ctrl;
+  }
+  return k < 0 ? -1 : slot_of(f, k, rec);
+}
+
+}  // namespace
+}  // namespace rb
 
 using std::int32_t;
 
 extern "C" {
 
 RECBASE_API int32_t RECBASE_CALL dbGetFirstDataType(int32_t nFileNo) {
-  (void)nFileNo;
-  return rb::report(-90);
+  return rb::get_first_data_type(nFileNo);
 }
 
 RECBASE_API int32_t RECBASE_CALL dbGetNextDataType(int32_t nFileNo) {
-  (void)nFileNo;
-  return rb::report(-90);
+  return rb::get_next_data_type(nFileNo);
 }
 
 RECBASE_API int32_t RECBASE_CALL dbExistDataType(int32_t nFileNo, int32_t nDataType) {
-  (void)nFileNo;
-  (void)nDataType;
-  return rb::report(-90);
+  return rb::exist_data_type(nFileNo, nDataType);
 }
 
 RECBASE_API int32_t RECBASE_CALL dbGetDataTypeSize(int32_t nFileNo, int32_t nDataType) {
-  (void)nFileNo;
-  (void)nDataType;
-  return rb::report(-90);
+  return rb::get_data_type_size(nFileNo, nDataType);
 }
 
 RECBASE_API int32_t RECBASE_CALL dbGetDataTypeMaxCount(int32_t nFileNo, int32_t nDataType) {
-  (void)nFileNo;
-  (void)nDataType;
-  return rb::report(-90);
+  return rb::get_data_type_max_count(nFileNo, nDataType);
 }
 
 RECBASE_API int32_t RECBASE_CALL dbGetDataTypeMaxCountS(int32_t nFileNo, int32_t nSectionNo,
                                                         int32_t nDataType) {
-  (void)nFileNo;
-  (void)nSectionNo;
-  (void)nDataType;
-  return rb::report(-90);
+  return rb::get_data_type_max_count_s(nFileNo, nSectionNo, nDataType);
 }
 
 RECBASE_API int32_t RECBASE_CALL dbGetDataTypeRecs(int32_t nFileNo, int32_t nDataType,
                                                    int32_t lRecNo) {
-  (void)nFileNo;
-  (void)nDataType;
-  (void)lRecNo;
-  return rb::report(-90);
+  return rb::get_data_type_recs(nFileNo, nDataType, lRecNo);
 }
 
 RECBASE_API int32_t RECBASE_CALL dbGetIndex(int32_t nFileNo, int32_t nSectionNo, int32_t nDataType,
                                             int32_t lRecNo) {
-  (void)nFileNo;
-  (void)nSectionNo;
-  (void)nDataType;
-  (void)lRecNo;
-  return rb::report(-90);
+  return rb::get_index(nFileNo, nSectionNo, nDataType, lRecNo);
 }
 
 }  // extern "C"
