@@ -32,6 +32,14 @@ bool same_key(const Section& s, const std::int32_t* a, const std::int32_t* b) {
   return std::equal(a, a + s.nKeys, b);
 }
 
+// Every data type a key record names is none (-1) or a catalogue entry. Key
+// records come from the data area, which no open check reads: one that
+// names anything else is damaged and never becomes the current key.
+bool key_types_fit(const FileCtrl& f, const KeyRecord& r) {
+  return std::all_of(std::begin(r.nIndDataCtrl), std::end(r.nIndDataCtrl),
+                     [&f](std::int32_t k) { return in_range(k, -1, f.def.nDataTypes); });
+}
+
 }  // namespace
 
 bool has_buckets(const FileCtrl& f, const Section& s) {
@@ -79,9 +87,7 @@ bool section_consistent(FileCtrl& f, const Section& s) {
       !key_handle_fits(f, s, s.nLstKeyBucket, s.lLstKeyHandle)) {
     return false;
   }
-  if (s.lLstKeyHandle == -1) return true;
-  return std::all_of(std::begin(s.nIndDataCtrl), std::end(s.nIndDataCtrl),
-                     [&f](std::int32_t k) { return in_range(k, -1, f.def.nDataTypes); });
+  return s.lLstKeyHandle == -1 || key_types_fit(f, key_image(s));
 }
 
 std::int32_t bucket_of(const Section& s, const std::int32_t* keys) {
@@ -119,6 +125,7 @@ std::int32_t find_key(std::int32_t file_no, FileCtrl& f, std::int32_t s, const s
     // as equal, and the failure is the answer.
     if (const std::int32_t rc = read_record(file_no, f, d, n, 0, &r); rc < 0) return rc;
     if (!same_key(sec, keys, r.nKey)) continue;
+    if (!key_types_fit(f, r)) return report(-100);
     set_key_image(sec, r);
     sec.nLstKeyBucket = b;
     sec.lLstKeyHandle = n;
