@@ -54,6 +54,8 @@ DataCtrl* bucket_ctrl(FileCtrl& f, const Section& s, std::int32_t b) {
   if (dc == nullptr || (dc->nFlags & kTypeBucket) == 0) return nullptr;
   if (dc->nDataSize != kKeyRecordSize || dc->nBlockSize < kKeyRecordSize) return nullptr;
   if (dc->lBlockRecs != dc->nBlockSize / kKeyRecordSize || dc->lFileRecs < 0) return nullptr;
+  // Every key record lies in the bucket's area.
+  if (dc->lFileRecs > static_cast<std::int64_t>(dc->lBlockRecs) * dc->lMaxBlockRecs) return nullptr;
   return dc;
 }
 
@@ -72,6 +74,14 @@ bool key_handle_fits(FileCtrl& f, const Section& s, std::int32_t bucket, std::in
   return dc != nullptr && in_range(rec, 0, dc->lFileRecs);
 }
 
+// The blocks that hold a bucket's key records were written before the file
+// was closed: they end inside the file.
+bool keys_in_file(const DataCtrl& bucket, std::int32_t file_len) {
+  const std::int64_t blocks =
+      (static_cast<std::int64_t>(bucket.lFileRecs) + bucket.lBlockRecs - 1) / bucket.lBlockRecs;
+  return bucket.lOffsetData + blocks * bucket.nBlockSize <= file_len;
+}
+
 }  // namespace
 
 bool section_consistent(FileCtrl& f, const Section& s) {
@@ -81,7 +91,8 @@ bool section_consistent(FileCtrl& f, const Section& s) {
   if (s.nHashFstDataCtrlHandle == -1) return true;
   if (!has_buckets(f, s)) return false;
   for (std::int32_t b = 0; b < s.nBuckets; ++b) {
-    if (bucket_ctrl(f, s, b) == nullptr) return false;
+    const DataCtrl* dc = bucket_ctrl(f, s, b);
+    if (dc == nullptr || !keys_in_file(*dc, f.def.lFileLen)) return false;
   }
   if (!key_handle_fits(f, s, s.nFstKeyBucket, s.lFstKeyHandle) ||
       !key_handle_fits(f, s, s.nLstKeyBucket, s.lLstKeyHandle)) {
@@ -241,9 +252,9 @@ std::int32_t get_max_key(std::int32_t file_no, std::int32_t no, std::int32_t* ke
   return sec.nKeys;
 }
 
-// A start value below 0 lies before every key of the level. The odometer
-// then continues with 0 at the highest such level and every level below it,
-// which the next step reaches from (max, ..., max, -1).
+// A start value below 0 lies before every key of the level: the
+// enumeration goes on with 0 at the highest such level and every level
+// below it, that is after (max, ..., max, -1).
 void start_before_box(const Section& sec, std::int32_t* keys) {
   std::int32_t high = -1;
   for (std::int32_t l = 0; l < sec.nKeys; ++l) {
@@ -254,22 +265,47 @@ void start_before_box(const Section& sec, std::int32_t* keys) {
   keys[high] = -1;
 }
 
-bool at_last_key(const Section& sec, const std::int32_t* keys) {
+// Odometer order: level 0 turns fastest, so the highest level decides.
+bool odometer_before(const Section& sec, const std::int32_t* a, const std::int32_t* b) {
+  for (std::int32_t l = sec.nKeys - 1; l >= 0; --l) {
+    if (a[l] != b[l]) return a[l] < b[l];
+  }
+  return false;
+}
+
+// The odometer runs each level from 0 to its largest value.
+bool in_box(const Section& sec, const std::int32_t* keys) {
   for (std::int32_t l = 0; l < sec.nKeys; ++l) {
-    if (keys[l] < sec.nMaxKeys[l]) return false;
+    if (keys[l] < 0 || keys[l] > sec.nMaxKeys[l]) return false;
   }
   return true;
 }
 
-// One step of the odometer: level 0 fastest, a carry out of the highest
-// level is dropped.
-void next_candidate(const Section& sec, std::int32_t* keys) {
-  std::int64_t carry = 1;
-  for (std::int32_t l = 0; l < sec.nKeys; ++l) {
-    const std::int64_t value = keys[l] + carry;
-    carry = value > sec.nMaxKeys[l] ? 1 : 0;
-    keys[l] = carry != 0 ? 0 : static_cast<std::int32_t>(value);
+// The first key of the section in odometer order that lies in the box and
+// after `after` (anywhere when after is null), into next. Every key record
+// is read once, so the work is bounded by the keys the buckets hold, never
+// by the size of the box. 1 when found, 0 when not, a negative code when a
+// key record cannot be read.
+std::int32_t next_key(std::int32_t file_no, FileCtrl& f, std::int32_t s, const std::int32_t* after,
+                      std::int32_t* next) {
+  const Section sec = *section_at(f, s);
+  bool found = false;
+  for (std::int32_t b = 0; b < sec.nBuckets; ++b) {
+    const DataCtrl* dc = bucket_ctrl(f, sec, b);
+    if (dc == nullptr) return report(kSectionMismatch);
+    const std::int32_t count = dc->lFileRecs;
+    for (std::int32_t n = 0; n < count; ++n) {
+      KeyRecord r{};
+      const std::int32_t rc = read_record(file_no, f, sec.nHashFstDataCtrlHandle + b, n, 0, &r);
+      if (rc < 0) return rc;
+      if (!in_box(sec, r.nKey)) continue;
+      if (after != nullptr && !odometer_before(sec, after, r.nKey)) continue;
+      if (found && !odometer_before(sec, r.nKey, next)) continue;
+      std::copy(r.nKey, r.nKey + sec.nKeys, next);
+      found = true;
+    }
   }
+  return found ? 1 : 0;
 }
 
 std::int32_t get_key(std::int32_t file_no, std::int32_t no, std::int32_t mode, std::int32_t* keys) {
@@ -278,20 +314,16 @@ std::int32_t get_key(std::int32_t file_no, std::int32_t no, std::int32_t mode, s
   const std::int32_t s = section_of_number(*f, no);
   if (s < 0 || !has_buckets(*f, *section_at(*f, s))) return 0;
   const Section& sec = *section_at(*f, s);
-  if (mode == 0) {
-    std::fill(keys, keys + sec.nKeys, 0);
-    const std::int32_t r = find_key(file_no, *f, s, keys);
-    if (r != 0) return r == 1 ? 1 : 0;
-  } else {
-    start_before_box(sec, keys);
+  std::int32_t after[kMaxKeyLevels] = {};
+  if (mode != 0) {
+    std::copy(keys, keys + sec.nKeys, after);
+    start_before_box(sec, after);
   }
-  while (!at_last_key(sec, keys)) {
-    next_candidate(sec, keys);
-    const std::int32_t r = find_key(file_no, *f, s, keys);
-    if (r == 1) return 1;
-    if (r < 0) return 0;
-  }
-  return 0;
+  std::int32_t next[kMaxKeyLevels] = {};
+  if (next_key(file_no, *f, s, mode != 0 ? after : nullptr, next) != 1) return 0;
+  std::copy(next, next + sec.nKeys, keys);
+  // The first equal key record of its bucket becomes the current key.
+  return find_key(file_no, *f, s, keys) == 1 ? 1 : 0;
 }
 
 std::int32_t get_section(std::int32_t file_no, std::int32_t* section_no, std::int32_t* keys) {
