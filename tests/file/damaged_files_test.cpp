@@ -67,23 +67,29 @@ class DamagedFileTest : public rbtest::LibraryTest {
   rb::FileDef def{};
 };
 
-// A bucket whose count of keys reaches past its area or past the end of the
-// file would send every key scan and dump through that many records.
-TEST_F(DamagedFileTest, BucketsClaimingKeysTheyCannotHoldAreRefused) {
+// Counts, slots and key counts that reach past the records written: each
+// would send a key scan or dump through millions of records, or make the
+// next write of a record grow the file by up to 2 GB.
+TEST_F(DamagedFileTest, RecordsClaimedBeyondThoseWrittenAreRefused) {
   const std::size_t bucket = data_ctrl_at(bucket_ctrl(0));
   const auto dc = stored<rb::DataCtrl>(good, bucket);
+  const std::size_t type = data_ctrl_at(0);
+  const auto ic = stored<rb::IndexCtrl>(
+      good, def.lOffsetIndexCtrl + 20 * stored<rb::DataCtrl>(good, type).nIndexNo);
   const std::int32_t blocks = 1 << 20;
   struct Damage {
     const char* what;
     std::string bytes;
   };
   const Damage cases[] = {
-      {"more keys than the area holds",
+      {"more keys than the bucket holds",
        patched({{bucket + offsetof(rb::DataCtrl, lFileRecs), 67108868}})},
       {"keys beyond the file",
        patched({{bucket + offsetof(rb::DataCtrl, lMaxBlockRecs), blocks},
                 {bucket + offsetof(rb::DataCtrl, lLenData), blocks * dc.nBlockSize},
                 {bucket + offsetof(rb::DataCtrl, lFileRecs), blocks * dc.lBlockRecs}})},
+      {"records beyond the file", patched({{type + offsetof(rb::DataCtrl, lFileRecs), 1000}})},
+      {"slot beyond the records", patched({{ic.lOffsetIndex + 4 * 3, 1 << 24}})},
   };
   for (const Damage& c : cases) {
     SCOPED_TRACE(c.what);
@@ -91,6 +97,22 @@ TEST_F(DamagedFileTest, BucketsClaimingKeysTheyCannotHoldAreRefused) {
     for (std::int32_t mode : {0, DB_MODE_WRITE}) EXPECT_EQ(dbOpen(kBad, mode), -100);
   }
   EXPECT_EQ(dbOpen(kGood, 0), 0);
+}
+
+// Records dropped unwritten by dbReset are still counted: the close makes
+// the file reach past them, so that it opens again.
+TEST_F(DamagedFileTest, RecordsDroppedBeforeTheCloseReadAsZeros) {
+  // The last of 25 reserved blocks, in the cache only.
+  const DataDesc reserved = desc(3, 0, 100, 4096, 1000);
+  ASSERT_EQ(dbCreate(kBad, 1, &reserved, 0, DB_MODE_WRITE), 0);
+  const char record[100] = "dropped";
+  ASSERT_EQ(dbWrite(0, 3, 999, 0, record), 0);
+  EXPECT_EQ(dbReset(0), 1);
+  ASSERT_EQ(dbClose(0), 4096);
+  ASSERT_EQ(dbOpen(kBad, 0), 0);
+  char back[100] = "x";
+  EXPECT_EQ(dbRead(0, 3, 999, 0, back, sizeof back), 0);
+  EXPECT_EQ(back[0], 0);
 }
 
 // A key record naming a data type beyond the catalogue never becomes the
