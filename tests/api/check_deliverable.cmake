@@ -3,6 +3,7 @@
 # (and of the DLL's export table), and recbase.exe when the build has the
 # tool. Run with -DDIR= -DHEADER= -DTOOL= (i686-w64-mingw32-objdump) and
 # -DWITH_EXE=.
+cmake_minimum_required(VERSION 3.20)
 foreach(f recbase.dll recbase.dll.a recbase.def recbase.h README.txt)
   if(NOT EXISTS ${DIR}/${f})
     message(FATAL_ERROR "deliverable lacks ${f}")
