@@ -3,7 +3,9 @@
 # Builds and tests every configuration:
 #   format   clang-format check of the sources
 #   native   Linux shared library and tests (build/)
-#   asan     the same with AddressSanitizer and UBSan (build-asan/)
+#   consumer the native build installed into build/consumer/prefix, and a
+#            host project built against it (scripts/check-consumer.sh)
+#   asan     the native build with AddressSanitizer and UBSan (build-asan/)
 #   valgrind the native tests, example and seed generator of a plain -O1 -g
 #            build under valgrind's memcheck (build-valgrind/)
 #   fuzz     the open fuzzer (clang, libFuzzer, ASan, UBSan): its seeds and
@@ -174,6 +176,7 @@ win32() {
 
 run format check_format
 run native build_and_test build
+run consumer bash scripts/check-consumer.sh build
 run asan build_and_test build-asan -DRECBASE_SANITIZE=ON
 run valgrind valgrind_tests
 run fuzz fuzz
