@@ -98,7 +98,10 @@ std::int32_t check_tables(FileCtrl& f) {
         refused || (dc.nDataSize >= 1 && dc.nBlockSize >= dc.nDataSize && dc.lBlockRecs >= 0 &&
                     dc.lMaxBlockRecs >= 0 && dc.lFileRecs >= 0 &&
                     dc.lLenData == static_cast<std::int64_t>(dc.lMaxBlockRecs) * dc.nBlockSize);
-    if (!sizes || !range_fits(dc.lOffsetData, dc.lLenData)) return -100;
+    // Areas lie in the data area, behind the header block.
+    if (!sizes || dc.lOffsetData < kHeaderBlockSize || !range_fits(dc.lOffsetData, dc.lLenData)) {
+      return -100;
+    }
     // Every record counted was written, and flushed before the close.
     if (records_end(dc) > d.lFileLen || !index_entries_fit(f, dc)) return -100;
     if (!in_range(dc.nIndexNo, -1, d.nIndexVectors) ||

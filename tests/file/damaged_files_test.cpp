@@ -90,6 +90,9 @@ TEST_F(DamagedFileTest, RecordsClaimedBeyondThoseWrittenAreRefused) {
                 {bucket + offsetof(rb::DataCtrl, lFileRecs), blocks * dc.lBlockRecs}})},
       {"records beyond the file", patched({{type + offsetof(rb::DataCtrl, lFileRecs), 1000}})},
       {"slot beyond the records", patched({{ic.lOffsetIndex + 4 * 3, 1 << 24}})},
+      // The next area would begin there, in the header block.
+      {"area in the header block",
+       patched({{data_ctrl_at(def.nDataTypes - 1) + offsetof(rb::DataCtrl, lOffsetData), 0}})},
   };
   for (const Damage& c : cases) {
     SCOPED_TRACE(c.what);
