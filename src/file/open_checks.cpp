@@ -13,6 +13,14 @@ bool in_range(std::int32_t value, std::int32_t low, std::int32_t end) {
   return value >= low && value < end;
 }
 
+// A data type's index or iterator vector (v, -1 for none) is its own: of
+// that kind and owned by catalogue entry k, so no two types share one.
+bool vector_owned(FileCtrl& f, std::int32_t v, std::int32_t kind, std::int32_t k) {
+  if (v == -1) return true;
+  const IndexCtrl* ic = index_ctrl(f, v);
+  return ic != nullptr && ic->nIndexType == kind && ic->nOwnerNo == k;
+}
+
 // The entries of an indexed type's index vector: -1, or the slot of a
 // record the type counts, or for singly placed records a place that lies
 // in the file. A slot or place beyond would make the next write of that
@@ -104,6 +112,10 @@ std::int32_t check_tables(FileCtrl& f) {
     }
     // Every record counted was written, and flushed before the close.
     if (records_end(dc) > d.lFileLen || !index_entries_fit(f, dc)) return -100;
+    if (!vector_owned(f, dc.nIndexNo, kVectorIndex, k) ||
+        !vector_owned(f, dc.nIteratorNo, kVectorIterator, k)) {
+      return -100;
+    }
     if (!in_range(dc.nIndexNo, -1, d.nIndexVectors) ||
         !in_range(dc.nIteratorNo, -1, d.nIndexVectors) ||
         !in_range(dc.nSectionIndexNo, -1, d.nSections)) {

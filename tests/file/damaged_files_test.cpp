@@ -74,8 +74,8 @@ TEST_F(DamagedFileTest, RecordsClaimedBeyondThoseWrittenAreRefused) {
   const std::size_t bucket = data_ctrl_at(bucket_ctrl(0));
   const auto dc = stored<rb::DataCtrl>(good, bucket);
   const std::size_t type = data_ctrl_at(0);
-  const auto ic = stored<rb::IndexCtrl>(
-      good, def.lOffsetIndexCtrl + 20 * stored<rb::DataCtrl>(good, type).nIndexNo);
+  const std::size_t ic_at = def.lOffsetIndexCtrl + 20 * stored<rb::DataCtrl>(good, type).nIndexNo;
+  const auto ic = stored<rb::IndexCtrl>(good, ic_at);
   const std::int32_t blocks = 1 << 20;
   struct Damage {
     const char* what;
