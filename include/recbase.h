@@ -287,7 +287,12 @@ RECBASE_API int32_t RECBASE_CALL dbReset(int32_t nFileNo);
 
 /* ---------------------------------------------------------------------------
  * File growth: opens lLen bytes at lOffset, moving the rest of the file up
- * and shifting every stored offset at or behind lOffset.
+ * and shifting every stored offset at or behind lOffset. dbExpandFile returns
+ * 1 when bytes moved, 0 when nothing lay behind lOffset; dbShiftOffsets only
+ * raises the offsets and returns 0. Both: -6, -90 (negative lOffset, lLen
+ * below 1 / below 0), -12 when an offset of the file would pass 2^31 - 1
+ * (nothing changes then); dbExpandFile also -102 (no write access), -13,
+ * -3401.
  * ------------------------------------------------------------------------- */
 RECBASE_API int32_t RECBASE_CALL dbExpandFile(int32_t nFileNo, int32_t lOffset, int32_t lLen);
 RECBASE_API int32_t RECBASE_CALL dbShiftOffsets(int32_t nFileNo, int32_t lOffset, int32_t lLen);
