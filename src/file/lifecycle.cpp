@@ -243,7 +243,9 @@ std::int32_t flush(std::int32_t file_no) {
     if (slot.pBuffer == nullptr || slot.nFileNo != file_no || (slot.nFlags & kCashDirty) == 0) {
       continue;
     }
-    if (found.file->def.lFileLen < slot.lOffsetData) dbFillUpTo(file_no, slot.lOffsetData);
+    if (found.file->def.lFileLen < slot.lOffsetData) {
+      if (const std::int32_t r = dbFillUpTo(file_no, slot.lOffsetData); r < 0) return r;
+    }
     const std::int32_t written =
         dbCopyToFile(file_no, slot.lOffsetData, slot.pBuffer, slot.lLenData);
     if (written != slot.lLenData) return report(-13);
@@ -273,7 +275,8 @@ std::int32_t reset(std::int32_t file_no) {
 // the header covers every block written before the close.
 std::int32_t write_back(std::int32_t file_no, FileCtrl& f) {
   FileDef& d = f.def;
-  if (d.lOffsetVectors > d.lFileLen) dbFillUpTo(file_no, d.lOffsetVectors);
+  const std::int32_t filled =
+      d.lOffsetVectors > d.lFileLen ? dbFillUpTo(file_no, d.lOffsetVectors) : 0;
   d.lOffsetVectors = d.lFileLen;
   for (std::int32_t v = 0; v < d.nIndexCtrls && v < f.nIndexCtrlCap; ++v) {
     f.pIndexCtrl[v].lOffsetIndex = -1;
@@ -284,6 +287,7 @@ std::int32_t write_back(std::int32_t file_no, FileCtrl& f) {
   const auto note = [&first_failure](std::int32_t r) {
     if (r < 0 && first_failure == 0) first_failure = r;
   };
+  note(filled);
   note(dbWriteDataIndex(file_no));
   note(dbWriteIndexCtrl(file_no));
   note(dbWriteDataCtrl(file_no));
