@@ -243,7 +243,8 @@ RECBASE_API int32_t RECBASE_CALL dbReadIndSections(int32_t nFileNo);
  * ------------------------------------------------------------------------- */
 
 /* Appends zero bytes up to lLength; returns the bytes written (0 when the
- * file is long enough already), or -4, -6, -1, -12, -2001. */
+ * file is long enough already), or -4, -6, -1, -12, -2001, -13 (a write
+ * stopped part-way; lFileLen then covers the zeros written). */
 RECBASE_API int32_t RECBASE_CALL dbFillUpTo(int32_t nFileNo, int32_t lLength);
 /* Writes lLen bytes at lOffset; returns the bytes the stream took (0 when
  * lLen < 1), or -4, -6, -1, -12, -90. */

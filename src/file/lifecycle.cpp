@@ -50,7 +50,9 @@ void init_file_def(FileDef& d, std::int32_t flags, std::int32_t n, std::int32_t 
   d.nDataTypes = count < 1 ? 0 : count;
   d.nDataTypesX = n;
   d.nDataCtrlSize = sizeof(DataCtrl);
-  d.nLenDataCtrl = n * static_cast<std::int32_t>(sizeof(DataCtrl));
+  // A count too large for the table fails its allocation right after.
+  d.nLenDataCtrl = static_cast<std::int32_t>(
+      std::min<std::int64_t>(static_cast<std::int64_t>(n) * sizeof(DataCtrl), INT32_MAX));
   d.lOffsetDataCtrl = kHeaderBlockSize;
   d.nSections = d.nSectionsX = 0;
   d.nSectionSize = sizeof(Section);

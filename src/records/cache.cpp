@@ -19,8 +19,7 @@ bool dirty(const CashCtrl& slot) { return (slot.nFlags & kCashDirty) != 0; }
 bool write_back(CashCtrl& slot) {
   FileCtrl* owner = file_at(slot.nFileNo);
   if (owner == nullptr) return true;  // the file is gone; nothing to keep
-  if (owner->def.lFileLen < slot.lOffsetData &&
-      dbFillUpTo(slot.nFileNo, slot.lOffsetData) < 0) {
+  if (owner->def.lFileLen < slot.lOffsetData && dbFillUpTo(slot.nFileNo, slot.lOffsetData) < 0) {
     return false;
   }
   const std::int32_t written =
