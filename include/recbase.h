@@ -219,7 +219,8 @@ RECBASE_API int32_t RECBASE_CALL dbSetWarnung(int32_t nCode);
 /* ---------------------------------------------------------------------------
  * Header and table IO. Each moves one structure of an open file between
  * memory and the file and returns the bytes moved, or -1 (no stream),
- * -6 (empty slot), -12, -13, -14, -20, -55, -1101, -1111. Called by
+ * -6 (empty slot), -12, -13, -14, -20, -55, -1101, -1111; the writers -102
+ * for a file opened without write access. Called by
  * dbCreate, dbOpen and dbClose; hosts rarely need them.
  * ------------------------------------------------------------------------- */
 RECBASE_API int32_t RECBASE_CALL dbWriteFileDef(int32_t nFileNo);
@@ -243,11 +244,12 @@ RECBASE_API int32_t RECBASE_CALL dbReadIndSections(int32_t nFileNo);
  * ------------------------------------------------------------------------- */
 
 /* Appends zero bytes up to lLength; returns the bytes written (0 when the
- * file is long enough already), or -4, -6, -1, -12, -2001, -13 (a write
+ * file is long enough already), or -4, -6, -1, -12, -102 (no write access),
+ * -2001, -13 (a write
  * stopped part-way; lFileLen then covers the zeros written). */
 RECBASE_API int32_t RECBASE_CALL dbFillUpTo(int32_t nFileNo, int32_t lLength);
 /* Writes lLen bytes at lOffset; returns the bytes the stream took (0 when
- * lLen < 1), or -4, -6, -1, -12, -90. */
+ * lLen < 1), or -4, -6, -1, -12, -90, -102 (no write access). */
 RECBASE_API int32_t RECBASE_CALL dbCopyToFile(int32_t nFileNo, int32_t lOffset, const void* pBuffer,
                                               int32_t lLen);
 /* Reads lLen bytes at lOffset; returns the bytes delivered, or -20 when the

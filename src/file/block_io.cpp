@@ -20,7 +20,7 @@ void raise_file_len(FileDef& def, std::int64_t end) {
 std::int32_t fill_up_to(std::int32_t file_no, std::int32_t length) {
   enter("dbFillUpTo", file_no);
   if (g_lib.sys == nullptr) return -4;
-  const Lookup found = find_stream(file_no);
+  const Lookup found = find_writable(file_no);
   if (!found) return found.code;
   FileDef& def = found.file->def;
   const std::int64_t gap = static_cast<std::int64_t>(length) - def.lFileLen;
@@ -53,7 +53,7 @@ std::int32_t copy_to_file(std::int32_t file_no, std::int32_t offset, const void*
                           std::int32_t length) {
   enter("dbCopyToFile", file_no);
   if (g_lib.sys == nullptr) return -4;
-  const Lookup found = find_stream(file_no);
+  const Lookup found = find_writable(file_no);
   if (!found) return found.code;
   if (length < 1) return 0;
   if (buffer == nullptr) return report(-90);

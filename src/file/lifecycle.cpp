@@ -311,7 +311,9 @@ std::int32_t close(std::int32_t file_no) {
   if (f->pFile == nullptr) return report(-1);
 
   std::int32_t result = dbFlush(file_no);
-  if ((f->def.nFlags & kModeWrite) != 0) {
+  // The mode bits may have been read back from the file (dbReadFileDef);
+  // only the stream tells whether the file may be written.
+  if ((f->def.nFlags & kModeWrite) != 0 && f->writable) {
     const std::int32_t written = write_back(file_no, *f);
     if (result >= 0) result = written;
   }
