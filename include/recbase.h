@@ -403,8 +403,9 @@ RECBASE_API int32_t RECBASE_CALL dbGetIndex(int32_t nFileNo, int32_t nSectionNo,
  * the file's logical length is handed out zero-filled, not read. Null after
  * a logged failure: -6, -1, -90 (lLen < 1, or a range past 2^31 - 1), -102
  * (CASH_WRITE on a file without write access), -14 (the block cannot be
- * read), -13 (the slot's previous block cannot be written back); also null,
- * unlogged, when no memory is left for the block.
+ * read), -13 (no slot's block can be written back: a dirty block that
+ * cannot be written keeps its slot and the next slot in turn is taken);
+ * also null, unlogged, when no memory is left for the block.
  * ------------------------------------------------------------------------- */
 RECBASE_API void* RECBASE_CALL dbGetCashPtr(int32_t nFileNo, int32_t lOffset, int32_t lLen,
                                             int32_t* pFlags);
