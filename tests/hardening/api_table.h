@@ -69,6 +69,15 @@ inline const void* same(const std::string& bytes, bool null) {
   return null ? nullptr : bytes.data();
 }
 inline DataDesc described(const Args& a) { return DataDesc{a[0], a[1], a[2], a[3], 0}; }
+// Enough descriptions for any small count a caller may name.
+inline const DataDesc* descriptions() {
+  static const auto table = [] {
+    std::array<DataDesc, 16> d{};
+    for (std::int32_t i = 0; i < 16; ++i) d[static_cast<std::size_t>(i)] = {20 + i, 0, 4, 8, 1};
+    return d;
+  }();
+  return table.data();
+}
 inline const char* named(const char* name, bool null) { return null ? nullptr : name; }
 
 // Setters store their value until the row puts the old one back.
@@ -187,9 +196,8 @@ inline std::vector<Row> file_rows() {
        true,
        any,
        [](std::int32_t, const Args& a, bool n) {
-         const DataDesc d{5, 0, 4, 8, 1};
          const std::int32_t r =
-             dbCreate(named("hostile_new.db", n), a[0], n ? nullptr : &d, a[1], a[2]);
+             dbCreate(named("hostile_new.db", n), a[0], n ? nullptr : descriptions(), a[1], a[2]);
          if (r >= 0) dbClose(r);
          return r;
        }},
@@ -261,8 +269,7 @@ inline std::vector<Row> record_rows() {
        true,
        zero,
        [](std::int32_t f, const Args& a, bool n) {
-         const DataDesc d{7, 0, 4, 8, 1};
-         return dbSetDataCtrl(f, a[0], n ? nullptr : &d);
+         return dbSetDataCtrl(f, a[0], n ? nullptr : descriptions());
        }},
       {"dbAddDataCtrl",
        true,
