@@ -169,20 +169,6 @@ TEST_F(DumpTest, IOCtrlShowsTheFileOfTheLastOperation) {
             "    lOffsetVectors:         -1 (FFFFFFFF)\n");
 }
 
-TEST_F(DumpTest, IOCtrlWithoutAnOpenCurrentFile) {
-  ASSERT_EQ(create("gone.db", {}), 0);
-  EXPECT_EQ(dbExistDataType(0, 1), -1);
-  ASSERT_EQ(dbClose(0), 4096);  // the current file number still names slot 0
-  EXPECT_EQ(dumpIOCtrl(0, 0, "x"), -6);
-  EXPECT_FALSE(rbtest::file_exists(dumptest::kDumpFile));
-  EXPECT_EQ(rbtest::log_lines().back(), "  Fehler (   -6): Interner Fehler.");
-
-  ASSERT_EQ(create("again.db", {}), 0);
-  EXPECT_EQ(dumpIOCtrl(-1, 1, nullptr), 0);
-  EXPECT_EQ(dump_lines()[0], "==> W-IO      : ");
-  EXPECT_EQ(dump_lines()[1], "    Offset    :         -1 (FFFFFFFF)   /  Laenge :          1 (1)");
-}
-
 TEST_F(DumpTest, DumpsBeforeInitAnswerWithoutWriting) {
   dbExit();
   EXPECT_EQ(dbDumpSysData(), -4);

@@ -76,8 +76,8 @@ TEST_F(LayoutTest, WorkedLayoutAfterAClose) {
   for (std::int32_t r = 0; r < 10; ++r) rbtest::put_word(index, 4 * r, r);
   EXPECT_EQ(b.substr(vec, 400), index);
   EXPECT_EQ(words(b, ictl, 5), (std::vector<std::int32_t>{1, 0, 100, 100, vec}));
-  EXPECT_EQ(words(b, dctl, 16), (std::vector<std::int32_t>{7, DTF_INDEX, 16, 1024, 10, 100, 64,
-                                                           2, 4096, 2048, 10, 0, -1, -1, 0, 0}));
+  EXPECT_EQ(words(b, dctl, 16), (std::vector<std::int32_t>{7, DTF_INDEX, 16, 1024, 10, 100, 64, 2,
+                                                           4096, 2048, 10, 0, -1, -1, 0, 0}));
   std::string ind_expected(16384, '\xff');
   rbtest::put_word(ind_expected, 7 * 4, 0);
   EXPECT_EQ(b.substr(ind, 16384), ind_expected);

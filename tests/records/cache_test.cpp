@@ -102,8 +102,7 @@ TEST_F(Cache, GrowthShiftsOnlyTheGrowingFilesBlocks) {
   EXPECT_EQ(dbExpandFile(f1, 8192, 100), 1);
   EXPECT_EQ(slot_of(f2, 8192), 1);
   ASSERT_EQ(dbFlush(f1), 0);
-  EXPECT_EQ(read_file("g1.db").substr(8192, 4196),
-            std::string(100, '\0') + std::string(4096, 'm'));
+  EXPECT_EQ(read_file("g1.db").substr(8192, 4196), std::string(100, '\0') + std::string(4096, 'm'));
 }
 
 }  // namespace

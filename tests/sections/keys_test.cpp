@@ -186,7 +186,7 @@ TEST_F(SectionTest, LookupFindsFirstEqualKeyAndMakesItCurrent) {
   const std::int32_t i = open_section(4, 2);
   add_key(4, i, {1, 1, 0, 0});
   add_key(4, i, {0, 2, 0, 0});
-  add_key(4, i, {1, 1, 0, 0});  // a duplicate, record 2 of bucket 2
+  add_key(4, i, {1, 1, 0, 0});                  // a duplicate, record 2 of bucket 2
   EXPECT_EQ(f().def.nActiveSectionHandle, -1);  // adding never selects
   std::int32_t no = 0;
   Key out{};
