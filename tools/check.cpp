@@ -111,6 +111,8 @@ void check_regions(const FileImage& image, Findings& out) {
       }
     }
   }
+  const std::vector<Region> placed = placed_records(image);
+  regions.insert(regions.end(), placed.begin(), placed.end());
   regions.erase(
       std::remove_if(regions.begin(), regions.end(), [](const Region& r) { return r.length <= 0; }),
       regions.end());
@@ -310,7 +312,8 @@ void check_keys_readable(const FileImage& image, const std::string& path, Findin
       if (d >= std::int64_t(image.types.size())) break;
       const rb::DataCtrl& bucket = image.types[static_cast<std::size_t>(d)];
       if (bucket.nDataSize != int(sizeof(rb::KeyRecord))) continue;
-      for (std::int32_t n = 0; n < bucket.lFileRecs; ++n) {
+      // More keys than the area holds are a finding of their own.
+      for (std::int32_t n = 0; n < bucket.lFileRecs && n < area_slots(bucket); ++n) {
         rb::KeyRecord key{};
         const std::int32_t r = dbReadKey(file, std::int32_t(d), n, &key, sizeof key);
         if (r < 0) {

@@ -117,9 +117,9 @@ std::vector<StoredKey> stored_keys(const FileImage& image, std::int32_t s) {
       StoredKey key;
       key.bucket = static_cast<std::int32_t>(d);
       key.record = n;
-      if (image.read_at(slot_offset(bucket, n), &key.image, sizeof key.image)) {
-        keys.push_back(key);
-      }
+      // Records lie in file order, so the first one outside ends the bucket.
+      if (!image.read_at(slot_offset(bucket, n), &key.image, sizeof key.image)) break;
+      keys.push_back(key);
     }
   }
   return keys;

@@ -65,8 +65,8 @@ struct StoredKey {
   rb::KeyRecord image{};
 };
 
-// The key records of section index s in bucket and record order; keys that
-// lie outside their bucket's area or the file are left out.
+// The key records of section index s in bucket and record order; a bucket
+// ends at its area's last slot or at the end of the file.
 std::vector<StoredKey> stored_keys(const FileImage& image, std::int32_t s);
 
 // Slots the area of a data type holds: lMaxBlockRecs * lBlockRecs.

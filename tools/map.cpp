@@ -82,6 +82,8 @@ std::string escaped(const std::string& text) {
 // Regions in file order with the unused stretches between them.
 std::vector<Drawn> laid_out(const FileImage& image) {
   std::vector<Region> regions = file_regions(image);
+  const std::vector<Region> placed = placed_runs(image);
+  regions.insert(regions.end(), placed.begin(), placed.end());
   regions.erase(std::remove_if(regions.begin(), regions.end(),
                                [](const Region& r) { return r.length <= 0 || r.offset < 0; }),
                 regions.end());

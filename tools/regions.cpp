@@ -132,4 +132,39 @@ std::vector<Region> file_regions(const FileImage& image) {
   return regions;
 }
 
+std::vector<Region> placed_records(const FileImage& image) {
+  std::vector<Region> records;
+  for (std::size_t k = 0; k < image.types.size(); ++k) {
+    const rb::DataCtrl& dc = image.types[k];
+    if ((dc.nFlags & rb::kTypePlaced) == 0) continue;
+    if (dc.nIndexNo < 0 || static_cast<std::size_t>(dc.nIndexNo) >= image.vectors.size()) continue;
+    const std::vector<std::int32_t>& index = image.vectors[static_cast<std::size_t>(dc.nIndexNo)];
+    for (std::size_t rec = 0; rec < index.size(); ++rec) {
+      if (index[rec] == -1) continue;
+      records.push_back(
+          {"#" + std::to_string(k) + " " + type_name(image, k) + " record " + std::to_string(rec),
+           RegionKind::kPlaced, index[rec], dc.nDataSize});
+    }
+  }
+  return records;
+}
+
+std::vector<Region> placed_runs(const FileImage& image) {
+  std::vector<Region> records = placed_records(image);
+  std::stable_sort(records.begin(), records.end(),
+                   [](const Region& a, const Region& b) { return a.offset < b.offset; });
+  std::vector<Region> runs;
+  std::int64_t in_run = 0;
+  for (const Region& r : records) {
+    if (!runs.empty() && runs.back().offset + runs.back().length == r.offset) {
+      runs.back().length += r.length;
+      runs.back().name = "placed records (" + std::to_string(++in_run) + ")";
+      continue;
+    }
+    runs.push_back(r);
+    in_run = 1;
+  }
+  return runs;
+}
+
 }  // namespace rbtool

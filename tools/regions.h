@@ -41,4 +41,12 @@ std::int64_t data_end(const rb::FileDef& def);
 // of the data area: blocks reserved beyond it have never been written.
 std::vector<Region> file_regions(const FileImage& image);
 
+// One region per record of the placed data types, in catalogue and record
+// order.
+std::vector<Region> placed_records(const FileImage& image);
+
+// The same with records that follow each other end to end in the file
+// merged into one region.
+std::vector<Region> placed_runs(const FileImage& image);
+
 }  // namespace rbtool
