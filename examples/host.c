@@ -106,6 +106,27 @@ static void verify_section(int32_t file) {
   if (found != KEYS || ok != KEYS) ++failures;
 }
 
+/* Writes the structure dumps of the open file to "tovek.tst" and shows
+ * them. */
+static void show_dump(int32_t file) {
+  char line[256];
+  FILE* dump;
+  remove("tovek.tst");
+  check("dbDumpFileDef", dbDumpFileDef(file), 0);
+  check("dbDumpAllDataCtrl", dbDumpAllDataCtrl(file), 0);
+  check("dbDumpSection(section 1)", dbDumpSection(file, SECTION, 1), 0);
+  check("dbDumpSectionKeys(section 1)", dbDumpSectionKeys(file, SECTION, 1), 1);
+  dump = fopen("tovek.tst", "r");
+  if (dump == NULL) {
+    ++failures;
+    return;
+  }
+  printf("--- tovek.tst ---\n");
+  while (fgets(line, sizeof line, dump) != NULL) fputs(line, stdout);
+  printf("--- end of tovek.tst ---\n");
+  fclose(dump);
+}
+
 static int verify(int32_t file, int32_t type, int32_t rec, int32_t sub, Reading expected) {
   Reading got;
   memset(&got, 0, sizeof got);
@@ -150,6 +171,7 @@ int main(void) {
   if (file < 0) return 1;
   verify_all(file);
   verify_section(file);
+  show_dump(file);
   check("dbClose", dbClose(file), 0);
 
   check("errors logged", dbGetErrorCount(), 0);

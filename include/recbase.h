@@ -316,7 +316,11 @@ RECBASE_API int32_t RECBASE_CALL dbExpandIndex(int32_t nFileNo, int32_t nVector,
 RECBASE_API int32_t RECBASE_CALL dbSetDataCtrl(int32_t nFileNo, int32_t nDesc,
                                                const DataDesc* pDesc);
 /* Appends a numbered data type with an empty area; returns its DataCtrl
- * index, or -6, -51 (invalid size or number), -54 (flags), -3151, -3301. */
+ * index, or -6, -90 (null description), -51 (negative number, size below
+ * 1, block smaller than a record), -54 (DTF_PLACED or DTF_ITERATOR without
+ * DTF_INDEX, both together, DTF_BUCKET), -3151, -3301. A refused
+ * description adds nothing. A number declared before now names the new
+ * type; the old one stays in the catalogue without a number. */
 RECBASE_API int32_t RECBASE_CALL dbAddDataCtrl(int32_t nFileNo, const DataDesc* pDesc);
 RECBASE_API int32_t RECBASE_CALL dbExpandDataCtrl(int32_t nFileNo);
 RECBASE_API int32_t RECBASE_CALL dbExpandIndDataTypes(int32_t nFileNo, int32_t nType);

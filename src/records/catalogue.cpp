@@ -112,6 +112,38 @@ std::int32_t fill_catalogue(std::int32_t file_no, FileCtrl& f, std::int32_t n,
   return 0;
 }
 
+std::int32_t append_data_type(std::int32_t file_no, FileCtrl& f, const DataDesc& desc,
+                              std::int32_t section, std::int32_t max_index) {
+  if (f.def.nDataTypes >= f.def.nDataTypesX || f.def.nDataTypes >= f.nDataCtrlCap) {
+    const std::int32_t r = dbExpandDataCtrl(file_no);
+    if (r < 0) return r;
+  }
+  const std::int32_t k = f.def.nDataTypes;
+  DataCtrl added{};
+  added.nType = desc.nType;
+  added.nFlags = desc.nFlags;
+  added.nDataSize = desc.nDataSize;
+  added.nBlockSize = desc.nBlockSize;
+  added.lBlockRecs = static_cast<std::int32_t>(static_cast<std::uint32_t>(desc.nBlockSize) /
+                                               static_cast<std::uint32_t>(desc.nDataSize));
+  added.lOffsetData = static_cast<std::int32_t>(next_area_start(f, k));
+  added.lMaxIndex = max_index;
+  added.nIndexNo = added.nIteratorNo = -1;
+  added.nSectionIndexNo = section;
+  const std::int32_t length = g_lib.sys->lIndexLenExpand;
+  if ((desc.nFlags & kTypeIndex) != 0) {
+    added.nIndexNo = dbAddIndexVector(file_no, length, kVectorIndex, k);
+    if (added.nIndexNo < 0) return added.nIndexNo;
+  }
+  if ((desc.nFlags & kTypeIterator) != 0) {
+    added.nIteratorNo = dbAddIndexVector(file_no, length, kVectorIterator, k);
+    if (added.nIteratorNo < 0) return added.nIteratorNo;
+  }
+  f.pDataCtrl[k] = added;
+  f.def.nDataTypes = k + 1;
+  return k;
+}
+
 namespace {
 
 std::int32_t set_data_ctrl(std::int32_t file_no, std::int32_t n, const DataDesc* desc) {
@@ -175,41 +207,9 @@ std::int32_t add_data_ctrl(std::int32_t file_no, const DataDesc* desc) {
   FileCtrl& f = *found.file;
   if (desc == nullptr) return report(-90);
   if (const std::int32_t r = check_description(*desc, true); r != 0) return report(r);
-  if (f.def.nDataTypes >= f.def.nDataTypesX || f.def.nDataTypes >= f.nDataCtrlCap) {
-    const std::int32_t r = dbExpandDataCtrl(file_no);
-    if (r < 0) return r;
-  }
-  const std::int32_t k = f.def.nDataTypes;
-  f.def.nDataTypes = k + 1;
-  DataCtrl& dc = f.pDataCtrl[k];
-  dc.lOffsetData = static_cast<std::int32_t>(next_area_start(f, k));
-  dc.nType = desc->nType;
-  dc.nFlags = desc->nFlags;
-  dc.nDataSize = desc->nDataSize;
-  dc.nBlockSize = desc->nBlockSize;
-  dc.nIndexNo = dc.nIteratorNo = dc.nSectionIndexNo = -1;
-  dc.lMaxFileRecs = 0;
-  dc.lMaxIndex = 0;
-  // As with every catalogue entry, a refused flag combination leaves the
-  // counted entry behind, with an empty area and no number naming it.
   if (const std::int32_t r = check_type_flags(desc->nFlags); r != 0) return report(r);
-  const std::int32_t length = g_lib.sys->lIndexLenExpand;
-  if ((desc->nFlags & kTypeIndex) != 0) {
-    const std::int32_t v = dbAddIndexVector(file_no, length, kVectorIndex, k);
-    if (v < 0) return v;
-    f.pDataCtrl[k].nIndexNo = v;
-  }
-  if ((desc->nFlags & kTypeIterator) != 0) {
-    const std::int32_t v = dbAddIndexVector(file_no, length, kVectorIterator, k);
-    if (v < 0) return v;
-    f.pDataCtrl[k].nIteratorNo = v;
-  }
-  DataCtrl& added = f.pDataCtrl[k];
-  added.lFileRecs = 0;
-  added.lBlockRecs = static_cast<std::int32_t>(static_cast<std::uint32_t>(added.nBlockSize) /
-                                               static_cast<std::uint32_t>(added.nDataSize));
-  added.lMaxBlockRecs = 0;
-  added.lLenData = 0;
+  const std::int32_t k = append_data_type(file_no, f, *desc, -1, 0);
+  if (k < 0) return k;
   if (const std::int32_t r = map_type_number(file_no, f, desc->nType, k); r < 0) return r;
   return k;
 }

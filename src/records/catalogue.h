@@ -19,6 +19,14 @@ std::int32_t check_type_flags(std::int32_t flags);
 // Returns false when the area would pass the 2^31 - 1 bytes of a file.
 bool size_area_from_count(DataCtrl& dc);
 
+// Appends a data type with an empty area behind the last one, with the
+// vectors its flags ask for; section is the owning section index (-1 for
+// none) and max_index the initial lMaxIndex. The description has been
+// checked. Returns the DataCtrl index or a reported negative code; nothing
+// is counted when a vector cannot be made.
+std::int32_t append_data_type(std::int32_t file_no, FileCtrl& f, const DataDesc& desc,
+                              std::int32_t section, std::int32_t max_index);
+
 // Closes the data input of entry k: sizes its area to whole blocks for its
 // lMaxFileRecs records and keeps lFileLen and lOffsetVectors covering it.
 std::int32_t close_area(std::int32_t file_no, FileCtrl& f, std::int32_t k);

@@ -21,23 +21,6 @@ std::int32_t check_section_description(const DataDesc& desc) {
   return check_type_flags(desc.nFlags);
 }
 
-// Makes the vectors a new type's flags ask for.
-std::int32_t add_type_vectors(std::int32_t file_no, FileCtrl& f, std::int32_t k) {
-  const std::int32_t flags = f.pDataCtrl[k].nFlags;
-  const std::int32_t length = g_lib.sys->lIndexLenExpand;
-  if ((flags & kTypeIndex) != 0) {
-    const std::int32_t v = dbAddIndexVector(file_no, length, kVectorIndex, k);
-    if (v < 0) return v;
-    f.pDataCtrl[k].nIndexNo = v;
-  }
-  if ((flags & kTypeIterator) != 0) {
-    const std::int32_t v = dbAddIndexVector(file_no, length, kVectorIterator, k);
-    if (v < 0) return v;
-    f.pDataCtrl[k].nIteratorNo = v;
-  }
-  return 0;
-}
-
 // Appends the described data type for the current key of section s, with
 // an empty area, and writes the key record back with the new type at its
 // place. Nothing is created when the description or the section is
@@ -46,23 +29,8 @@ std::int32_t add_key_type(std::int32_t file_no, FileCtrl& f, const DataDesc* des
   if (desc == nullptr) return report(-90);
   if (!has_current_key(f, *section_at(f, s))) return report(kSectionMismatch);
   if (const std::int32_t r = check_section_description(*desc); r != 0) return report(r);
-  if (f.def.nDataTypes >= f.def.nDataTypesX || f.def.nDataTypes >= f.nDataCtrlCap) {
-    if (const std::int32_t r = dbExpandDataCtrl(file_no); r < 0) return r;
-  }
-  const std::int32_t k = f.def.nDataTypes;
-  f.def.nDataTypes = k + 1;
-  DataCtrl& dc = f.pDataCtrl[k];
-  dc.lOffsetData = static_cast<std::int32_t>(next_area_start(f, k));
-  dc.nType = desc->nType;
-  dc.nFlags = desc->nFlags;
-  dc.nDataSize = desc->nDataSize;
-  dc.nBlockSize = desc->nBlockSize;
-  dc.lMaxIndex = dc.nIndexNo = dc.nIteratorNo = -1;
-  dc.nSectionIndexNo = s;
-  dc.lMaxFileRecs = dc.lFileRecs = dc.lMaxBlockRecs = dc.lLenData = 0;
-  dc.lBlockRecs = static_cast<std::int32_t>(static_cast<std::uint32_t>(dc.nBlockSize) /
-                                            static_cast<std::uint32_t>(dc.nDataSize));
-  if (const std::int32_t r = add_type_vectors(file_no, f, k); r < 0) return r;
+  const std::int32_t k = append_data_type(file_no, f, *desc, s, -1);
+  if (k < 0) return k;
 
   Section& sec = *section_at(f, s);
   const std::int32_t previous = sec.nIndDataCtrl[desc->nType];
