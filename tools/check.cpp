@@ -145,6 +145,21 @@ void check_vector_ref(const FileImage& image, std::size_t k, std::int32_t v, std
   }
 }
 
+// Every vector of a known kind and owned by a data type or section.
+void check_vectors(const FileImage& image, Findings& out) {
+  for (std::size_t v = 0; v < image.index_ctrls.size(); ++v) {
+    const rb::IndexCtrl& c = image.index_ctrls[v];
+    const std::size_t owners =
+        c.nIndexType == rb::kVectorSection ? image.sections.size() : image.types.size();
+    if (c.nIndexType < rb::kVectorIndex || c.nIndexType > rb::kVectorIterator ||
+        !within(c.nOwnerNo, 0, std::int64_t(owners)) || c.lMaxRecs < 0) {
+      out.push_back("index vector " + std::to_string(v) + ": kind " + std::to_string(c.nIndexType) +
+                    ", owner " + std::to_string(c.nOwnerNo) + ", lMaxRecs " +
+                    std::to_string(c.lMaxRecs));
+    }
+  }
+}
+
 // Record sizes, vectors, end-to-end areas and counts of every data type.
 void check_types(const FileImage& image, Findings& out) {
   const rb::FileDef& d = image.def();
@@ -265,6 +280,7 @@ void check_sections(const FileImage& image, Findings& out) {
     if (section.nKeys < 1 || section.nKeys > rb::kMaxKeyLevels) {
       out.push_back(name + ": key depth " + std::to_string(section.nKeys));
     }
+    check_vector_ref(image, s, section.nDataTypeIndexNo, rb::kVectorSection, name, out);
     if (section.nHashFstDataCtrlHandle == -1) continue;  // added without buckets
     if (section.nHashFstDataCtrlHandle < 0 || section.nBuckets < 1 ||
         std::int64_t{section.nHashFstDataCtrlHandle} + section.nBuckets > types) {
@@ -337,6 +353,7 @@ int run_check(const Args& args) {
   Findings findings;
   if (check_header(image, findings)) {
     check_regions(image, findings);
+    check_vectors(image, findings);
     check_types(image, findings);
     check_index_entries(image, findings);
     check_indirect(image, findings);

@@ -23,6 +23,13 @@ struct ToolRun {
   std::string err;
 };
 
+// A file the tool wrote in text mode, with Windows line ends made plain.
+std::string text_of(const char* path) {
+  std::string text = read_file(path);
+  std::erase(text, '\r');
+  return text;
+}
+
 // The tests run in <build>/testwork/tool, the tool lies in <build>.
 ToolRun run_tool(const std::string& args) {
 #if defined(_WIN32)
@@ -36,7 +43,7 @@ ToolRun run_tool(const std::string& args) {
 #else
   const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 #endif
-  return {status, read_file("tool.out"), read_file("tool.err")};
+  return {status, text_of("tool.out"), text_of("tool.err")};
 }
 
 int count(const std::string& text, const std::string& what) {
