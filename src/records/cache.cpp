@@ -19,7 +19,9 @@ bool dirty(const CashCtrl& slot) { return (slot.nFlags & kCashDirty) != 0; }
 bool write_back(CashCtrl& slot) {
   FileCtrl* owner = file_at(slot.nFileNo);
   if (owner == nullptr) return true;  // the file is gone; nothing to keep
-  if (owner->def.lFileLen < slot.lOffsetData) dbFillUpTo(slot.nFileNo, slot.lOffsetData);
+  if (owner->def.lFileLen < slot.lOffsetData && dbFillUpTo(slot.nFileNo, slot.lOffsetData) < 0) {
+    return false;
+  }
   const std::int32_t written =
       dbCopyToFile(slot.nFileNo, slot.lOffsetData, slot.pBuffer, slot.lLenData);
   if (written != slot.lLenData) {
@@ -73,6 +75,17 @@ CashCtrl& next_slot() {
   return *g_lib.buffers[cash.nLastCashBuffer];
 }
 
+// The slot for a new block: the next in turn whose block can be given up.
+// A dirty block that cannot be written back keeps its slot, so that one
+// failing file does not stop every other file from using the cache.
+CashCtrl* take_slot(std::int32_t length, std::int32_t& flags, unsigned char*& reuse) {
+  for (std::int32_t tries = 0; tries < g_lib.cash->nCashBuffers; ++tries) {
+    CashCtrl& slot = next_slot();
+    if (evict(slot, length, flags, reuse)) return &slot;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 unsigned char* cash_block(std::int32_t file_no, FileCtrl& f, std::int32_t offset,
@@ -96,12 +109,13 @@ unsigned char* cash_block(std::int32_t file_no, FileCtrl& f, std::int32_t offset
     free_slot(*hit);
   }
 
-  CashCtrl& slot = next_slot();
   unsigned char* buffer = nullptr;
-  if (!evict(slot, length, result_flags, buffer)) {
+  CashCtrl* taken = take_slot(length, result_flags, buffer);
+  if (taken == nullptr) {
     if (flags != nullptr) *flags = result_flags;
     return nullptr;
   }
+  CashCtrl& slot = *taken;
   if (buffer == nullptr) buffer = allocate<unsigned char>(length);
   if (buffer == nullptr) {
     slot = CashCtrl{-1, -1, 0, -1, -1, nullptr};
