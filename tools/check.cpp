@@ -166,7 +166,7 @@ void check_types(const FileImage& image, Findings& out) {
   std::int64_t expected_offset = rb::kHeaderBlockSize;
   for (std::size_t k = 0; k < image.types.size(); ++k) {
     const rb::DataCtrl& dc = image.types[k];
-    const std::string name = "#" + std::to_string(k) + " " + type_name(image, k);
+    const std::string name = type_label(image, k);
     if (dc.lOffsetData != expected_offset) {
       out.push_back(name + ": area at " + std::to_string(dc.lOffsetData) + ", expected at " +
                     std::to_string(expected_offset));
@@ -227,9 +227,8 @@ void check_index_entries(const FileImage& image, Findings& out) {
       if (inside) continue;
       if (++found <= kFindingsPerVector) {
         out.push_back(
-            "#" + std::to_string(k) + " " + type_name(image, k) + ": record " +
-            std::to_string(rec) + " at " + (placed ? "offset " : "slot ") + std::to_string(e) +
-            " lies outside " +
+            type_label(image, k) + ": record " + std::to_string(rec) + " at " +
+            (placed ? "offset " : "slot ") + std::to_string(e) + " lies outside " +
             (placed ? "the data area" : "the area (" + std::to_string(area_slots(dc)) + " slots)"));
       }
     }

@@ -59,6 +59,14 @@ std::string flag_words(std::int32_t flags) {
   return words.empty() ? "-" : words;
 }
 
+std::string type_label(const FileImage& image, std::size_t k) {
+  std::string label = "#";
+  label += std::to_string(k);
+  label += ' ';
+  label += type_name(image, k);
+  return label;
+}
+
 std::string type_name(const FileImage& image, std::size_t k) {
   const rb::DataCtrl& dc = image.types[k];
   if ((dc.nFlags & rb::kTypeBucket) != 0) {
@@ -106,8 +114,7 @@ std::vector<Region> file_regions(const FileImage& image) {
     const std::int64_t length =
         std::clamp<std::int64_t>(end - dc.lOffsetData, 0, std::max<std::int64_t>(dc.lLenData, 0));
     const std::int64_t slots = area_slots(dc);
-    Region area{"#" + std::to_string(k) + " " + type_name(image, k), data_kind(dc), dc.lOffsetData,
-                length};
+    Region area{type_label(image, k), data_kind(dc), dc.lOffsetData, length};
     if (slots > 0 && dc.lFileRecs >= 0)
       area.fill = std::min(1.0, double(dc.lFileRecs) / double(slots));
     regions.push_back(area);
@@ -141,9 +148,8 @@ std::vector<Region> placed_records(const FileImage& image) {
     const std::vector<std::int32_t>& index = image.vectors[static_cast<std::size_t>(dc.nIndexNo)];
     for (std::size_t rec = 0; rec < index.size(); ++rec) {
       if (index[rec] == -1) continue;
-      records.push_back(
-          {"#" + std::to_string(k) + " " + type_name(image, k) + " record " + std::to_string(rec),
-           RegionKind::kPlaced, index[rec], dc.nDataSize});
+      records.push_back({type_label(image, k) + " record " + std::to_string(rec),
+                         RegionKind::kPlaced, index[rec], dc.nDataSize});
     }
   }
   return records;

@@ -30,6 +30,8 @@ std::string flag_words(std::int32_t flags);
 
 // Name of data type k: "type 7", "section 2 place 0", "bucket".
 std::string type_name(const FileImage& image, std::size_t k);
+// "#k name": catalogue index and name of data type k.
+std::string type_label(const FileImage& image, std::size_t k);
 
 // Kind of an index vector in words.
 const char* vector_kind(std::int32_t kind);
