@@ -9,6 +9,7 @@
 #include "file/stream.h"
 #include "frame/heap.h"
 #include "recbase.h"
+#include "records/cache_index.h"
 
 namespace rb {
 
@@ -88,12 +89,15 @@ void shift_offsets(FileCtrl& f, std::int32_t file_no, std::int32_t offset, std::
     shift(f.pIndexCtrl[v].lOffsetIndex, offset, length);
   }
   shift_placed_records(f, offset, length);
+  bool shifted = false;
   for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
     CashCtrl& slot = *g_lib.buffers[i];
-    if (slot.pBuffer != nullptr && slot.nFileNo == file_no) {
+    if (slot.pBuffer != nullptr && slot.nFileNo == file_no && slot.lOffsetData >= offset) {
       shift(slot.lOffsetData, offset, length);
+      shifted = true;
     }
   }
+  if (shifted) cash_index_rebuild();
 }
 
 std::int32_t expand_file(std::int32_t file_no, std::int32_t offset, std::int32_t length,

@@ -9,6 +9,7 @@
 #include "file/stream.h"
 #include "frame/heap.h"
 #include "recbase.h"
+#include "records/cache_index.h"
 #include "records/catalogue.h"
 
 namespace rb {
@@ -260,6 +261,7 @@ std::int32_t reset(std::int32_t file_no) {
   for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
     CashCtrl& slot = *g_lib.buffers[i];
     if (slot.pBuffer == nullptr || (file_no != -1 && slot.nFileNo != file_no)) continue;
+    cash_index_erase(i);
     heap_free(slot.pBuffer);
     slot = CashCtrl{-1, -1, 0, -1, -1, nullptr};
     ++released;

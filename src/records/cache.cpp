@@ -6,6 +6,7 @@
 #include "file/stream.h"
 #include "frame/heap.h"
 #include "recbase.h"
+#include "records/cache_index.h"
 
 namespace rb {
 
@@ -30,19 +31,23 @@ bool write_back(CashCtrl& slot) {
   return true;
 }
 
-void free_slot(CashCtrl& slot) {
+void free_slot(std::int32_t i) {
+  CashCtrl& slot = *g_lib.buffers[i];
+  cash_index_erase(i);
   heap_free(slot.pBuffer);
   slot = CashCtrl{-1, -1, 0, -1, -1, nullptr};
 }
 
 // Empties a slot for another block; its buffer is handed back when it can
 // serve a block of `length` bytes.
-bool evict(CashCtrl& slot, std::int32_t length, std::int32_t& flags, unsigned char*& reuse) {
+bool evict(std::int32_t i, std::int32_t length, std::int32_t& flags, unsigned char*& reuse) {
+  CashCtrl& slot = *g_lib.buffers[i];
   if (slot.pBuffer == nullptr) return true;
   if (dirty(slot)) {
     if (!write_back(slot)) return false;
     flags |= CASH_WRITTEN;
   }
+  cash_index_erase(i);
   if (slot.lLenData == length) {
     reuse = slot.pBuffer;
     slot.pBuffer = nullptr;
@@ -54,23 +59,13 @@ bool evict(CashCtrl& slot, std::int32_t length, std::int32_t& flags, unsigned ch
   return true;
 }
 
-CashCtrl* find_hit(std::int32_t file_no, std::int32_t offset) {
-  for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
-    CashCtrl& slot = *g_lib.buffers[i];
-    if (slot.pBuffer != nullptr && slot.nFileNo == file_no && slot.lOffsetData == offset) {
-      return &slot;
-    }
-  }
-  return nullptr;
-}
-
-CashCtrl& next_slot() {
+std::int32_t next_slot() {
   Cashsystem& cash = *g_lib.cash;
   cash.nLastCashBuffer += 1;
   if (cash.nLastCashBuffer >= cash.nCashBuffers || cash.nLastCashBuffer < 0) {
     cash.nLastCashBuffer = 0;
   }
-  return *g_lib.buffers[cash.nLastCashBuffer];
+  return cash.nLastCashBuffer;
 }
 
 }  // namespace
@@ -84,7 +79,8 @@ unsigned char* cash_block(std::int32_t file_no, FileCtrl& f, std::int32_t offset
     report(-102);
     return nullptr;
   }
-  if (CashCtrl* hit = find_hit(file_no, offset); hit != nullptr) {
+  if (const std::int32_t h = cash_index_find(file_no, offset); h >= 0) {
+    CashCtrl* hit = g_lib.buffers[h];
     if (hit->lLenData >= length) {
       if (write) hit->nFlags |= kCashDirty;
       if (flags != nullptr) *flags = CASH_HIT;
@@ -93,12 +89,13 @@ unsigned char* cash_block(std::int32_t file_no, FileCtrl& f, std::int32_t offset
     // The same offset cached with a shorter length cannot serve this
     // request: retire it so that one block never has two slots.
     if (dirty(*hit) && !write_back(*hit)) return nullptr;
-    free_slot(*hit);
+    free_slot(h);
   }
 
-  CashCtrl& slot = next_slot();
+  const std::int32_t i = next_slot();
+  CashCtrl& slot = *g_lib.buffers[i];
   unsigned char* buffer = nullptr;
-  if (!evict(slot, length, result_flags, buffer)) {
+  if (!evict(i, length, result_flags, buffer)) {
     if (flags != nullptr) *flags = result_flags;
     return nullptr;
   }
@@ -109,12 +106,13 @@ unsigned char* cash_block(std::int32_t file_no, FileCtrl& f, std::int32_t offset
     return nullptr;
   }
   slot = CashCtrl{file_no, -1, write ? kCashDirty : 0, offset, length, buffer};
+  cash_index_insert(i);
   result_flags |= CASH_NEW;
   if (offset < f.def.lFileLen) {
     const std::int32_t got = dbCopyFromFile(file_no, offset, buffer, length);
     if (got != length) {
       report(-14);
-      free_slot(slot);  // never served nor written back as this block
+      free_slot(i);  // never served nor written back as this block
       if (flags != nullptr) *flags = result_flags;
       return nullptr;
     }
