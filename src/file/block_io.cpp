@@ -7,6 +7,7 @@
 #include "file/stream.h"
 #include "frame/heap.h"
 #include "recbase.h"
+#include "sections/key_index.h"
 
 namespace rb {
 namespace {
@@ -26,12 +27,13 @@ std::int32_t fill_up_to(std::int32_t file_no, std::int32_t length) {
   const std::int64_t gap = static_cast<std::int64_t>(length) - def.lFileLen;
   if (gap < 1) return 0;
   if (!range_fits(def.lFileLen, gap)) return report(-12);
+  key_index_touch(*found.file, def.lFileLen, gap);
 
   const std::int32_t piece = piece_size();
   auto* zeros = allocate<unsigned char>(piece);
   if (zeros == nullptr) return report(-2001);
   std::memset(zeros, 0, static_cast<std::size_t>(piece));
-  if (!seek_to(found.file->pFile, def.lFileLen)) {
+  if (!seek_to(found.file->pFile, def.lFileLen, true)) {
     heap_free(zeros);
     return report(-12);
   }
@@ -40,6 +42,7 @@ std::int32_t fill_up_to(std::int32_t file_no, std::int32_t length) {
     const auto want = static_cast<std::int32_t>(std::min<std::int64_t>(gap - done, piece));
     total += static_cast<std::int64_t>(std::fwrite(zeros, 1, want, found.file->pFile));
   }
+  forget_position();
   heap_free(zeros);
   def.lFileLen = length;
   return static_cast<std::int32_t>(total);
@@ -54,9 +57,10 @@ std::int32_t copy_to_file(std::int32_t file_no, std::int32_t offset, const void*
   if (length < 1) return 0;
   if (buffer == nullptr) return report(-90);
   if (!range_fits(offset, length)) return report(-12);
-  if (!seek_to(found.file->pFile, offset)) return report(-12);
+  key_index_touch(*found.file, offset, length);
+  if (!seek_to(found.file->pFile, offset, true)) return report(-12);
   const std::int32_t total = write_pieces(
-      found.file->pFile, static_cast<const unsigned char*>(buffer), length, piece_size());
+      found.file->pFile, static_cast<const unsigned char*>(buffer), length, piece_size(), offset);
   raise_file_len(found.file->def, static_cast<std::int64_t>(offset) + total);
   return total;
 }
@@ -70,8 +74,9 @@ std::int32_t copy_from_file(std::int32_t file_no, std::int32_t offset, void* buf
   if (static_cast<std::int64_t>(offset) + length > found.file->def.lFileLen) return report(-20);
   if (length < 1) return 0;
   if (buffer == nullptr) return report(-90);
-  if (!seek_to(found.file->pFile, offset)) return report(-12);
-  return read_pieces(found.file->pFile, static_cast<unsigned char*>(buffer), length, piece_size());
+  if (!seek_to(found.file->pFile, offset, false)) return report(-12);
+  return read_pieces(found.file->pFile, static_cast<unsigned char*>(buffer), length, piece_size(),
+                     offset);
 }
 
 }  // namespace

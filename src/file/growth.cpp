@@ -10,6 +10,7 @@
 #include "frame/heap.h"
 #include "recbase.h"
 #include "records/cache_index.h"
+#include "sections/key_index.h"
 
 namespace rb {
 
@@ -141,8 +142,14 @@ std::int32_t grow_area(std::int32_t file_no, FileCtrl& f, std::int32_t k, std::i
       !range_fits(f.def.lFileLen, length)) {
     return report(-12);
   }
-  const std::int32_t r =
-      expand_file(file_no, static_cast<std::int32_t>(offset), static_cast<std::int32_t>(length), k);
+  std::int32_t r = 0;
+  {
+    // The moves carry every byte with its offsets; a key index of a bucket
+    // whose area moved sees the new layout.
+    const KeyIndexQuiet same_bytes;
+    r = expand_file(file_no, static_cast<std::int32_t>(offset), static_cast<std::int32_t>(length),
+                    k);
+  }
   if (r < 0) return r;
   DataCtrl& grown = f.pDataCtrl[k];
   grown.lMaxBlockRecs = static_cast<std::int32_t>(blocks);
@@ -165,6 +172,7 @@ RECBASE_API std::int32_t RECBASE_CALL dbShiftOffsets(std::int32_t nFileNo, std::
   const rb::Lookup found = rb::find_file(nFileNo);
   if (!found) return found.code;
   if (lLen < 0) return rb::report(-90);
+  rb::key_index_forget(*found.file);
   rb::shift_offsets(*found.file, nFileNo, lOffset, lLen, -1);
   return 0;
 }

@@ -11,6 +11,7 @@
 #include "recbase.h"
 #include "records/cache_index.h"
 #include "records/catalogue.h"
+#include "sections/key_index.h"
 
 namespace rb {
 namespace {
@@ -29,6 +30,7 @@ std::int32_t lowest_empty_slot() {
 std::int32_t abandon(std::int32_t slot, std::int32_t code) {
   FileCtrl* f = g_lib.files[slot];
   if (f != nullptr) {
+    forget_position();
     if (f->pFile != nullptr) std::fclose(f->pFile);
     release_file_ctrl(f);
     g_lib.files[slot] = nullptr;
@@ -239,6 +241,7 @@ std::int32_t flush(std::int32_t file_no) {
   enter("dbFlush", file_no);
   const Lookup found = find_stream(file_no);
   if (!found) return found.code;
+  const KeyIndexQuiet same_bytes;
   for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
     CashCtrl& slot = *g_lib.buffers[i];
     if (slot.pBuffer == nullptr || slot.nFileNo != file_no || (slot.nFlags & kCashDirty) == 0) {
@@ -257,6 +260,11 @@ std::int32_t flush(std::int32_t file_no) {
 std::int32_t reset(std::int32_t file_no) {
   enter_name("dbReset");
   if (!initialised()) return -5;
+  // Dropped blocks take back what was written into them.
+  for (std::int32_t n = 0; n < g_lib.cash->nFiles; ++n) {
+    FileCtrl* f = g_lib.files[n];
+    if (f != nullptr && (file_no == -1 || file_no == n)) key_index_forget(*f);
+  }
   std::int32_t released = 0;
   for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
     CashCtrl& slot = *g_lib.buffers[i];
@@ -311,6 +319,7 @@ std::int32_t close(std::int32_t file_no) {
     const std::int32_t written = write_back(file_no, *f);
     if (result >= 0) result = written;
   }
+  forget_position();
   const bool closed = std::fclose(f->pFile) == 0;
   f->pFile = nullptr;
   release_file_ctrl(f);

@@ -7,6 +7,7 @@
 #include "frame/heap.h"
 #include "recbase.h"
 #include "records/cache_index.h"
+#include "sections/key_index.h"
 
 namespace rb {
 
@@ -20,6 +21,7 @@ bool dirty(const CashCtrl& slot) { return (slot.nFlags & kCashDirty) != 0; }
 bool write_back(CashCtrl& slot) {
   FileCtrl* owner = file_at(slot.nFileNo);
   if (owner == nullptr) return true;  // the file is gone; nothing to keep
+  const KeyIndexQuiet same_bytes;
   if (owner->def.lFileLen < slot.lOffsetData) dbFillUpTo(slot.nFileNo, slot.lOffsetData);
   const std::int32_t written =
       dbCopyToFile(slot.nFileNo, slot.lOffsetData, slot.pBuffer, slot.lLenData);
@@ -79,6 +81,7 @@ unsigned char* cash_block(std::int32_t file_no, FileCtrl& f, std::int32_t offset
     report(-102);
     return nullptr;
   }
+  if (write && !appending_key()) key_index_touch(f, offset, length);
   if (const std::int32_t h = cash_index_find(file_no, offset); h >= 0) {
     CashCtrl* hit = g_lib.buffers[h];
     if (hit->lLenData >= length) {
