@@ -18,6 +18,9 @@
  *  - All state is process-wide and unguarded: call the library from one
  *    thread at a time.
  *  - The host owns every buffer it passes; the library never keeps one.
+ *  - Before dbInit every function that takes a file number answers -4 (its
+ *    -5 cannot be logged without the library state); a number outside
+ *    0 .. nFiles - 1 is treated as an empty slot.
  *
  * The header compiles as C and as C++.
  */
@@ -261,13 +264,15 @@ RECBASE_API int32_t RECBASE_CALL dbCopyFromFile(int32_t nFileNo, int32_t lOffset
 /* Creates (or empties) the file cName with nDesc data types described by
  * pDesc (may be null when nDesc < 1) and room for nSections sections; nFlags
  * is the mode (DB_MODE_WRITE for a file to keep). Returns the file number,
- * or -5, -1051 (no slot), -1052 .. -1058 (memory), -51/-54 (a description
- * is invalid), -10 (file cannot be created). A failed create leaves its slot
- * empty. */
+ * or -5, -90 (null name, or descriptions missing), -1051 (no slot),
+ * -1052 .. -1058 (memory), -51/-54 (a description is invalid), -10 (file
+ * cannot be created), -12/-13 (the header cannot be written). A failed
+ * create leaves its slot empty. */
 RECBASE_API int32_t RECBASE_CALL dbCreate(const char* cName, int32_t nDesc, const DataDesc* pDesc,
                                           int32_t nSections, int32_t nFlags);
 /* Opens an existing file; nMode DB_MODE_WRITE for write access. Returns the
- * file number, or -5, -1251 (no slot), -11 (cannot open), -101 (foreign
+ * file number, or -5, -90 (null name), -1251 (no slot), -11 (cannot open),
+ * -101 (foreign
  * format), -102 (write locked), -100 (corrupt or truncated), -55, -20, -14,
  * -12 and -1252 .. -1259 (memory). A failed open leaves its slot empty. A
  * file that can only be opened for reading is opened without write access.*/
@@ -282,12 +287,19 @@ RECBASE_API int32_t RECBASE_CALL dbCloseAll(void);
 /* Writes the file's dirty cache blocks; returns 0, or -1, -6, -13. */
 RECBASE_API int32_t RECBASE_CALL dbFlush(int32_t nFileNo);
 /* Drops the file's cache blocks without writing them (-1: every file);
- * returns the number of blocks dropped. */
+ * returns the number of blocks dropped, or -5 (not logged) before dbInit. */
 RECBASE_API int32_t RECBASE_CALL dbReset(int32_t nFileNo);
 
 /* ---------------------------------------------------------------------------
  * File growth: opens lLen bytes at lOffset, moving the rest of the file up
  * and shifting every stored offset at or behind lOffset.
+ * dbExpandFile flushes the file first and clears the opened room to zero
+ * bytes; returns 1 when bytes were moved, 0 when lOffset lay at or beyond
+ * the end (only the offsets are shifted), or -6, -1, -90 (lOffset < 0 or
+ * lLen < 1), -102 (no write access), -12 (the file would pass 2^31 - 1),
+ * -13, -3401 (memory) or a flush failure.
+ * dbShiftOffsets only shifts the offsets held in memory (areas, tables,
+ * vectors, places of placed records); returns 0, or -6, -90 (lLen < 0).
  * ------------------------------------------------------------------------- */
 RECBASE_API int32_t RECBASE_CALL dbExpandFile(int32_t nFileNo, int32_t lOffset, int32_t lLen);
 RECBASE_API int32_t RECBASE_CALL dbShiftOffsets(int32_t nFileNo, int32_t lOffset, int32_t lLen);
@@ -322,7 +334,11 @@ RECBASE_API int32_t RECBASE_CALL dbSetDataCtrl(int32_t nFileNo, int32_t nDesc,
  * description adds nothing. A number declared before now names the new
  * type; the old one stays in the catalogue without a number. */
 RECBASE_API int32_t RECBASE_CALL dbAddDataCtrl(int32_t nFileNo, const DataDesc* pDesc);
+/* Grows the DataCtrl table by nDataCtrlExpand; returns the new capacity,
+ * or -6, -3151. */
 RECBASE_API int32_t RECBASE_CALL dbExpandDataCtrl(int32_t nFileNo);
+/* Grows the IndDataTypes vector so that number nType fits (new entries -1);
+ * returns the new length, or -6, -90 (nType < 0), -3301. */
 RECBASE_API int32_t RECBASE_CALL dbExpandIndDataTypes(int32_t nFileNo, int32_t nType);
 /* Opens a data input on a new data type (an open one is closed first, with
  * warning -40). While a section is open (dbBeginSections), the new type is a
@@ -378,14 +394,39 @@ RECBASE_API int32_t RECBASE_CALL dbGetIndex(int32_t nFileNo, int32_t nSectionNo,
 /* ---------------------------------------------------------------------------
  * Block cache. Returns the buffer holding lLen bytes of the file at lOffset,
  * valid until the next library call, or null. *pFlags: CASH_WRITE in,
- * CASH_* result bits out.
+ * CASH_* result bits out (pFlags may be null: a read). A block at or beyond
+ * the file's logical length is handed out zero-filled, not read. Null after
+ * a logged failure: -6, -1, -90 (lLen < 1, or a range past 2^31 - 1), -102
+ * (CASH_WRITE on a file without write access), -14 (the block cannot be
+ * read), -13 (the slot's previous block cannot be written back); also null,
+ * unlogged, when no memory is left for the block.
  * ------------------------------------------------------------------------- */
 RECBASE_API void* RECBASE_CALL dbGetCashPtr(int32_t nFileNo, int32_t lOffset, int32_t lLen,
                                             int32_t* pFlags);
 
 /* ---------------------------------------------------------------------------
  * Record read and write. nDataType >= 0 is a data type number; a negative
- * value v names DataCtrl index -1 - v.
+ * value v names DataCtrl index -1 - v. lSubNo is the position in the run of
+ * an iterator type (0 otherwise). nLen is not used: the type's record size
+ * is copied, so pData must hold nDataSize bytes.
+ *
+ * dbRead, dbWrite: 0, or -6, -1 (no stream), -90 (negative record, null
+ * buffer, a number outside the IndDataTypes vector, a DataCtrl index that
+ * names nothing, a negative sub-index of an indexed type, a sub-index > 0
+ * of a run never started), -50 (number not declared), -51 (the type lacks
+ * the vector its flags call for, or no record fits a block), -70 (no cache
+ * block). dbRead also: -53 (record number never written), -52 (the slot
+ * lies beyond the type's area). dbWrite also: -102 (no write access), -60
+ * (the index vector cannot grow), -3402 (the area of an iterator type would
+ * have to grow), -12 (the file would pass 2^31 - 1) and the failures of the
+ * area's growth; a failed write hands out no slot or place. A write beyond
+ * the area of any other type grows the area by whole blocks.
+ *
+ * dbReadKey, dbWriteKey: the record lRecNo of the DataCtrl nDataCtrlNo (a
+ * hash bucket), without index; 0, or -6, -1, -90 (negative record, null
+ * buffer, no such DataCtrl), -52 (beyond the area), -70. dbWriteKey only
+ * overwrites an existing record: -5001 for lRecNo >= lFileRecs, -102
+ * without write access.
  * ------------------------------------------------------------------------- */
 RECBASE_API int32_t RECBASE_CALL dbRead(int32_t nFileNo, int32_t nDataType, int32_t lRecNo,
                                         int32_t lSubNo, void* pData, int32_t nLen);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build needs, and only those missing.
-#   native  compilers, cmake, ninja, GoogleTest, clang-format, and SQLite
-#           and LMDB for the comparison benchmark
+#   native  compilers, cmake, ninja, pkg-config, GoogleTest, clang-format,
+#           and SQLite and LMDB for the comparison benchmark
 #   win32   mingw-w64 cross compilers for 32-bit Windows and wine
 # Without arguments both sets are installed.
 set -euo pipefail
@@ -11,7 +11,7 @@ usage() {
   exit 2
 }
 
-native_pkgs=(cmake ninja-build g++ binutils libgtest-dev libgmock-dev googletest clang-format
+native_pkgs=(cmake ninja-build g++ binutils pkgconf libgtest-dev libgmock-dev googletest clang-format
   libsqlite3-dev liblmdb-dev)
 win32_pkgs=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386)
 

@@ -3,7 +3,9 @@
 # Builds and tests every configuration:
 #   format   clang-format check of the sources
 #   native   Linux shared library and tests (build/)
-#   asan     the same with AddressSanitizer and UBSan (build-asan/)
+#   consumer the native build installed into build/consumer/prefix, and a
+#            host project built against it (scripts/check-consumer.sh)
+#   asan     the native build with AddressSanitizer and UBSan (build-asan/)
 #   win32    32-bit Windows DLL and tests, run under wine (build-win32/)
 # Runs all of them even when one fails, prints one result line per
 # configuration and exits non-zero when any failed.
@@ -112,6 +114,7 @@ win32() {
 
 run format check_format
 run native build_and_test build
+run consumer bash scripts/check-consumer.sh build
 run asan build_and_test build-asan -DRECBASE_SANITIZE=ON
 run win32 win32
 
