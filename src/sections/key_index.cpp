@@ -4,7 +4,6 @@
 #include <array>
 #include <cstring>
 #include <new>
-#include <unordered_map>
 #include <vector>
 
 #include "file/stream.h"
@@ -18,14 +17,58 @@ namespace {
 
 using Key = std::array<std::int32_t, kMaxKeyLevels>;
 
-struct KeyHash {
-  std::size_t operator()(const Key& k) const {
-    std::uint64_t h = 0x9E3779B97F4A7C15ULL;
-    for (const std::int32_t v : k) {
-      h = (h ^ static_cast<std::uint32_t>(v)) * 0xBF58476D1CE4E5B9ULL;
-    }
-    return static_cast<std::size_t>(h ^ (h >> 31));
+std::uint64_t hash_of(const Key& k) {
+  std::uint64_t h = 0x9E3779B97F4A7C15ULL;
+  for (const std::int32_t v : k) h = (h ^ static_cast<std::uint32_t>(v)) * 0xBF58476D1CE4E5B9ULL;
+  h ^= h >> 31;
+  h *= 0x94D049BB133111EBULL;
+  return h ^ (h >> 29);
+}
+
+// Key -> first record, open addressing with linear probing; the table is
+// at most half full.
+class FirstRecords {
+ public:
+  void clear() {
+    slots_.clear();
+    used_ = 0;
   }
+  // Keeps the record already stored for key.
+  void add(const Key& key, std::int32_t rec) {
+    if (2 * (used_ + 1) > slots_.size()) grow();
+    Slot& slot = probe(key);
+    if (slot.rec >= 0) return;
+    slot = Slot{key, rec};
+    ++used_;
+  }
+  std::int32_t find(const Key& key) const {
+    if (slots_.empty()) return -1;
+    return const_cast<FirstRecords*>(this)->probe(key).rec;
+  }
+
+ private:
+  struct Slot {
+    Key key;
+    std::int32_t rec = -1;
+  };
+  static bool same(const Key& a, const Key& b) {
+    return a[0] == b[0] && a[1] == b[1] && a[2] == b[2] && a[3] == b[3];
+  }
+  Slot& probe(const Key& key) {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t p = hash_of(key) & mask;; p = (p + 1) & mask) {
+      if (slots_[p].rec < 0 || same(slots_[p].key, key)) return slots_[p];
+    }
+  }
+  void grow() {
+    std::vector<Slot> old(std::max<std::size_t>(64, slots_.size() * 2));
+    old.swap(slots_);
+    for (const Slot& slot : old) {
+      if (slot.rec >= 0) probe(slot.key) = slot;
+    }
+  }
+  std::vector<Slot> slots_;
+  std::size_t used_ = 0;
 };
 
 // What a bucket's records are read through; an index built under another
@@ -37,12 +80,10 @@ struct Layout {
 };
 
 struct BucketKeys {
-  std::int32_t section = -1;
-  std::int32_t bucket = -1;
   Layout layout{};
   bool broken = false;     // a record could not be read: scan
   std::int32_t count = 0;  // records indexed
-  std::unordered_map<Key, std::int32_t, KeyHash> first;
+  FirstRecords first;
 };
 
 int g_quiet = 0;
@@ -70,8 +111,8 @@ Key key_of(const std::int32_t* values, std::int32_t levels) {
 }  // namespace
 
 struct KeyIndex {
-  std::vector<BucketKeys> buckets;
-  std::int64_t low = INT64_MAX;  // the areas of the indexed buckets
+  std::vector<std::vector<BucketKeys>> sections;  // [section index][bucket]
+  std::int64_t low = INT64_MAX;                   // the areas of the indexed buckets
   std::int64_t high = 0;
 };
 
@@ -135,29 +176,23 @@ bool extend(std::int32_t file_no, FileCtrl& f, BucketKeys& entry, std::int32_t n
     KeyRecord r{};
     std::memcpy(&r, block.data() + static_cast<std::size_t>(rec % l.block_recs) * l.data_size,
                 sizeof r);
-    entry.first.emplace(key_of(r.nKey, l.keys), rec);
+    entry.first.add(key_of(r.nKey, l.keys), rec);
     entry.count = rec + 1;
   }
   return true;
 }
 
 bool find(std::int32_t file_no, FileCtrl& f, std::int32_t s, std::int32_t b,
-          const std::int32_t* keys, std::int32_t& rec) {
+          const std::int32_t* keys, std::int32_t& rec, std::int32_t& records) {
   Section& sec = *section_at(f, s);
   const DataCtrl* dc = bucket_ctrl(f, sec, b);
   if (dc == nullptr || dc->nDataSize != kKeyRecordSize || dc->lBlockRecs < 1) return false;
   if (f.pKeyIndex == nullptr) f.pKeyIndex = new KeyIndex();
   KeyIndex& index = *f.pKeyIndex;
-  auto it = std::find_if(index.buckets.begin(), index.buckets.end(),
-                         [&](const BucketKeys& e) { return e.section == s && e.bucket == b; });
-  if (it == index.buckets.end()) {
-    index.buckets.emplace_back();
-    it = index.buckets.end() - 1;
-    it->section = s;
-    it->bucket = b;
-    it->layout = layout_of(sec, *dc);
-  }
-  BucketKeys& entry = *it;
+  if (index.sections.size() <= static_cast<std::size_t>(s)) index.sections.resize(s + 1);
+  std::vector<BucketKeys>& of_section = index.sections[static_cast<std::size_t>(s)];
+  if (of_section.size() <= static_cast<std::size_t>(b)) of_section.resize(b + 1);
+  BucketKeys& entry = of_section[static_cast<std::size_t>(b)];
   const Layout now = layout_of(sec, *dc);
   if (!(entry.layout == now) || dc->lFileRecs < entry.count) {
     entry.layout = now;
@@ -174,17 +209,17 @@ bool find(std::int32_t file_no, FileCtrl& f, std::int32_t s, std::int32_t b,
     entry.broken = true;
     return false;
   }
-  const auto found = entry.first.find(key_of(keys, now.keys));
-  rec = found == entry.first.end() ? -1 : found->second;
+  rec = entry.first.find(key_of(keys, now.keys));
+  records = dc->lFileRecs;
   return true;
 }
 
 }  // namespace
 
 bool key_index_find(std::int32_t file_no, FileCtrl& f, std::int32_t s, std::int32_t b,
-                    const std::int32_t* keys, std::int32_t& rec) {
+                    const std::int32_t* keys, std::int32_t& rec, std::int32_t& records) {
   try {
-    return find(file_no, f, s, b, keys, rec);
+    return find(file_no, f, s, b, keys, rec, records);
   } catch (const std::bad_alloc&) {
     key_index_forget(f);
     return false;

@@ -45,9 +45,10 @@ bool appending_key();
 
 // The record number of the first key record equal to keys (first nKeys
 // values) in bucket b of section s: true with rec set (-1 when the bucket
-// holds no such key) when the index can answer, false when the bucket must
-// be scanned (a key record cannot be read, or memory ran short).
+// holds no such key) and records set to the bucket's record count when the
+// index can answer, false when the bucket must be scanned (a key record
+// cannot be read, or memory ran short).
 bool key_index_find(std::int32_t file_no, FileCtrl& f, std::int32_t s, std::int32_t b,
-                    const std::int32_t* keys, std::int32_t& rec);
+                    const std::int32_t* keys, std::int32_t& rec, std::int32_t& records);
 
 }  // namespace rb

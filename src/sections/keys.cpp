@@ -111,12 +111,13 @@ std::int32_t find_key(std::int32_t file_no, FileCtrl& f, std::int32_t s, const s
   if (same_key(sec, keys, sec.nKeysLst)) return 1;
   const std::int32_t b = bucket_of(sec, keys);
   const std::int32_t d = sec.nHashFstDataCtrlHandle + b;
-  if (std::int32_t first = -1; key_index_find(file_no, f, s, b, keys, first)) {
+  std::int32_t first = -1;
+  std::int32_t n = 0;
+  if (key_index_find(file_no, f, s, b, keys, first, n)) {
     KeyRecord r{};
     if (first < 0) {
       // The scan reads the whole bucket and ends with its last record: a
       // record that cannot be read is the answer here too.
-      const std::int32_t n = bucket_ctrl(f, sec, b)->lFileRecs;
       if (n < 1) return 0;
       const std::int32_t rc = read_record(file_no, f, d, n - 1, 0, &r);
       return rc < 0 ? rc : 0;
@@ -133,7 +134,7 @@ std::int32_t find_key(std::int32_t file_no, FileCtrl& f, std::int32_t s, const s
     }
     key_index_forget(f);  // out of step: the scan answers
   }
-  for (std::int32_t n = 0;; ++n) {
+  for (n = 0;; ++n) {
     const DataCtrl* dc = bucket_ctrl(f, sec, b);
     if (dc == nullptr) return report(kSectionMismatch);
     if (n >= dc->lFileRecs) return 0;
