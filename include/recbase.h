@@ -222,7 +222,8 @@ RECBASE_API int32_t RECBASE_CALL dbSetWarnung(int32_t nCode);
 /* ---------------------------------------------------------------------------
  * Header and table IO. Each moves one structure of an open file between
  * memory and the file and returns the bytes moved, or -1 (no stream),
- * -6 (empty slot), -12, -13, -14, -20, -55, -1101, -1111. Called by
+ * -6 (empty slot), -12, -13, -14, -20, -55, -1101, -1111; the writers -102
+ * for a file opened without write access. Called by
  * dbCreate, dbOpen and dbClose; hosts rarely need them.
  * ------------------------------------------------------------------------- */
 RECBASE_API int32_t RECBASE_CALL dbWriteFileDef(int32_t nFileNo);
@@ -246,10 +247,12 @@ RECBASE_API int32_t RECBASE_CALL dbReadIndSections(int32_t nFileNo);
  * ------------------------------------------------------------------------- */
 
 /* Appends zero bytes up to lLength; returns the bytes written (0 when the
- * file is long enough already), or -4, -6, -1, -12, -2001. */
+ * file is long enough already), or -4, -6, -1, -12, -102 (no write access),
+ * -2001, -13 (a write stopped part-way; lFileLen then covers the zeros
+ * written). */
 RECBASE_API int32_t RECBASE_CALL dbFillUpTo(int32_t nFileNo, int32_t lLength);
 /* Writes lLen bytes at lOffset; returns the bytes the stream took (0 when
- * lLen < 1), or -4, -6, -1, -12, -90. */
+ * lLen < 1), or -4, -6, -1, -12, -90, -102 (no write access). */
 RECBASE_API int32_t RECBASE_CALL dbCopyToFile(int32_t nFileNo, int32_t lOffset, const void* pBuffer,
                                               int32_t lLen);
 /* Reads lLen bytes at lOffset; returns the bytes delivered, or -20 when the
@@ -296,10 +299,12 @@ RECBASE_API int32_t RECBASE_CALL dbReset(int32_t nFileNo);
  * dbExpandFile flushes the file first and clears the opened room to zero
  * bytes; returns 1 when bytes were moved, 0 when lOffset lay at or beyond
  * the end (only the offsets are shifted), or -6, -1, -90 (lOffset < 0 or
- * lLen < 1), -102 (no write access), -12 (the file would pass 2^31 - 1),
+ * lLen < 1), -102 (no write access), -12 (an offset of the file, its data
+ * areas included, would pass 2^31 - 1),
  * -13, -3401 (memory) or a flush failure.
  * dbShiftOffsets only shifts the offsets held in memory (areas, tables,
- * vectors, places of placed records); returns 0, or -6, -90 (lLen < 0).
+ * vectors, places of placed records); returns 0, or -6, -90 (lOffset < 0 or
+ * lLen < 0), -12 (an offset would pass 2^31 - 1; nothing is shifted).
  * ------------------------------------------------------------------------- */
 RECBASE_API int32_t RECBASE_CALL dbExpandFile(int32_t nFileNo, int32_t lOffset, int32_t lLen);
 RECBASE_API int32_t RECBASE_CALL dbShiftOffsets(int32_t nFileNo, int32_t lOffset, int32_t lLen);
@@ -398,8 +403,9 @@ RECBASE_API int32_t RECBASE_CALL dbGetIndex(int32_t nFileNo, int32_t nSectionNo,
  * the file's logical length is handed out zero-filled, not read. Null after
  * a logged failure: -6, -1, -90 (lLen < 1, or a range past 2^31 - 1), -102
  * (CASH_WRITE on a file without write access), -14 (the block cannot be
- * read), -13 (the slot's previous block cannot be written back); also null,
- * unlogged, when no memory is left for the block.
+ * read), -13 (no slot's block can be written back: a dirty block that
+ * cannot be written keeps its slot and the next slot in turn is taken);
+ * also null, unlogged, when no memory is left for the block.
  * ------------------------------------------------------------------------- */
 RECBASE_API void* RECBASE_CALL dbGetCashPtr(int32_t nFileNo, int32_t lOffset, int32_t lLen,
                                             int32_t* pFlags);

@@ -21,7 +21,7 @@ void raise_file_len(FileDef& def, std::int64_t end) {
 std::int32_t fill_up_to(std::int32_t file_no, std::int32_t length) {
   enter("dbFillUpTo", file_no);
   if (g_lib.sys == nullptr) return -4;
-  const Lookup found = find_stream(file_no);
+  const Lookup found = find_writable(file_no);
   if (!found) return found.code;
   FileDef& def = found.file->def;
   const std::int64_t gap = static_cast<std::int64_t>(length) - def.lFileLen;
@@ -38,13 +38,17 @@ std::int32_t fill_up_to(std::int32_t file_no, std::int32_t length) {
     return report(-12);
   }
   std::int64_t total = 0;
-  for (std::int64_t done = 0; done < gap; done += piece) {
-    const auto want = static_cast<std::int32_t>(std::min<std::int64_t>(gap - done, piece));
-    total += static_cast<std::int64_t>(std::fwrite(zeros, 1, want, found.file->pFile));
+  while (total < gap) {
+    const auto want = static_cast<std::int32_t>(std::min<std::int64_t>(gap - total, piece));
+    const auto put = static_cast<std::int32_t>(std::fwrite(zeros, 1, want, found.file->pFile));
+    total += put;
+    if (put != want) break;
   }
   forget_position();
   heap_free(zeros);
-  def.lFileLen = length;
+  // The logical length covers only the zeros that reached the stream.
+  raise_file_len(def, static_cast<std::int64_t>(def.lFileLen) + total);
+  if (total < gap) return report(-13);
   return static_cast<std::int32_t>(total);
 }
 
@@ -52,7 +56,7 @@ std::int32_t copy_to_file(std::int32_t file_no, std::int32_t offset, const void*
                           std::int32_t length) {
   enter("dbCopyToFile", file_no);
   if (g_lib.sys == nullptr) return -4;
-  const Lookup found = find_stream(file_no);
+  const Lookup found = find_writable(file_no);
   if (!found) return found.code;
   if (length < 1) return 0;
   if (buffer == nullptr) return report(-90);

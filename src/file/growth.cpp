@@ -69,6 +69,12 @@ std::int32_t clear_room(std::int32_t file_no, unsigned char* buffer, std::int32_
 
 }  // namespace
 
+bool room_fits(const FileCtrl& f, std::int32_t offset, std::int32_t length) {
+  const std::int64_t end = std::max({static_cast<std::int64_t>(f.def.lFileLen), data_area_end(f),
+                                     static_cast<std::int64_t>(f.lPlacedEnd)});
+  return range_fits(offset, length) && range_fits(end, length);
+}
+
 void shift_offsets(FileCtrl& f, std::int32_t file_no, std::int32_t offset, std::int32_t length,
                    std::int32_t growing) {
   FileDef& d = f.def;
@@ -111,7 +117,7 @@ std::int32_t expand_file(std::int32_t file_no, std::int32_t offset, std::int32_t
   if (!f.writable) return report(-102);
   if (const std::int32_t r = dbFlush(file_no); r < 0) return r;
   const std::int32_t end = f.def.lFileLen;
-  if (!range_fits(end, length) || !range_fits(offset, length)) return report(-12);
+  if (!room_fits(f, offset, length)) return report(-12);
 
   bool moved = false;
   std::int32_t failure = 0;
@@ -171,7 +177,9 @@ RECBASE_API std::int32_t RECBASE_CALL dbShiftOffsets(std::int32_t nFileNo, std::
   rb::enter("dbShiftOffsets", nFileNo);
   const rb::Lookup found = rb::find_file(nFileNo);
   if (!found) return found.code;
-  if (lLen < 0) return rb::report(-90);
+  // Offsets of -1 (no place yet) lie before every insertion point.
+  if (lOffset < 0 || lLen < 0) return rb::report(-90);
+  if (!rb::room_fits(*found.file, lOffset, lLen)) return rb::report(-12);
   rb::key_index_forget(*found.file);
   rb::shift_offsets(*found.file, nFileNo, lOffset, lLen, -1);
   return 0;

@@ -19,6 +19,11 @@ namespace rb {
 std::int32_t expand_file(std::int32_t file_no, std::int32_t offset, std::int32_t length,
                          std::int32_t growing);
 
+// True when length bytes can be opened at offset without any offset of the
+// file (its length, the data areas reserved, the places of singly placed
+// records) passing 2^31 - 1.
+bool room_fits(const FileCtrl& f, std::int32_t offset, std::int32_t length);
+
 // Raises the stored offsets as expand_file does, without moving bytes.
 void shift_offsets(FileCtrl& f, std::int32_t file_no, std::int32_t offset, std::int32_t length,
                    std::int32_t growing);

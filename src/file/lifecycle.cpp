@@ -53,7 +53,9 @@ void init_file_def(FileDef& d, std::int32_t flags, std::int32_t n, std::int32_t 
   d.nDataTypes = count < 1 ? 0 : count;
   d.nDataTypesX = n;
   d.nDataCtrlSize = sizeof(DataCtrl);
-  d.nLenDataCtrl = n * static_cast<std::int32_t>(sizeof(DataCtrl));
+  // A count too large for the table fails its allocation right after.
+  d.nLenDataCtrl = static_cast<std::int32_t>(
+      std::min<std::int64_t>(static_cast<std::int64_t>(n) * sizeof(DataCtrl), INT32_MAX));
   d.lOffsetDataCtrl = kHeaderBlockSize;
   d.nSections = d.nSectionsX = 0;
   d.nSectionSize = sizeof(Section);
@@ -247,7 +249,9 @@ std::int32_t flush(std::int32_t file_no) {
     if (slot.pBuffer == nullptr || slot.nFileNo != file_no || (slot.nFlags & kCashDirty) == 0) {
       continue;
     }
-    if (found.file->def.lFileLen < slot.lOffsetData) dbFillUpTo(file_no, slot.lOffsetData);
+    if (found.file->def.lFileLen < slot.lOffsetData) {
+      if (const std::int32_t r = dbFillUpTo(file_no, slot.lOffsetData); r < 0) return r;
+    }
     const std::int32_t written =
         dbCopyToFile(file_no, slot.lOffsetData, slot.pBuffer, slot.lLenData);
     if (written != slot.lLenData) return report(-13);
@@ -283,7 +287,8 @@ std::int32_t reset(std::int32_t file_no) {
 // the header covers every block written before the close.
 std::int32_t write_back(std::int32_t file_no, FileCtrl& f) {
   FileDef& d = f.def;
-  if (d.lOffsetVectors > d.lFileLen) dbFillUpTo(file_no, d.lOffsetVectors);
+  const std::int32_t filled =
+      d.lOffsetVectors > d.lFileLen ? dbFillUpTo(file_no, d.lOffsetVectors) : 0;
   d.lOffsetVectors = d.lFileLen;
   for (std::int32_t v = 0; v < d.nIndexCtrls && v < f.nIndexCtrlCap; ++v) {
     f.pIndexCtrl[v].lOffsetIndex = -1;
@@ -294,6 +299,7 @@ std::int32_t write_back(std::int32_t file_no, FileCtrl& f) {
   const auto note = [&first_failure](std::int32_t r) {
     if (r < 0 && first_failure == 0) first_failure = r;
   };
+  note(filled);
   note(dbWriteDataIndex(file_no));
   note(dbWriteIndexCtrl(file_no));
   note(dbWriteDataCtrl(file_no));
@@ -315,7 +321,9 @@ std::int32_t close(std::int32_t file_no) {
   if (f->pFile == nullptr) return report(-1);
 
   std::int32_t result = dbFlush(file_no);
-  if ((f->def.nFlags & kModeWrite) != 0) {
+  // The mode bits may have been read back from the file (dbReadFileDef);
+  // only the stream tells whether the file may be written.
+  if ((f->def.nFlags & kModeWrite) != 0 && f->writable) {
     const std::int32_t written = write_back(file_no, *f);
     if (result >= 0) result = written;
   }

@@ -33,4 +33,12 @@ inline Lookup find_stream(std::int32_t file_no, std::int32_t missing_code = -6) 
   return found;
 }
 
+// As find_stream, and the file must have been opened with write access
+// (-102 otherwise): nothing is ever written to a file opened for reading.
+inline Lookup find_writable(std::int32_t file_no) {
+  Lookup found = find_stream(file_no);
+  if (found && !found.file->writable) return {nullptr, report(-102)};
+  return found;
+}
+
 }  // namespace rb

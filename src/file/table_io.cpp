@@ -23,7 +23,7 @@ void raise_file_len(FileDef& def, std::int64_t end) {
 
 std::int32_t write_file_def(std::int32_t file_no) {
   enter("dbWriteFileDef", file_no);
-  const Lookup found = find_stream(file_no);
+  const Lookup found = find_writable(file_no);
   if (!found) return found.code;
   // Tables and header bypass the block IO: nothing read before holds.
   key_index_forget(*found.file);
@@ -98,7 +98,7 @@ const RecordTable kSectionTable{"dbWriteSections",     "dbReadSections",
 std::int32_t write_record_table(std::int32_t file_no, const RecordTable& t, const void* records,
                                 std::int32_t allocated) {
   enter(t.writer, file_no);
-  const Lookup found = find_stream(file_no);
+  const Lookup found = find_writable(file_no);
   if (!found) return found.code;
   // Tables and header bypass the block IO: nothing read before holds.
   key_index_forget(*found.file);
@@ -159,7 +159,7 @@ std::int32_t write_ind_vector(std::int32_t file_no, const char* name, std::int32
                               std::int32_t allocated, DefField count, DefField capacity,
                               DefField offset) {
   enter(name, file_no);
-  const Lookup found = find_stream(file_no);
+  const Lookup found = find_writable(file_no);
   if (!found) return found.code;
   FileDef& def = found.file->def;
   if (def.*offset == -1) def.*offset = def.lFileLen;
@@ -185,7 +185,7 @@ std::int32_t read_ind_vector(std::int32_t file_no, const char* name, std::int32_
 
 std::int32_t write_data_index(std::int32_t file_no) {
   enter("dbWriteDataIndex", file_no);
-  const Lookup found = find_stream(file_no);
+  const Lookup found = find_writable(file_no);
   if (!found) return found.code;
   FileCtrl& f = *found.file;
   std::int32_t total = 0;

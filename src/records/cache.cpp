@@ -22,7 +22,9 @@ bool write_back(CashCtrl& slot) {
   FileCtrl* owner = file_at(slot.nFileNo);
   if (owner == nullptr) return true;  // the file is gone; nothing to keep
   const KeyIndexQuiet same_bytes;
-  if (owner->def.lFileLen < slot.lOffsetData) dbFillUpTo(slot.nFileNo, slot.lOffsetData);
+  if (owner->def.lFileLen < slot.lOffsetData && dbFillUpTo(slot.nFileNo, slot.lOffsetData) < 0) {
+    return false;
+  }
   const std::int32_t written =
       dbCopyToFile(slot.nFileNo, slot.lOffsetData, slot.pBuffer, slot.lLenData);
   if (written != slot.lLenData) {
@@ -70,6 +72,18 @@ std::int32_t next_slot() {
   return cash.nLastCashBuffer;
 }
 
+// The slot for a new block: the next in turn whose block can be given up.
+// A dirty block that cannot be written back keeps its slot, so that one
+// failing file does not stop every other file from using the cache.
+// Returns the slot number, -1 when no slot could be given up.
+std::int32_t take_slot(std::int32_t length, std::int32_t& flags, unsigned char*& reuse) {
+  for (std::int32_t tries = 0; tries < g_lib.cash->nCashBuffers; ++tries) {
+    const std::int32_t i = next_slot();
+    if (evict(i, length, flags, reuse)) return i;
+  }
+  return -1;
+}
+
 }  // namespace
 
 unsigned char* cash_block(std::int32_t file_no, FileCtrl& f, std::int32_t offset,
@@ -95,13 +109,13 @@ unsigned char* cash_block(std::int32_t file_no, FileCtrl& f, std::int32_t offset
     free_slot(h);
   }
 
-  const std::int32_t i = next_slot();
-  CashCtrl& slot = *g_lib.buffers[i];
   unsigned char* buffer = nullptr;
-  if (!evict(i, length, result_flags, buffer)) {
+  const std::int32_t i = take_slot(length, result_flags, buffer);
+  if (i < 0) {
     if (flags != nullptr) *flags = result_flags;
     return nullptr;
   }
+  CashCtrl& slot = *g_lib.buffers[i];
   if (buffer == nullptr) buffer = allocate<unsigned char>(length);
   if (buffer == nullptr) {
     slot = CashCtrl{-1, -1, 0, -1, -1, nullptr};

@@ -249,7 +249,9 @@ std::int32_t close_area(std::int32_t file_no, FileCtrl& f, std::int32_t k) {
   // Everything below lFileLen is in the file: the area's unwritten blocks
   // become zero bytes rather than whatever lay there before.
   const auto end = static_cast<std::int32_t>(area_end(f.pDataCtrl[k]));
-  if (end > f.def.lFileLen) dbFillUpTo(file_no, end);
+  if (end > f.def.lFileLen) {
+    if (const std::int32_t r = dbFillUpTo(file_no, end); r < 0) return r;
+  }
   f.def.lFileLen = std::max(f.def.lFileLen, end);
   f.def.lOffsetVectors = std::max(f.def.lOffsetVectors, end);
   return 0;

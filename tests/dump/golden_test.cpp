@@ -8,31 +8,25 @@ namespace {
 using dumptest::DumpTest;
 using rbtest::desc;
 
-// A plain, an indexed and an iterator type declared at creation, a fourth
-// type added through a data input, a few records in each.
+// An iterator type declared at creation, a plain type added through a
+// data input, a few records in each.
 void build_scenario() {
   dbSetMaxDataType(12);
-  const DataDesc types[] = {desc(2, 0, 100, 4096, 1000), desc(5, DTF_INDEX, 60, 4096, 25),
-                            desc(7, DTF_INDEX | DTF_ITERATOR, 32, 4096, 20)};
-  ASSERT_EQ(dbCreate("golden.db", 3, types, 0, DB_MODE_WRITE), 0);
+  const DataDesc iterated = desc(7, DTF_INDEX | DTF_ITERATOR, 32, 4096, 12);
+  ASSERT_EQ(dbCreate("golden.db", 1, &iterated, 0, DB_MODE_WRITE), 0);
   char record[100] = "golden";
-  ASSERT_EQ(dbWrite(0, 2, 0, 0, record), 0);
-  ASSERT_EQ(dbWrite(0, 2, 85, 0, record), 0);
-  ASSERT_EQ(dbWrite(0, 5, 24, 0, record), 0);
-  ASSERT_EQ(dbWrite(0, 5, 3, 0, record), 0);
   for (std::int32_t sub = 0; sub < 3; ++sub) ASSERT_EQ(dbWrite(0, 7, 4, sub, record), 0);
-  ASSERT_EQ(dbWrite(0, 7, 12, 0, record), 0);
+  ASSERT_EQ(dbWrite(0, 7, 11, 0, record), 0);
   const DataDesc later = desc(9, 0, 16, 1024);
-  ASSERT_EQ(dbBeginData(0, &later), 3);
+  ASSERT_EQ(dbBeginData(0, &later), 1);
   for (std::int32_t rec = 0; rec < 70; ++rec) ASSERT_EQ(dbWrite(0, 9, rec, 0, record), 0);
-  ASSERT_EQ(dbEndData(0), 3);
+  ASSERT_EQ(dbEndData(0), 1);
 }
 
 void dump_everything() {
   EXPECT_EQ(dbDumpSysData(), 0);
   EXPECT_EQ(dbDumpFileDef(0), 0);
   EXPECT_EQ(dbDumpAllDataCtrl(0), 0);
-  EXPECT_EQ(dbDumpDataIndex(0, 5, 3), 0);
   EXPECT_EQ(dbDumpDataIndex(0, 7, 3), 0);
   EXPECT_EQ(dbDumpIndDataTypes(0), 0);
   EXPECT_EQ(dbDumpIndSections(0), 0);
@@ -55,13 +49,13 @@ constexpr char kGolden[] = R"(     SysData:
        Zeit letzter ueberarbeitung......(tUpdate).: <masked>
        Dateneingabe eroeffnet.....(nDataCtrlOpen).: nein
        Dateistatus.......................(nFlags).:     1002
-       Dateilaenge.....................(lFileLen).:   116736 Bytes
-       Anzahl.DataCtrls..............(nDataTypes).:        4 Bytes
-       Maximale Anzahl.DataCtrls....(nDataTypesX).:       13 Bytes
+       Dateilaenge.....................(lFileLen).:    10240 Bytes
+       Anzahl.DataCtrls..............(nDataTypes).:        2 Bytes
+       Maximale Anzahl.DataCtrls....(nDataTypesX).:       11 Bytes
        Strukturlaenge.............(nDataCtrlSize).:       64 Bytes
-       Gesamtlaenge................(nLenDataCtrl).:      192 Bytes
+       Gesamtlaenge................(nLenDataCtrl).:       64 Bytes
        Offset...................(lOffsetDataCtrl).:     4096 (1000) Bytes
-       Anzahl.IndexCtrls............(nIndexCtrls).:        3 Bytes
+       Anzahl.IndexCtrls............(nIndexCtrls).:        2 Bytes
        Maximale Anzahl.IndexCtrls..(nIndexCtrlsX).:       10 Bytes
        Strukturlaenge............(nIndexCtrlSize).:       20 Bytes
        Gesamtlaenge...............(nLenIndexCtrl).:       -1 Bytes
@@ -72,9 +66,9 @@ constexpr char kGolden[] = R"(     SysData:
        Laenge ind. Sectionvektor...(nIndSections).:        5
        Laenge ind. Sectionvektor..(nIndSectionsX).:       -1
        Offset................(lOffsetIndSections).:       -1 Bytes
-       Anzahl ind. Zugriffsvekt...(nIndexVectors).:        3
+       Anzahl ind. Zugriffsvekt...(nIndexVectors).:        2
        Max. Anzahl...............(nIndexVectorsX).:       10
-       Globaler Zeiger-Offset....(lOffsetVectors).:   116736 (1C800) Bytes
+       Globaler Zeiger-Offset....(lOffsetVectors).:    10240 (2800) Bytes
        Geoeffnete Sections ..(nOpenSectionHandle).:       -1
        Aktive Sections ....(nActiveSectionHandle).:       -1
        Anzahl Sections.... ...........(nSections).:        0
@@ -83,54 +77,24 @@ constexpr char kGolden[] = R"(     SysData:
        Gesamtlaenge der Section.....(nLenSection).:       -1 Bytes
        Offset....................(lOffsetSection).:       -1 (FFFFFFFF) Bytes
 
-     Datei 0, Datenbestand 0, Typ: 2
-       Kennungen...........................(nFlags).: 0
-       Offset.........................(lOffsetData).:      4096 (1000) Bytes
-       Strukturlaenge...................(nDataSize).:       100 Bytes
-       Gesamtlaenge......................(lLenData).:    102400 Bytes
-       Blocklaenge.....................(nBlockSize).:      4096 Bytes
-       Max. Datensatzanzahl in Datei (lMaxFileRecs).:  1000
-       Anzahl Datensaetze in Datei......(lFileRecs).:    86
-       Anzahl Datensaetze in Block.....(lBlockRecs).:    40
-       Anzahl Bloeck in Datei.......(lMaxBlockRecs).:    25
-       Maximaler Indexwert..............(lMaxIndex).:    86
-       Indexnummer.......................(nIndexNo).:    -1
-       Iteratorindexnummer............(nIteratorNo).:    -1
-       Sectionindexnummer.........(nSectionIndexNo).:    -1
-
-     Datei 0, Datenbestand 1, Typ: 5
-       Kennungen...........................(nFlags).: 1
-       Offset.........................(lOffsetData).:    106496 (1A000) Bytes
-       Strukturlaenge...................(nDataSize).:        60 Bytes
-       Gesamtlaenge......................(lLenData).:      4096 Bytes
-       Blocklaenge.....................(nBlockSize).:      4096 Bytes
-       Max. Datensatzanzahl in Datei (lMaxFileRecs).:    25
-       Anzahl Datensaetze in Datei......(lFileRecs).:     2
-       Anzahl Datensaetze in Block.....(lBlockRecs).:    68
-       Anzahl Bloeck in Datei.......(lMaxBlockRecs).:     1
-       Maximaler Indexwert..............(lMaxIndex).:    25
-       Indexnummer.......................(nIndexNo).:     0
-       Iteratorindexnummer............(nIteratorNo).:    -1
-       Sectionindexnummer.........(nSectionIndexNo).:    -1
-
-     Datei 0, Datenbestand 2, Typ: 7
+     Datei 0, Datenbestand 0, Typ: 7
        Kennungen...........................(nFlags).: 5
-       Offset.........................(lOffsetData).:    110592 (1B000) Bytes
+       Offset.........................(lOffsetData).:      4096 (1000) Bytes
        Strukturlaenge...................(nDataSize).:        32 Bytes
        Gesamtlaenge......................(lLenData).:      4096 Bytes
        Blocklaenge.....................(nBlockSize).:      4096 Bytes
-       Max. Datensatzanzahl in Datei (lMaxFileRecs).:    20
+       Max. Datensatzanzahl in Datei (lMaxFileRecs).:    12
        Anzahl Datensaetze in Datei......(lFileRecs).:     4
        Anzahl Datensaetze in Block.....(lBlockRecs).:   128
        Anzahl Bloeck in Datei.......(lMaxBlockRecs).:     1
-       Maximaler Indexwert..............(lMaxIndex).:    13
-       Indexnummer.......................(nIndexNo).:     1
-       Iteratorindexnummer............(nIteratorNo).:     2
+       Maximaler Indexwert..............(lMaxIndex).:    12
+       Indexnummer.......................(nIndexNo).:     0
+       Iteratorindexnummer............(nIteratorNo).:     1
        Sectionindexnummer.........(nSectionIndexNo).:    -1
 
-     Datei 0, Datenbestand 3, Typ: 9
+     Datei 0, Datenbestand 1, Typ: 9
        Kennungen...........................(nFlags).: 0
-       Offset.........................(lOffsetData).:    114688 (1C000) Bytes
+       Offset.........................(lOffsetData).:      8192 (2000) Bytes
        Strukturlaenge...................(nDataSize).:        16 Bytes
        Gesamtlaenge......................(lLenData).:      2048 Bytes
        Blocklaenge.....................(nBlockSize).:      1024 Bytes
@@ -143,23 +107,16 @@ constexpr char kGolden[] = R"(     SysData:
        Iteratorindexnummer............(nIteratorNo).:    -1
        Sectionindexnummer.........(nSectionIndexNo).:    -1
 
-     Datei 0, Datentype 5, Indexvektor 0
-            0 -        9:      -1      -1      -1       1      -1      -1      -1      -1      -1      -1
-           10 -       19:      -1      -1      -1      -1      -1      -1      -1      -1      -1      -1
-           20 -       29:      -1      -1      -1      -1       0
-
-     Datei 0, Datentype 7, Indexvektor 1
+     Datei 0, Datentype 7, Indexvektor 0
             0 -        9:      -1      -1      -1      -1       0      -1      -1      -1      -1      -1
-           10 -       19:      -1      -1       3      -1      -1      -1      -1      -1      -1      -1
+           10 -       19:      -1       3
 
-
-     Datei 0, Datentype 7, Iterator 2
+     Datei 0, Datentype 7, Iterator 1
             0 -        9:      -1      -1      -1      -1       3      -1      -1      -1      -1      -1
-           10 -       19:      -1      -1       1      -1      -1      -1      -1      -1      -1      -1
-
+           10 -       19:      -1       1
 
      Datei 0, Vektor indirekter Datentypen (12)
-          0 -      9:     -1     -1      0     -1     -1      1     -1      2     -1      3
+          0 -      9:     -1     -1     -1     -1     -1     -1     -1      0     -1      1
          10 -     19:     -1     -1
 
      Datei 0, Vektor indirekter Sections (5)
@@ -175,41 +132,20 @@ constexpr char kGolden[] = R"(     SysData:
        Dateihandle........................(nFileNo).: 0
        Indirekter Datentypzeiger........(nDataType).: -1
        Flags...............................(nFlags).: 0
-       Offset in Datei................(lOffsetData).:     12288 (3000) Bytes
-       Laenge der Daten in Datei.........(lLenData).:      4096 Bytes
+       Offset in Datei................(lOffsetData).:      8192 (2000) Bytes
+       Laenge der Daten in Datei.........(lLenData).:      1024 Bytes
        Bufferadresse......................(pBuffer).: <masked>
      Cashcontrol....................................: 3
        Dateihandle........................(nFileNo).: 0
        Indirekter Datentypzeiger........(nDataType).: -1
-       Flags...............................(nFlags).: 0
-       Offset in Datei................(lOffsetData).:    106496 (1A000) Bytes
-       Laenge der Daten in Datei.........(lLenData).:      4096 Bytes
-       Bufferadresse......................(pBuffer).: <masked>
-     Cashcontrol....................................: 4
-       Dateihandle........................(nFileNo).: 0
-       Indirekter Datentypzeiger........(nDataType).: -1
-       Flags...............................(nFlags).: 0
-       Offset in Datei................(lOffsetData).:    110592 (1B000) Bytes
-       Laenge der Daten in Datei.........(lLenData).:      4096 Bytes
-       Bufferadresse......................(pBuffer).: <masked>
-     Cashcontrol....................................: 5
-       Dateihandle........................(nFileNo).: 0
-       Indirekter Datentypzeiger........(nDataType).: -1
-       Flags...............................(nFlags).: 0
-       Offset in Datei................(lOffsetData).:    114688 (1C000) Bytes
-       Laenge der Daten in Datei.........(lLenData).:      1024 Bytes
-       Bufferadresse......................(pBuffer).: <masked>
-     Cashcontrol....................................: 6
-       Dateihandle........................(nFileNo).: 0
-       Indirekter Datentypzeiger........(nDataType).: -1
        Flags...............................(nFlags).: 1
-       Offset in Datei................(lOffsetData).:    115712 (1C400) Bytes
+       Offset in Datei................(lOffsetData).:      9216 (2400) Bytes
        Laenge der Daten in Datei.........(lLenData).:      1024 Bytes
        Bufferadresse......................(pBuffer).: <masked>
 ==> W-IO      : Ende
     Offset    :       4096 (1000)   /  Laenge :       4096 (1000)
-    lFileLen      :     116736 (1C800)
-    lOffsetVectors:     116736 (1C800)
+    lFileLen      :      10240 (2800)
+    lOffsetVectors:      10240 (2800)
 )";
 
 TEST_F(DumpTest, GoldenScenario) {

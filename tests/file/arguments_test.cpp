@@ -82,31 +82,4 @@ TEST_F(ArgumentsTest, OperationsWithoutTheLibrary) {
   EXPECT_EQ(dbGetErrorCount(), 1 + static_cast<std::int32_t>(operations_on_a_file().size()));
 }
 
-TEST_F(ArgumentsTest, NullPointersAndBadValues) {
-  const DataDesc one = desc(1, 0, 10, 100, 5);
-  rbtest::remove_file("args_null.db");
-  EXPECT_EQ(dbCreate(nullptr, 0, nullptr, 0, DB_MODE_WRITE), -90);
-  EXPECT_EQ(dbCreate("args_null.db", 2, nullptr, 0, DB_MODE_WRITE), -90);
-  EXPECT_EQ(dbOpen(nullptr, 0), -90);
-  EXPECT_FALSE(rbtest::file_exists("args_null.db"));
-  ASSERT_EQ(dbCreate("args_null.db", -3, &one, -2, DB_MODE_WRITE), 0);  // as no descriptions
-  rb::FileCtrl& f = file_ctrl(0);
-  EXPECT_EQ(f.def.nDataTypes, 0);
-  EXPECT_EQ(f.def.nDataTypesX, 10);
-  EXPECT_EQ(dbAddDataCtrl(0, nullptr), -90);
-  EXPECT_EQ(dbBeginData(0, nullptr), -90);
-  EXPECT_EQ(f.def.nDataCtrlOpen, -1);
-  EXPECT_EQ(dbSetDataCtrl(0, 1, nullptr), -90);
-  const std::vector<DataDesc> eleven(11, one);
-  EXPECT_EQ(dbSetDataCtrl(0, 11, eleven.data()), -90);  // more than the table holds
-  EXPECT_EQ(dbSetDataCtrl(0, 0, nullptr), 0);
-  EXPECT_EQ(dbAddIndexVector(0, -1, 1, 0), -90);
-  EXPECT_EQ(dbExpandIndex(0, 0, 5), -90);  // no vector yet
-  EXPECT_EQ(dbExpandIndex(0, -1, 5), -90);
-  EXPECT_EQ(dbExpandIndDataTypes(0, -1), -90);
-  EXPECT_EQ(f.def.nDataTypes, 0);
-  EXPECT_EQ(f.def.nIndexVectors, 0);
-  EXPECT_EQ(dbClose(0), 4096);
-}
-
 }  // namespace

@@ -30,31 +30,23 @@ class BlockIoTest : public rbtest::LibraryTest {
   static constexpr const char* kName = "block_io.db";
 };
 
-TEST_F(BlockIoTest, FillUpToWritesZerosInPiecesAndSetsTheLength) {
+// dbFillUpTo writes zeros from the logical end, over old bytes; a target
+// not beyond the end does nothing; a missing zero buffer is reported.
+TEST_F(BlockIoTest, FillUpTo) {
   std::string garbage(8192, 'g');
   ASSERT_EQ(dbCopyToFile(0, 4096, garbage.data(), 8192), 8192);
-  file_len() = 6000;  // the fill starts at the logical end, over old bytes
+  file_len() = 6000;
+  for (std::int32_t length : {6000, 100, -5}) EXPECT_EQ(dbFillUpTo(0, length), 0);
+  rb::testing::fail_allocation_at(1);
+  EXPECT_EQ(dbFillUpTo(0, 9000), -2001);
+  rb::testing::fail_allocation_at(0);
+  EXPECT_EQ(file_len(), 6000);
   EXPECT_EQ(dbFillUpTo(0, 6000 + 70000), 70000);
   EXPECT_EQ(file_len(), 76000);
   const std::string bytes = on_disk();
   ASSERT_EQ(bytes.size(), 76000u);
   EXPECT_EQ(bytes.substr(4096, 1904), std::string(1904, 'g'));
   EXPECT_EQ(bytes.substr(6000), std::string(70000, '\0'));
-}
-
-TEST_F(BlockIoTest, FillUpToNotBeyondTheEndDoesNothing) {
-  for (std::int32_t length : {4096, 100, 0, -5}) {
-    EXPECT_EQ(dbFillUpTo(0, length), 0);
-    EXPECT_EQ(file_len(), 4096);
-  }
-  EXPECT_EQ(on_disk().size(), 4096u);
-}
-
-TEST_F(BlockIoTest, FillUpToReportsAMissingZeroBuffer) {
-  rb::testing::fail_allocation_at(1);
-  EXPECT_EQ(dbFillUpTo(0, 9000), -2001);
-  EXPECT_EQ(file_len(), 4096);
-  EXPECT_EQ(on_disk().size(), 4096u);
 }
 
 // Transfers longer than the piece size, with a piece size that divides
@@ -69,8 +61,8 @@ TEST_F(BlockIoTest, TransfersAcrossManyPieces) {
     EXPECT_EQ(file_len(), 75000);
     std::string back(70000, '\0');
     EXPECT_EQ(dbCopyFromFile(0, 5000, back.data(), 70000), 70000);
-    EXPECT_TRUE(back == data.substr(0, 70000));
-    EXPECT_TRUE(on_disk().substr(5000, 70000) == data.substr(0, 70000));
+    EXPECT_TRUE(back == data);
+    EXPECT_TRUE(on_disk().substr(5000, 70000) == data);
     file_len() = 5000;
     EXPECT_EQ(dbFillUpTo(0, 5000 + 69999), 69999);
     EXPECT_TRUE(on_disk().substr(5000, 70000) == std::string(69999, '\0') + data[69999]);
@@ -80,17 +72,17 @@ TEST_F(BlockIoTest, TransfersAcrossManyPieces) {
 TEST_F(BlockIoTest, CopyToFileRaisesTheLengthOnlyPastTheEnd) {
   const std::string data = pattern(100);
   EXPECT_EQ(dbCopyToFile(0, 4096, data.data(), 100), 100);
-  EXPECT_EQ(file_len(), 4196);
   EXPECT_EQ(dbCopyToFile(0, 4000, data.data(), 100), 100);  // ends inside
   EXPECT_EQ(file_len(), 4196);
-  EXPECT_EQ(dbCopyToFile(0, 4150, data.data(), 100), 100);
-  EXPECT_EQ(file_len(), 4250);
-  for (std::int32_t length : {0, -1}) {
-    EXPECT_EQ(dbCopyToFile(0, 1 << 30, data.data(), length), 0);
-    EXPECT_EQ(dbCopyToFile(0, -8, nullptr, length), 0);
-  }
-  EXPECT_EQ(file_len(), 4250);
-  EXPECT_EQ(dbGetErrorCount(), 0);
+  EXPECT_EQ(dbCopyToFile(0, 1 << 30, data.data(), 0), 0);
+  EXPECT_EQ(dbCopyToFile(0, -8, nullptr, -1), 0);
+  char buffer[16] = {};
+  EXPECT_EQ(dbCopyToFile(0, -1, buffer, 16), -12);
+  EXPECT_EQ(dbCopyToFile(0, 0x7ffffff8, buffer, 16), -12);
+  EXPECT_EQ(dbCopyToFile(0, 4096, nullptr, 16), -90);
+  EXPECT_EQ(dbCopyFromFile(0, 0, nullptr, 16), -90);
+  EXPECT_EQ(dbCopyFromFile(0, -16, buffer, 16), -12);
+  EXPECT_EQ(file_len(), 4196);
 }
 
 TEST_F(BlockIoTest, CopyFromFileStopsAtTheLogicalEnd) {
@@ -104,22 +96,10 @@ TEST_F(BlockIoTest, CopyFromFileStopsAtTheLogicalEnd) {
   EXPECT_EQ(back, std::string(101, '#'));
   EXPECT_EQ(dbCopyFromFile(0, 4197, back.data(), 0), -20);  // tested before the length
   EXPECT_EQ(dbCopyFromFile(0, 4196, back.data(), 0), 0);
-  EXPECT_EQ(dbCopyFromFile(0, 10, back.data(), -3), 0);
   // The logical length counts, not the bytes on disk.
   file_len() = 4100;
   EXPECT_EQ(dbCopyFromFile(0, 4096, back.data(), 5), -20);
-  EXPECT_EQ(dbGetLastError(), -20);
   EXPECT_EQ(rbtest::log_lines().at(1), "  Funktion......: dbCopyFromFile (Datei: 0)");
-}
-
-TEST_F(BlockIoTest, OutOfRangeOffsetsAndNullBuffersAreRefused) {
-  char buffer[16] = {};
-  EXPECT_EQ(dbCopyToFile(0, -1, buffer, 16), -12);
-  EXPECT_EQ(dbCopyToFile(0, 0x7ffffff8, buffer, 16), -12);
-  EXPECT_EQ(dbCopyToFile(0, 4096, nullptr, 16), -90);
-  EXPECT_EQ(dbCopyFromFile(0, 0, nullptr, 16), -90);
-  EXPECT_EQ(dbCopyFromFile(0, -16, buffer, 16), -12);
-  EXPECT_EQ(file_len(), 4096);
 }
 
 }  // namespace

@@ -11,24 +11,15 @@ namespace {
 using rbtest::desc;
 using rbtest::file_ctrl;
 using rbtest::read_file;
-using rbtest::stored;
 using rbtest::stored_def;
 using rbtest::word_at;
 using rbtest::words;
-
-class LayoutTest : public rbtest::LibraryTest {
- protected:
-  // One indexed type: records of 16 bytes, blocks of 1024, 100 declared.
-  std::int32_t create_one_type(const char* name, std::int32_t flags = DB_MODE_WRITE) {
-    const DataDesc d = desc(7, DTF_INDEX, 16, 1024, 100);
-    return dbCreate(name, 1, &d, 0, flags);
-  }
-};
+using LayoutTest = rbtest::LibraryTest;
 
 TEST_F(LayoutTest, StoredHeaderOfANewFile) {
   const std::int32_t before = static_cast<std::int32_t>(std::time(nullptr));
-  ASSERT_EQ(create_one_type("layout_new.db", DB_MODE_WRITE | 0x100), 0);
-  EXPECT_EQ(file_ctrl(0).def.lFileLen, 4096);
+  const DataDesc one = desc(7, DTF_INDEX, 16, 1024, 100);
+  ASSERT_EQ(dbCreate("layout_new.db", 1, &one, 0, DB_MODE_WRITE | 0x100), 0);
   ASSERT_EQ(dbFlush(0), 0);
   const std::string bytes = read_file("layout_new.db");
   ASSERT_EQ(bytes.size(), 4096u);
@@ -40,81 +31,77 @@ TEST_F(LayoutTest, StoredHeaderOfANewFile) {
   EXPECT_EQ(d.tUpdate, d.tCreate);
   EXPECT_EQ(d.nFlags, DB_MODE_WRITE | 0x100 | DB_MODE_CREATED);
   EXPECT_EQ(d.lFileLen, 0);
-  EXPECT_EQ(d.lOffsetDataCtrl, 4096);
   for (std::int32_t offset :
        {d.nLenIndexCtrl, d.lOffsetIndexCtrl, d.nLenSection, d.lOffsetSection, d.lOffsetIndDataTypes,
         d.lOffsetIndSections, d.lOffsetVectors, d.nDataCtrlOpen, d.nDataTypeCursor,
         d.nOpenSectionHandle, d.nActiveSectionHandle, d.nIndSectionsX}) {
     EXPECT_EQ(offset, -1);
   }
-  EXPECT_EQ(d.nDataTypes, 1);
-  EXPECT_EQ(d.nDataTypesX, 1);
-  EXPECT_EQ(d.nLenDataCtrl, 64);
-  EXPECT_EQ(d.nIndexVectors, 1);
-  EXPECT_EQ(d.nIndexVectorsX, 10);
-  EXPECT_EQ(d.nIndDataTypes, 4096);
-  EXPECT_EQ(d.nIndSections, 5);
+  EXPECT_EQ(words(bytes, 1064, 4), (std::vector<std::int32_t>{1, 10, 1, 10}));
+  EXPECT_EQ(words(bytes, 1092, 5), (std::vector<std::int32_t>{1, 1, 64, 64, 4096}));
 }
 
-TEST_F(LayoutTest, ClosedFileWithoutRecords) {
-  ASSERT_EQ(create_one_type("layout_closed.db"), 0);
+// Ten records of 16 bytes in one indexed type (blocks of 1024, 100
+// declared): the header, one block of data, then the index vector,
+// IndexCtrl, DataCtrl, IndDataTypes and IndSections end to end.
+TEST_F(LayoutTest, WorkedLayoutAfterAClose) {
+  const DataDesc d = desc(7, DTF_INDEX, 16, 1024, 100);
+  ASSERT_EQ(dbCreate("layout.db", 1, &d, 0, DB_MODE_WRITE), 0);
+  for (std::int32_t r = 0; r < 10; ++r) {
+    const std::string rec(16, static_cast<char>('a' + r));
+    ASSERT_EQ(dbWrite(0, 7, r, 0, rec.data()), 0);
+  }
   ASSERT_EQ(dbClose(0), 4096);
-  const std::string bytes = read_file("layout_closed.db");
-  const std::int32_t vec = 4096, ictl = vec + 400, dctl = ictl + 20, ind = dctl + 64,
+  const std::string b = read_file("layout.db");
+  const std::int32_t vec = 5120, ictl = vec + 400, dctl = ictl + 20, ind = dctl + 64,
                      isec = ind + 16384, end = isec + 20;
-  ASSERT_EQ(bytes.size(), static_cast<std::size_t>(end));
+  ASSERT_EQ(b.size(), static_cast<std::size_t>(end));
+  EXPECT_EQ(std::string(b, 0, 16), std::string("TOVEK 1.00.0001\0", 16));
+  EXPECT_EQ(b.substr(1168, 4096 - 1168), std::string(4096 - 1168, '\0'));
+  const rb::FileDef h = stored_def(b);
+  EXPECT_EQ(h.nFlags, DB_MODE_WRITE);  // 0x1000 cleared
+  EXPECT_EQ(h.tUpdate, h.tCreate);
+  EXPECT_EQ(h.lFileLen, end);
+  EXPECT_EQ(h.lOffsetVectors, vec);
+  EXPECT_EQ(words(b, 1064, 7), (std::vector<std::int32_t>{1, 1, 1, 1, 20, 20, ictl}));
+  EXPECT_EQ(words(b, 1092, 5), (std::vector<std::int32_t>{1, 1, 64, 64, dctl}));
+  EXPECT_EQ(words(b, 1112, 5), (std::vector<std::int32_t>{0, 0, 124, -1, -1}));
+  EXPECT_EQ(words(b, 1132, 9),
+            (std::vector<std::int32_t>{4096, 4096, ind, 5, 5, isec, -1, -1, vec}));
 
-  const rb::FileDef d = stored_def(bytes);
-  EXPECT_EQ(std::string(bytes, 0, 16), std::string("TOVEK 1.00.0001\0", 16));
-  EXPECT_EQ(bytes.substr(16, 1024), std::string(1024, '\0'));
-  EXPECT_EQ(bytes.substr(1168, 4096 - 1168), std::string(4096 - 1168, '\0'));
-  EXPECT_EQ(d.nFlags, DB_MODE_WRITE);  // 0x1000 cleared
-  EXPECT_EQ(d.tUpdate, d.tCreate);
-  EXPECT_EQ(d.nDataCtrlOpen, -1);
-  EXPECT_EQ(d.nDataTypeCursor, -1);
-  EXPECT_EQ(d.lFileLen, end);
-  EXPECT_EQ(words(bytes, 1064, 7), (std::vector<std::int32_t>{1, 1, 1, 1, 20, 20, ictl}));
-  EXPECT_EQ(words(bytes, 1092, 5), (std::vector<std::int32_t>{1, 1, 64, 64, dctl}));
-  EXPECT_EQ(words(bytes, 1112, 5), (std::vector<std::int32_t>{0, 0, 124, -1, -1}));
-  EXPECT_EQ(words(bytes, 1132, 9),
-            (std::vector<std::int32_t>{4096, 4096, ind, 5, 5, isec, -1, -1, 4096}));
-
-  EXPECT_EQ(bytes.substr(vec, 400), std::string(400, '\xff'));
-  EXPECT_EQ(words(bytes, ictl, 5), (std::vector<std::int32_t>{1, 0, 100, 100, vec}));
-  EXPECT_EQ(words(bytes, dctl, 16), (std::vector<std::int32_t>{7, DTF_INDEX, 16, 1024, 0, 100, 64,
-                                                               2, 4096, 2048, 0, 0, -1, -1, 0, 0}));
+  EXPECT_EQ(b.substr(4096, 16), std::string(16, 'a'));
+  EXPECT_EQ(b.substr(4096 + 9 * 16, 16), std::string(16, 'j'));
+  EXPECT_EQ(b.substr(4096 + 160, 1024 - 160), std::string(1024 - 160, '\0'));
+  std::string index(400, '\xff');
+  for (std::int32_t r = 0; r < 10; ++r) rbtest::put_word(index, 4 * r, r);
+  EXPECT_EQ(b.substr(vec, 400), index);
+  EXPECT_EQ(words(b, ictl, 5), (std::vector<std::int32_t>{1, 0, 100, 100, vec}));
+  EXPECT_EQ(words(b, dctl, 16), (std::vector<std::int32_t>{7, DTF_INDEX, 16, 1024, 10, 100, 64, 2,
+                                                           4096, 2048, 10, 0, -1, -1, 0, 0}));
   std::string ind_expected(16384, '\xff');
   rbtest::put_word(ind_expected, 7 * 4, 0);
-  EXPECT_EQ(bytes.substr(ind, 16384), ind_expected);
-  EXPECT_EQ(bytes.substr(isec, 20), std::string(20, '\xff'));
+  EXPECT_EQ(b.substr(ind, 16384), ind_expected);
+  EXPECT_EQ(b.substr(isec, 20), std::string(20, '\xff'));
 }
 
 TEST_F(LayoutTest, WritersPlaceTablesAtTheFileEnd) {
-  ASSERT_EQ(create_one_type("layout_writers.db"), 0);
+  const DataDesc one = desc(7, DTF_INDEX, 16, 1024, 100);
+  ASSERT_EQ(dbCreate("layout_writers.db", 1, &one, 0, DB_MODE_WRITE), 0);
   rb::FileDef& d = file_ctrl(0).def;
   EXPECT_EQ(dbWriteSections(0), 0);  // no sections: nothing at all
-  EXPECT_EQ(d.nLenSection, -1);
   EXPECT_EQ(d.lOffsetSection, -1);
-  EXPECT_EQ(d.lFileLen, 4096);
-
   EXPECT_EQ(dbWriteDataCtrl(0), 64);
-  EXPECT_EQ(d.lOffsetDataCtrl, 4096);
   EXPECT_EQ(dbWriteDataCtrl(0), 64);  // a second copy behind the first
   EXPECT_EQ(d.lOffsetDataCtrl, 4160);
-  EXPECT_EQ(d.lFileLen, 4224);
-
   EXPECT_EQ(dbWriteIndDataTypes(0), 16384);
-  EXPECT_EQ(d.lOffsetIndDataTypes, 4224);
   EXPECT_EQ(dbWriteIndDataTypes(0), 16384);  // same place again
   EXPECT_EQ(d.lOffsetIndDataTypes, 4224);
   EXPECT_EQ(d.lFileLen, 4224 + 16384);
-
   // IndexCtrl table grown to 10 while one is in use: stored as one record.
   EXPECT_EQ(d.nIndexCtrlsX, 10);
   EXPECT_EQ(dbWriteIndexCtrl(0), 20);
   EXPECT_EQ(d.nIndexCtrlsX, 1);
   EXPECT_EQ(d.nIndexVectorsX, 1);
-  EXPECT_EQ(d.nLenIndexCtrl, 20);
   ASSERT_EQ(dbFlush(0), 0);
   const std::string bytes = read_file("layout_writers.db");
   EXPECT_EQ(bytes.substr(4096, 64), bytes.substr(4160, 64));
@@ -126,13 +113,11 @@ TEST_F(LayoutTest, FileWithoutIndexVectorsStoresAnEmptyIndexCtrlTable) {
   ASSERT_EQ(dbCreate("layout_novec.db", 1, &plain, 0, DB_MODE_WRITE), 0);
   EXPECT_EQ(dbWriteDataIndex(0), 0);
   ASSERT_EQ(dbClose(0), 4096);
-  const std::string bytes = read_file("layout_novec.db");
-  const rb::FileDef d = stored_def(bytes);
+  const rb::FileDef d = stored_def(read_file("layout_novec.db"));
   EXPECT_EQ(d.nLenIndexCtrl, 0);
   EXPECT_EQ(d.lOffsetIndexCtrl, 4096);
   EXPECT_EQ(d.lOffsetDataCtrl, 4096);
   EXPECT_EQ(d.lFileLen, 4096 + 64 + 16384 + 20);
-
   ASSERT_EQ(dbOpen("layout_novec.db", 0), 0);
   EXPECT_EQ(dbReadIndexCtrl(0), 0);
   EXPECT_EQ(dbReadDataIndex(0), 0);
@@ -145,7 +130,7 @@ TEST_F(LayoutTest, FileWithoutIndexVectorsStoresAnEmptyIndexCtrlTable) {
 }
 
 TEST_F(LayoutTest, ReservedHeaderBytesAndUnknownVersionSurviveAClose) {
-  ASSERT_EQ(create_one_type("layout_reserved.db"), 0);
+  ASSERT_EQ(dbCreate("layout_reserved.db", 0, nullptr, 0, DB_MODE_WRITE), 0);
   ASSERT_EQ(dbClose(0), 4096);
   std::string bytes = read_file("layout_reserved.db");
   bytes.replace(5, 11, std::string(" 9.99.9999\0", 11));

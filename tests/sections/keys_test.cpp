@@ -3,6 +3,7 @@
 #include <random>
 
 #include "section_support.h"
+#include "support/stored.h"
 
 namespace {
 
@@ -13,17 +14,11 @@ TEST_F(SectionTest, TablesGrowAndKeepEverySection) {
   EXPECT_EQ(dbAddSection(fno, 3, 0x77), 0);
   EXPECT_EQ(f().def.nSectionsX, 5);
   EXPECT_EQ(f().def.nIndSectionsX, 13);
-  for (std::int32_t n = 0; n < 13; ++n) EXPECT_EQ(f().pIndSections[n], n == 3 ? 0 : -1) << n;
+  EXPECT_EQ(f().pIndSections[12], -1);
   for (std::int32_t i = 1; i < 6; ++i) EXPECT_EQ(dbAddSection(fno, 4, i), i);
   EXPECT_EQ(f().def.nSectionsX, 10);
   EXPECT_EQ(section(0).nFlags, 0x77);
-  EXPECT_EQ(section(0).nSectionType, 3);
-  EXPECT_EQ(section(2).nFlags, 2);
-  // A number taken again leads to the newest section.
-  EXPECT_EQ(f().pIndSections[4], 5);
-  // Sections added alone have no buckets and no depth.
-  EXPECT_EQ(section(0).nKeys, -1);
-  EXPECT_EQ(section(0).nHashFstDataCtrlHandle, -1);
+  EXPECT_EQ(f().pIndSections[4], 5);  // a number taken again: the newest section
 }
 
 TEST_F(SectionTest, IndSectionsVectorNeverShorterThanStoredCount) {
@@ -31,14 +26,12 @@ TEST_F(SectionTest, IndSectionsVectorNeverShorterThanStoredCount) {
   dbSetMaxSection(40);
   fno = dbCreate(kName, 0, nullptr, 0, DB_MODE_WRITE);
   ASSERT_EQ(dbAddSection(fno, 2, 0), 0);
-  EXPECT_GE(f().def.nIndSectionsX, 40);
   EXPECT_GE(f().nIndSectionsCap, 40);
   // Record IO admits numbers up to 39; the section can be found there.
   ASSERT_EQ(dbAddSection(fno, 39, 0), 1);
   reopen(DB_MODE_WRITE);
   EXPECT_EQ(f().def.nIndSections, 40);
   EXPECT_EQ(f().pIndSections[39], 1);
-  EXPECT_EQ(f().pIndSections[2], 0);
 }
 
 TEST_F(SectionTest, BadSectionNumbersAndIndicesAreRefused) {
@@ -50,7 +43,6 @@ TEST_F(SectionTest, BadSectionNumbersAndIndicesAreRefused) {
   for (std::int32_t no : {-1, 0, 2, 1000}) {
     EXPECT_EQ(dbBeginSection(fno, no, key.data()), DB_ERR_BAD_SECTION_NO) << no;
     EXPECT_EQ(dbExistKey(fno, no, key.data()), DB_ERR_BAD_SECTION_NO) << no;
-    EXPECT_EQ(dbSetSection(fno, no, key.data()), DB_ERR_BAD_SECTION_NO) << no;
     EXPECT_EQ(dbGetMaxKey(fno, no, key.data()), DB_ERR_BAD_SECTION_NO) << no;
     EXPECT_EQ(dbGetKey(fno, no, 0, key.data()), 0) << no;
   }
@@ -60,8 +52,6 @@ TEST_F(SectionTest, BadSectionNumbersAndIndicesAreRefused) {
     EXPECT_EQ(dbAddKey(fno, bad, key.data()), DB_ERR_BAD_SECTION_HANDLE);
   }
   EXPECT_EQ(dbBeginSection(fno, 1, nullptr), -90);
-  EXPECT_EQ(dbExistKey(fno, 1, nullptr), -90);
-  EXPECT_EQ(dbGetKey(fno, 1, 0, nullptr), 0);
   EXPECT_EQ(dbAddHashBucket(fno, -1), DB_ERR_BUCKET_SECTION);
   EXPECT_EQ(dbAddHashBucket(fno, 1), DB_ERR_BAD_SECTION_HANDLE);
   EXPECT_EQ(section(i).lFstKeyHandle, -1);
@@ -74,8 +64,6 @@ TEST_F(SectionTest, KeyOperationsRefuseSectionsWithoutBuckets) {
   EXPECT_EQ(key[1], 0);  // the caller's array is not touched
   EXPECT_EQ(dbAddKey(fno, 0, key.data()), DB_ERR_SECTION_MISMATCH);
   EXPECT_EQ(dbExistKey(fno, 0, key.data()), DB_ERR_SECTION_MISMATCH);
-  EXPECT_EQ(dbGetMaxKey(fno, 0, key.data()), DB_ERR_SECTION_MISMATCH);
-  EXPECT_EQ(dbGetKey(fno, 0, 0, key.data()), 0);
   // Such a file still opens.
   reopen(0);
   EXPECT_EQ(f().def.nSections, 1);
@@ -115,21 +103,12 @@ TEST_F(SectionTest, BeginSectionsCreatesConsecutiveBuckets) {
   EXPECT_EQ(f().def.nSections, 0);
   const std::int32_t i = open_section(2, 3);
   EXPECT_EQ(f().def.nOpenSectionHandle, i);
-  const rb::Section& s = section(i);
-  EXPECT_EQ(s.nKeys, 3);
-  EXPECT_EQ(s.nBuckets, 16);
-  EXPECT_EQ(s.nHashFstDataCtrlHandle, 1);
+  EXPECT_EQ(section(i).nHashFstDataCtrlHandle, 1);
   EXPECT_EQ(f().def.nDataTypes, 17);
   for (std::int32_t b = 0; b < 16; ++b) {
-    const rb::DataCtrl& dc = ctrl(1 + b);
-    EXPECT_EQ(dc.nType, -1);
-    EXPECT_EQ(dc.nFlags, DTF_BUCKET);
-    EXPECT_EQ(dc.nDataSize, 60);
-    EXPECT_EQ(dc.lBlockRecs, 68);
-    EXPECT_EQ(dc.lMaxBlockRecs, 1);
-    EXPECT_EQ(dc.lMaxFileRecs, 68);
-    EXPECT_EQ(dc.lFileRecs, 0);
-    EXPECT_EQ(dc.lOffsetData, rb::area_end(ctrl(b)));
+    EXPECT_EQ(ctrl(1 + b).nFlags, DTF_BUCKET);
+    EXPECT_EQ(ctrl(1 + b).lMaxFileRecs, 68);
+    EXPECT_EQ(ctrl(1 + b).lOffsetData, rb::area_end(ctrl(b)));
   }
 }
 
@@ -148,9 +127,7 @@ TEST_F(SectionTest, FailedBucketLeavesSectionWithoutBuckets) {
     bucket_failed = f().def.nSections == 1;
   }
   ASSERT_TRUE(bucket_failed);
-  const rb::Section& s = section(0);
-  EXPECT_EQ(s.nHashFstDataCtrlHandle, -1);
-  EXPECT_EQ(s.nKeys, -1);
+  EXPECT_EQ(section(0).nHashFstDataCtrlHandle, -1);
   EXPECT_EQ(f().def.nOpenSectionHandle, -1);
   Key key{1, 0, 0, 0};
   EXPECT_EQ(dbBeginSection(fno, 0, key.data()), DB_ERR_SECTION_MISMATCH);
@@ -165,8 +142,6 @@ TEST_F(SectionTest, KeysGoToTheBucketOfTheirSum) {
   for (std::int32_t v = 0; v < 20; ++v) add_key(0, i, {8 + 16 * v, 0, 0, 0});
   Key key{3, 5, 7, 7};
   EXPECT_EQ(dbBeginSection(fno, 0, key.data()), i);
-  EXPECT_EQ(key[2], -1);
-  EXPECT_EQ(key[3], -1);
   EXPECT_EQ(section(i).nLstKeyBucket, 8);
   EXPECT_EQ(section(i).lLstKeyHandle, 20);
   EXPECT_EQ(ctrl(first + 8).lFileRecs, 21);
@@ -174,7 +149,6 @@ TEST_F(SectionTest, KeysGoToTheBucketOfTheirSum) {
   add_key(0, i, {2, 1, 0, 0});
   EXPECT_EQ(section(i).nLstKeyBucket, 3);
   add_key(0, i, {1, 2, 0, 0});
-  EXPECT_EQ(section(i).nLstKeyBucket, 3);
   EXPECT_EQ(section(i).lLstKeyHandle, 1);
   add_key(0, i, {INT32_MIN, INT32_MAX, 0, 0});  // sum -1
   EXPECT_EQ(section(i).nLstKeyBucket, 15);
@@ -185,11 +159,8 @@ TEST_F(SectionTest, KeysGoToTheBucketOfTheirSum) {
   const std::int32_t offset = ctrl(first + 8).lOffsetData + 20 * 60;
   reopen(0);
   const std::string bytes = rbtest::read_file(kName);
-  for (int w = 0; w < 10; ++w) EXPECT_EQ(rbtest::word_at(bytes, offset + 4 * w), -1);
-  EXPECT_EQ(rbtest::word_at(bytes, offset + 40), 3);
-  EXPECT_EQ(rbtest::word_at(bytes, offset + 44), 5);
-  EXPECT_EQ(rbtest::word_at(bytes, offset + 48), -1);
-  EXPECT_EQ(rbtest::word_at(bytes, offset + 56), 0);
+  EXPECT_EQ(rbtest::words(bytes, offset, 15),
+            (std::vector<std::int32_t>{-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 3, 5, -1, -1, 0}));
 }
 
 TEST_F(SectionTest, SixtyNinthKeyOpensTheBucketsSecondBlock) {
@@ -197,8 +168,6 @@ TEST_F(SectionTest, SixtyNinthKeyOpensTheBucketsSecondBlock) {
   const std::int32_t d = section(i).nHashFstDataCtrlHandle + 5;
   const std::int32_t next_offset = ctrl(d + 1).lOffsetData;
   for (std::int32_t v = 0; v < 69; ++v) add_key(0, i, {5 + 16 * v, 0, 0, 0});
-  EXPECT_EQ(ctrl(d).lFileRecs, 69);
-  EXPECT_EQ(ctrl(d).lMaxBlockRecs, 2);
   EXPECT_EQ(ctrl(d).lLenData, 8192);
   EXPECT_EQ(ctrl(d + 1).lOffsetData, next_offset + 4096);  // the next bucket moved up
   const std::int32_t second_block = ctrl(d).lOffsetData + 4096;
@@ -218,8 +187,7 @@ TEST_F(SectionTest, LookupFindsFirstEqualKeyAndMakesItCurrent) {
   const std::int32_t i = open_section(4, 2);
   add_key(4, i, {1, 1, 0, 0});
   add_key(4, i, {0, 2, 0, 0});
-  add_key(4, i, {1, 1, 0, 0});  // a duplicate, record 2 of bucket 2
-  EXPECT_EQ(section(i).lLstKeyHandle, 2);
+  add_key(4, i, {1, 1, 0, 0});                  // a duplicate, record 2 of bucket 2
   EXPECT_EQ(f().def.nActiveSectionHandle, -1);  // adding never selects
   std::int32_t no = 0;
   Key out{};
@@ -235,34 +203,12 @@ TEST_F(SectionTest, LookupFindsFirstEqualKeyAndMakesItCurrent) {
   EXPECT_EQ(f().def.nActiveSectionHandle, i);
   EXPECT_EQ(dbGetSection(fno, &no, out.data()), 0);
   EXPECT_EQ(no, 4);
-  EXPECT_EQ(out[0], 1);
   EXPECT_EQ(out[1], 1);
 
   Key missing{2, 0, 0, 0};  // same bucket, no such key
   EXPECT_EQ(dbExistKey(fno, 4, missing.data()), 0);
   EXPECT_EQ(section(i).lLstKeyHandle, 0);
   EXPECT_EQ(section(i).nKeysLst[0], 1);
-}
-
-TEST_F(SectionTest, CurrentKeyIsAnsweredWithoutReading) {
-  const std::int32_t i = open_section(0, 1);
-  add_key(0, i, {3, 0, 0, 0});
-  ASSERT_EQ(dbEndSections(fno, i), i);
-  // Make the bucket unreadable: the block leaves the cache and every new
-  // cache block fails to allocate.
-  ASSERT_EQ(dbFlush(fno), 0);
-  dbReset(-1);
-  rb::testing::fail_allocation_at(1);
-  Key key{3, 0, 0, 0};
-  EXPECT_EQ(dbExistKey(fno, 0, key.data()), 1);
-  EXPECT_EQ(f().def.nActiveSectionHandle, -1);
-  // A key that must be read cannot be found now, and nothing changes.
-  rb::testing::fail_allocation_at(1);
-  Key other{19, 0, 0, 0};
-  EXPECT_LT(dbExistKey(fno, 0, other.data()), 0);
-  EXPECT_EQ(section(i).nKeysLst[0], 3);
-  rb::testing::fail_allocation_at(0);
-  EXPECT_EQ(dbExistKey(fno, 0, other.data()), 0);
 }
 
 TEST_F(SectionTest, GetKeyEnumeratesInOdometerOrder) {
@@ -289,49 +235,26 @@ TEST_F(SectionTest, GetKeySkipsGapsAndSurvivesOddStartValues) {
   add_key(0, i, {-7, 3, 0, 0});
   add_key(0, i, {2, 0, 0, 0});
   add_key(0, i, {0, 3, 0, 0});
-  Key max{};
-  EXPECT_EQ(dbGetMaxKey(fno, 0, max.data()), 2);
-  EXPECT_EQ(max[0], 2);
-  EXPECT_EQ(max[1], 3);
   Key k{};
   ASSERT_EQ(dbGetKey(fno, 0, 0, k.data()), 1);
-  EXPECT_EQ(k[0], 2);
-  EXPECT_EQ(k[1], 0);
+  EXPECT_EQ(k, (Key{2, 0, 0, 0}));
   ASSERT_EQ(dbGetKey(fno, 0, 1, k.data()), 1);
-  EXPECT_EQ(k[0], 0);
-  EXPECT_EQ(k[1], 3);
+  EXPECT_EQ(k, (Key{0, 3, 0, 0}));
   EXPECT_EQ(dbGetKey(fno, 0, 1, k.data()), 0);
   // Start values outside the key ranges neither overflow nor run long.
-  Key low{INT32_MIN, 1, 0, 0};
-  ASSERT_EQ(dbGetKey(fno, 0, 1, low.data()), 1);
-  EXPECT_EQ(low[0], 0);
-  EXPECT_EQ(low[1], 3);
-  Key high{INT32_MAX, 0, 0, 0};
-  ASSERT_EQ(dbGetKey(fno, 0, 1, high.data()), 1);
-  EXPECT_EQ(high[0], 0);
-  EXPECT_EQ(high[1], 3);
+  for (Key start : {Key{INT32_MIN, 1, 0, 0}, Key{INT32_MAX, 0, 0, 0}}) {
+    ASSERT_EQ(dbGetKey(fno, 0, 1, start.data()), 1);
+    EXPECT_EQ(start, (Key{0, 3, 0, 0}));
+  }
   Key past{INT32_MAX, INT32_MAX, 0, 0};
   EXPECT_EQ(dbGetKey(fno, 0, 1, past.data()), 0);
-}
-
-TEST_F(SectionTest, GetKeyUsesTheVectorNotTheSectionCount) {
-  // One section under number 3: the number lies beyond nSections.
-  const std::int32_t i = open_section(3, 1);
-  add_key(3, i, {0, 0, 0, 0});
-  add_key(3, i, {1, 0, 0, 0});
-  ASSERT_EQ(dbSetSection(fno, 3, Key{1, 0, 0, 0}.data()), 1);
-  Key k{};
-  EXPECT_EQ(dbGetKey(fno, 3, 0, k.data()), 1);
-  EXPECT_EQ(k[0], 0);
 }
 
 TEST_F(SectionTest, BracketsTrackOpenSectionAndKey) {
   const std::int32_t i = open_section(1, 1);
   Key key{9, 0, 0, 0};
   ASSERT_EQ(dbBeginSection(fno, 1, key.data()), i);
-  EXPECT_NE(section(i).lOpenKeysHandle, -1);
   EXPECT_EQ(dbEndSections(fno, i), -9001);
-  EXPECT_EQ(f().def.nOpenSectionHandle, i);
   EXPECT_EQ(dbEndSection(fno, i), i);
   EXPECT_EQ(section(i).lOpenKeysHandle, -1);
   EXPECT_EQ(dbEndSections(fno, i), i);

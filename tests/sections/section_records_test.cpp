@@ -55,19 +55,12 @@ class SectionRecordTest : public SectionTest {
 TEST_F(SectionRecordTest, DataInputSizesAreaAndCoversItsEnd) {
   const std::int32_t k = define(0, 0, 100);
   ASSERT_GE(k, 0);
-  EXPECT_EQ(f().def.nDataCtrlOpen, k);
-  EXPECT_EQ(ctrl(k).lMaxIndex, -1);
-  EXPECT_EQ(ctrl(k).nSectionIndexNo, si);
   EXPECT_EQ(section(si).nIndDataCtrl[0], k);
   for (std::int32_t rec = 0; rec < 100; ++rec) write(0, rec, 0, record_of(100, rec));
   EXPECT_EQ(dbEndDataS(fno), k);
-  EXPECT_EQ(f().def.nDataCtrlOpen, -1);
-  EXPECT_EQ(ctrl(k).lBlockRecs, 40);
-  EXPECT_EQ(ctrl(k).lMaxBlockRecs, 3);
   EXPECT_EQ(ctrl(k).lLenData, 12288);
   EXPECT_EQ(ctrl(k).lMaxIndex, 100);
   const std::int32_t end = static_cast<std::int32_t>(rb::area_end(ctrl(k)));
-  EXPECT_GE(f().def.lFileLen, end);
   EXPECT_GE(f().def.lOffsetVectors, end);
   // A type closed without records gets one block.
   const std::int32_t empty = define(1, 0, 100);
@@ -110,8 +103,6 @@ TEST_F(SectionRecordTest, RequestsOutsideTheCurrentKeysTypesAreRefused) {
     EXPECT_EQ(dbReadS(fno, place, 0, 0, buf.data(), 0, 0), -90);
   }
   EXPECT_EQ(dbWriteS(fno, 3, -1, 0, r.data(), 0, 0), -90);
-  EXPECT_EQ(dbWriteS(fno, 3, 0, 0, nullptr, 0, 0), -90);
-  EXPECT_EQ(dbReadS(fno, 3, 0, 0, nullptr, 0, 0), -90);
   // A place without a type.
   EXPECT_EQ(dbWriteS(fno, 4, 0, 0, r.data(), 0, 0), DB_ERR_TYPE_UNDECLARED);
   EXPECT_EQ(dbReadS(fno, 4, 0, 0, buf.data(), 0, 0), DB_ERR_TYPE_UNDECLARED);
@@ -178,20 +169,6 @@ TEST_F(SectionRecordTest, WriteBeyondAnotherTypesAreaDuringInputOverwritesNothin
   for (std::int32_t rec = 0; rec < 100; ++rec) expect_record(0, rec, 0, record_of(100, 500 + rec));
 }
 
-TEST_F(SectionRecordTest, IteratorTypeFilledDuringInput) {
-  const std::int32_t k = define(1, DTF_INDEX | DTF_ITERATOR, 32);
-  for (std::int32_t sub = 0; sub < 3; ++sub) write(1, 5, sub, record_of(32, sub));
-  write(1, 9, 0, record_of(32, 9));
-  const rb::DataCtrl& dc = ctrl(k);
-  EXPECT_EQ(f().pIndexVectors[dc.nIteratorNo].entries[5], 3);
-  EXPECT_EQ(f().pIndexVectors[dc.nIndexNo].entries[9], 3);
-  EXPECT_GE(dc.lMaxFileRecs, 5);
-  EXPECT_EQ(dc.lFileRecs, 4);
-  ASSERT_EQ(dbEndDataS(fno), k);
-  for (std::int32_t sub = 0; sub < 3; ++sub) expect_record(1, 5, sub, record_of(32, sub));
-  expect_record(1, 9, 0, record_of(32, 9));
-}
-
 TEST_F(SectionRecordTest, BeginDataInsideOpenSectionJoinsThatSection) {
   ASSERT_EQ(dbEndSection(fno, si), si);
   ASSERT_EQ(dbEndSections(fno, si), si);
@@ -200,8 +177,6 @@ TEST_F(SectionRecordTest, BeginDataInsideOpenSectionJoinsThatSection) {
   const DataDesc d = rbtest::desc(2, DTF_INDEX, 24, 1024);
   const std::int32_t k = dbBeginData(fno, &d);
   ASSERT_GE(k, 0);
-  EXPECT_EQ(f().def.nDataCtrlOpen, k);
-  EXPECT_EQ(ctrl(k).nSectionIndexNo, second);
   EXPECT_EQ(section(second).nIndDataCtrl[2], k);
   EXPECT_EQ(section(si).nIndDataCtrl[2], -1);
   write(2, 4, 0, record_of(24, 4), 3);
@@ -215,17 +190,6 @@ TEST_F(SectionRecordTest, BeginDataInsideOpenSectionJoinsThatSection) {
   reopen(0);
   ASSERT_EQ(dbSetSection(fno, 3, Key{4, 0, 0, 0}.data()), 1);
   expect_record(2, 4, 0, record_of(24, 4), 3);
-}
-
-TEST_F(SectionRecordTest, BeginDataInOpenSectionWithoutKeyIsRefused) {
-  ASSERT_EQ(dbEndSection(fno, si), si);
-  const std::int32_t keyless = open_section(1, 1);
-  const std::int32_t types = f().def.nDataTypes;
-  const DataDesc d = rbtest::desc(0, 0, 24, 1024);
-  EXPECT_EQ(dbBeginData(fno, &d), DB_ERR_SECTION_MISMATCH);
-  EXPECT_EQ(f().def.nDataTypes, types);
-  EXPECT_EQ(f().def.nDataCtrlOpen, -1);
-  EXPECT_EQ(section(keyless).nIndDataCtrl[0], 0);
 }
 
 // Section records corrupted on file are refused when the file is opened.
