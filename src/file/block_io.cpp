@@ -33,7 +33,7 @@ std::int32_t fill_up_to(std::int32_t file_no, std::int32_t length) {
   auto* zeros = allocate<unsigned char>(piece);
   if (zeros == nullptr) return report(-2001);
   std::memset(zeros, 0, static_cast<std::size_t>(piece));
-  if (!seek_to(found.file->pFile, def.lFileLen, true)) {
+  if (!seek_to(found.file->pFile, def.lFileLen)) {
     heap_free(zeros);
     return report(-12);
   }
@@ -44,7 +44,6 @@ std::int32_t fill_up_to(std::int32_t file_no, std::int32_t length) {
     total += put;
     if (put != want) break;
   }
-  forget_position();
   heap_free(zeros);
   // The logical length covers only the zeros that reached the stream.
   raise_file_len(def, static_cast<std::int64_t>(def.lFileLen) + total);
@@ -62,9 +61,9 @@ std::int32_t copy_to_file(std::int32_t file_no, std::int32_t offset, const void*
   if (buffer == nullptr) return report(-90);
   if (!range_fits(offset, length)) return report(-12);
   key_index_touch(*found.file, offset, length);
-  if (!seek_to(found.file->pFile, offset, true)) return report(-12);
+  if (!seek_to(found.file->pFile, offset)) return report(-12);
   const std::int32_t total = write_pieces(
-      found.file->pFile, static_cast<const unsigned char*>(buffer), length, piece_size(), offset);
+      found.file->pFile, static_cast<const unsigned char*>(buffer), length, piece_size());
   raise_file_len(found.file->def, static_cast<std::int64_t>(offset) + total);
   return total;
 }
@@ -78,9 +77,8 @@ std::int32_t copy_from_file(std::int32_t file_no, std::int32_t offset, void* buf
   if (static_cast<std::int64_t>(offset) + length > found.file->def.lFileLen) return report(-20);
   if (length < 1) return 0;
   if (buffer == nullptr) return report(-90);
-  if (!seek_to(found.file->pFile, offset, false)) return report(-12);
-  return read_pieces(found.file->pFile, static_cast<unsigned char*>(buffer), length, piece_size(),
-                     offset);
+  if (!seek_to(found.file->pFile, offset)) return report(-12);
+  return read_pieces(found.file->pFile, static_cast<unsigned char*>(buffer), length, piece_size());
 }
 
 }  // namespace

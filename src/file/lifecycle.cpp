@@ -30,7 +30,6 @@ std::int32_t lowest_empty_slot() {
 std::int32_t abandon(std::int32_t slot, std::int32_t code) {
   FileCtrl* f = g_lib.files[slot];
   if (f != nullptr) {
-    forget_position();
     if (f->pFile != nullptr) std::fclose(f->pFile);
     release_file_ctrl(f);
     g_lib.files[slot] = nullptr;
@@ -327,7 +326,6 @@ std::int32_t close(std::int32_t file_no) {
     const std::int32_t written = write_back(file_no, *f);
     if (result >= 0) result = written;
   }
-  forget_position();
   const bool closed = std::fclose(f->pFile) == 0;
   f->pFile = nullptr;
   release_file_ctrl(f);

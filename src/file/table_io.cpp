@@ -32,12 +32,11 @@ std::int32_t write_file_def(std::int32_t file_no) {
   if (block == nullptr) return report(-1101);
   std::memset(block, 0, kHeaderBlockSize);
   std::memcpy(block, &f.def, sizeof(FileDef));
-  if (!seek_to(f.pFile, 0, true)) {
+  if (!seek_to(f.pFile, 0)) {
     heap_free(block);
     return report(-12);
   }
   const auto written = static_cast<std::int32_t>(std::fwrite(block, 1, kHeaderBlockSize, f.pFile));
-  forget_position();
   heap_free(block);
   raise_file_len(f.def, written);
   if (written != kHeaderBlockSize) return report(-13);
@@ -53,12 +52,11 @@ std::int32_t read_file_def(std::int32_t file_no) {
   FileCtrl& f = *found.file;
   auto* block = allocate<unsigned char>(kHeaderBlockSize);
   if (block == nullptr) return report(-1111);
-  if (!seek_to(f.pFile, 0, false)) {
+  if (!seek_to(f.pFile, 0)) {
     heap_free(block);
     return report(-12);
   }
   const auto got = static_cast<std::int32_t>(std::fread(block, 1, kHeaderBlockSize, f.pFile));
-  forget_position();
   if (got < static_cast<std::int32_t>(sizeof(FileDef))) {
     heap_free(block);
     return report(-100);  // too short to hold a header
@@ -112,7 +110,7 @@ std::int32_t write_record_table(std::int32_t file_no, const RecordTable& t, cons
   if (count < 0 || count > allocated) return report(-100);
   const std::int64_t bytes = static_cast<std::int64_t>(count) * t.record_size;
   if (!range_fits(offset, bytes)) return report(-12);
-  if (!seek_to(found.file->pFile, offset, true)) return report(-12);
+  if (!seek_to(found.file->pFile, offset)) return report(-12);
   for (DefField capacity : t.capacities) {
     if (capacity != nullptr) def.*capacity = count;
   }
@@ -120,7 +118,6 @@ std::int32_t write_record_table(std::int32_t file_no, const RecordTable& t, cons
   if (bytes == 0) return 0;
   const auto written = static_cast<std::int32_t>(
       std::fwrite(records, 1, static_cast<std::size_t>(bytes), found.file->pFile));
-  forget_position();
   if (written < bytes) return report(-13);
   raise_file_len(def, static_cast<std::int64_t>(offset) + written);
   return written;
@@ -142,11 +139,10 @@ std::int32_t read_record_table(std::int32_t file_no, const RecordTable& t, void*
       static_cast<std::int64_t>(length) > static_cast<std::int64_t>(allocated) * t.record_size) {
     return report(-100);
   }
-  if (!seek_to(found.file->pFile, def.*t.offset, false)) return report(-12);
+  if (!seek_to(found.file->pFile, def.*t.offset)) return report(-12);
   if (length == 0) return 0;
   const auto got = static_cast<std::int32_t>(
       std::fread(records, 1, static_cast<std::size_t>(length), found.file->pFile));
-  forget_position();
   if (got < length) return report(-14);
   return length;
 }

@@ -2,7 +2,6 @@
 #include "frame/state.h"
 
 #include "file/file_ctrl.h"
-#include "file/stream.h"
 #include "frame/heap.h"
 #include "frame/log.h"
 #include "recbase.h"
@@ -33,7 +32,6 @@ void release_cashsystem() {
     for (std::int32_t i = 0; i < g_lib.cash->nFiles; ++i) {
       FileCtrl* f = g_lib.files[i];
       if (f == nullptr) continue;
-      forget_position();
       if (f->pFile != nullptr) std::fclose(f->pFile);
       release_file_ctrl(f);
     }
