@@ -3,17 +3,23 @@
 #   native  compilers, cmake, ninja, pkg-config, GoogleTest, clang-format,
 #           and SQLite and LMDB for the comparison benchmark
 #   win32   mingw-w64 cross compilers for 32-bit Windows and wine
-# Without arguments both sets are installed.
+#   fuzz    clang with its libFuzzer and sanitizer runtimes, llvm-symbolizer
+#   valgrind  valgrind
+# Without arguments native and win32 are installed.
 set -euo pipefail
 
 usage() {
-  echo "usage: $0 [native] [win32]" >&2
+  echo "usage: $0 [native] [win32] [fuzz] [valgrind]" >&2
   exit 2
 }
 
 native_pkgs=(cmake ninja-build g++ binutils pkgconf libgtest-dev libgmock-dev googletest clang-format
   libsqlite3-dev liblmdb-dev)
 win32_pkgs=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386)
+# libclang-rt-14-dev holds libclang_rt.fuzzer and the ASan/UBSan runtimes of
+# clang 14; llvm-14 the symbolizer for readable sanitizer reports.
+fuzz_pkgs=(clang-14 libclang-rt-14-dev llvm-14)
+valgrind_pkgs=(valgrind)
 
 sets=("$@")
 [ "${#sets[@]}" -gt 0 ] || sets=(native win32)
@@ -22,6 +28,8 @@ for set in "${sets[@]}"; do
   case "$set" in
     native) wanted+=("${native_pkgs[@]}") ;;
     win32) wanted+=("${win32_pkgs[@]}") ;;
+    fuzz) wanted+=("${fuzz_pkgs[@]}") ;;
+    valgrind) wanted+=("${valgrind_pkgs[@]}") ;;
     -h | --help) usage ;;
     *)
       echo "unknown set: $set" >&2

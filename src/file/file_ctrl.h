@@ -77,6 +77,10 @@ inline std::int64_t area_end(const DataCtrl& dc) {
   return static_cast<std::int64_t>(dc.lOffsetData) + dc.lLenData;
 }
 
+// End of the block that holds the last record a data type counts (the
+// start of its area when it counts none or places its records singly).
+std::int64_t records_end(const DataCtrl& dc);
+
 // Where the area of catalogue entry k begins: right behind entry k - 1.
 std::int64_t next_area_start(FileCtrl& f, std::int32_t k);
 

@@ -286,8 +286,16 @@ std::int32_t reset(std::int32_t file_no) {
 // the header covers every block written before the close.
 std::int32_t write_back(std::int32_t file_no, FileCtrl& f) {
   FileDef& d = f.def;
+  // Records whose blocks were dropped unwritten (dbReset) still count: the
+  // file reaches past them, so that they read back as zero bytes.
+  std::int64_t end = d.lOffsetVectors;
+  for (std::int32_t k = 0; k < d.nDataTypes && k < f.nDataCtrlCap; ++k) {
+    end = std::max(end, records_end(f.pDataCtrl[k]));
+  }
   const std::int32_t filled =
-      d.lOffsetVectors > d.lFileLen ? dbFillUpTo(file_no, d.lOffsetVectors) : 0;
+      end > d.lFileLen
+          ? dbFillUpTo(file_no, static_cast<std::int32_t>(std::min(end, kMaxFileOffset)))
+          : 0;
   d.lOffsetVectors = d.lFileLen;
   for (std::int32_t v = 0; v < d.nIndexCtrls && v < f.nIndexCtrlCap; ++v) {
     f.pIndexCtrl[v].lOffsetIndex = -1;

@@ -13,6 +13,36 @@ bool in_range(std::int32_t value, std::int32_t low, std::int32_t end) {
   return value >= low && value < end;
 }
 
+// A data type's index or iterator vector (v, -1 for none) is its own: of
+// that kind and owned by catalogue entry k, so no two types share one.
+bool vector_owned(FileCtrl& f, std::int32_t v, std::int32_t kind, std::int32_t k) {
+  if (v == -1) return true;
+  const IndexCtrl* ic = index_ctrl(f, v);
+  return ic != nullptr && ic->nIndexType == kind && ic->nOwnerNo == k;
+}
+
+// The entries of an indexed type's index vector: -1, or the slot of a
+// record the type counts, or for singly placed records a place that lies
+// in the file. A slot or place beyond would make the next write of that
+// record grow or fill the file by up to 2 GB.
+bool index_entries_fit(FileCtrl& f, const DataCtrl& dc) {
+  if ((dc.nFlags & kTypeIndex) == 0) return true;
+  const IndexCtrl* ic = index_ctrl(f, dc.nIndexNo);
+  const IndexVector* vec = index_vector(f, dc.nIndexNo);
+  if (ic == nullptr || vec == nullptr) return true;  // refused with -51 when used
+  const bool placed = (dc.nFlags & kTypePlaced) != 0;
+  const std::int32_t length = std::min(ic->lIndexLen, vec->capacity);
+  for (std::int32_t i = 0; i < length; ++i) {
+    const std::int32_t e = vec->entries[i];
+    if (e == -1) continue;
+    const bool fits = placed
+                          ? e >= 0 && static_cast<std::int64_t>(e) + dc.nDataSize <= f.def.lFileLen
+                          : in_range(e, 0, dc.lFileRecs);
+    if (!fits) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::int32_t check_header(const FileDef& d) {
@@ -76,7 +106,16 @@ std::int32_t check_tables(FileCtrl& f) {
         refused || (dc.nDataSize >= 1 && dc.nBlockSize >= dc.nDataSize && dc.lBlockRecs >= 0 &&
                     dc.lMaxBlockRecs >= 0 && dc.lFileRecs >= 0 &&
                     dc.lLenData == static_cast<std::int64_t>(dc.lMaxBlockRecs) * dc.nBlockSize);
-    if (!sizes || !range_fits(dc.lOffsetData, dc.lLenData)) return -100;
+    // Areas lie in the data area, behind the header block.
+    if (!sizes || dc.lOffsetData < kHeaderBlockSize || !range_fits(dc.lOffsetData, dc.lLenData)) {
+      return -100;
+    }
+    // Every record counted was written, and flushed before the close.
+    if (records_end(dc) > d.lFileLen || !index_entries_fit(f, dc)) return -100;
+    if (!vector_owned(f, dc.nIndexNo, kVectorIndex, k) ||
+        !vector_owned(f, dc.nIteratorNo, kVectorIterator, k)) {
+      return -100;
+    }
     if (!in_range(dc.nIndexNo, -1, d.nIndexVectors) ||
         !in_range(dc.nIteratorNo, -1, d.nIndexVectors) ||
         !in_range(dc.nSectionIndexNo, -1, d.nSections)) {

@@ -29,7 +29,11 @@ struct Place {
 // block * nBlockSize, the record (s mod lBlockRecs) * nDataSize into it.
 // Returns 0, -51 when no record fits a block, -12 beyond 2^31 - 1.
 std::int32_t block_place(const DataCtrl& dc, std::int64_t slot, Place& out) {
-  if (dc.lBlockRecs < 1 || dc.nDataSize < 1 || dc.nBlockSize < dc.nDataSize) return -51;
+  // lBlockRecs comes from the file: a block must hold every record it counts.
+  if (dc.nDataSize < 1 || dc.nBlockSize < dc.nDataSize ||
+      dc.lBlockRecs != dc.nBlockSize / dc.nDataSize) {
+    return -51;
+  }
   const std::int64_t block = slot / dc.lBlockRecs;
   const std::int64_t offset = dc.lOffsetData + block * dc.nBlockSize;
   if (slot < 0 || !range_fits(offset, dc.nBlockSize)) return -12;

@@ -33,6 +33,14 @@ bool same_key(const Section& s, const std::int32_t* a, const std::int32_t* b) {
   return std::equal(a, a + s.nKeys, b);
 }
 
+// Every data type a key record names is none (-1) or a catalogue entry. Key
+// records come from the data area, which no open check reads: one that
+// names anything else is damaged and never becomes the current key.
+bool key_types_fit(const FileCtrl& f, const KeyRecord& r) {
+  return std::all_of(std::begin(r.nIndDataCtrl), std::end(r.nIndDataCtrl),
+                     [&f](std::int32_t k) { return in_range(k, -1, f.def.nDataTypes); });
+}
+
 }  // namespace
 
 bool has_buckets(const FileCtrl& f, const Section& s) {
@@ -47,6 +55,8 @@ DataCtrl* bucket_ctrl(FileCtrl& f, const Section& s, std::int32_t b) {
   if (dc == nullptr || (dc->nFlags & kTypeBucket) == 0) return nullptr;
   if (dc->nDataSize != kKeyRecordSize || dc->nBlockSize < kKeyRecordSize) return nullptr;
   if (dc->lBlockRecs != dc->nBlockSize / kKeyRecordSize || dc->lFileRecs < 0) return nullptr;
+  // Every key record lies in the bucket's area.
+  if (dc->lFileRecs > static_cast<std::int64_t>(dc->lBlockRecs) * dc->lMaxBlockRecs) return nullptr;
   return dc;
 }
 
@@ -80,9 +90,7 @@ bool section_consistent(FileCtrl& f, const Section& s) {
       !key_handle_fits(f, s, s.nLstKeyBucket, s.lLstKeyHandle)) {
     return false;
   }
-  if (s.lLstKeyHandle == -1) return true;
-  return std::all_of(std::begin(s.nIndDataCtrl), std::end(s.nIndDataCtrl),
-                     [&f](std::int32_t k) { return in_range(k, -1, f.def.nDataTypes); });
+  return s.lLstKeyHandle == -1 || key_types_fit(f, key_image(s));
 }
 
 std::int32_t bucket_of(const Section& s, const std::int32_t* keys) {
@@ -126,6 +134,7 @@ std::int32_t find_key(std::int32_t file_no, FileCtrl& f, std::int32_t s, const s
     // would read it.
     if (const std::int32_t rc = read_record(file_no, f, d, first, 0, &r); rc < 0) return rc;
     if (same_key(sec, keys, r.nKey)) {
+      if (!key_types_fit(f, r)) return report(-100);
       set_key_image(sec, r);
       sec.nLstKeyBucket = b;
       sec.lLstKeyHandle = first;
@@ -143,6 +152,7 @@ std::int32_t find_key(std::int32_t file_no, FileCtrl& f, std::int32_t s, const s
     // as equal, and the failure is the answer.
     if (const std::int32_t rc = read_record(file_no, f, d, n, 0, &r); rc < 0) return rc;
     if (!same_key(sec, keys, r.nKey)) continue;
+    if (!key_types_fit(f, r)) return report(-100);
     set_key_image(sec, r);
     sec.nLstKeyBucket = b;
     sec.lLstKeyHandle = n;
@@ -261,9 +271,9 @@ std::int32_t get_max_key(std::int32_t file_no, std::int32_t no, std::int32_t* ke
   return sec.nKeys;
 }
 
-// A start value below 0 lies before every key of the level. The odometer
-// then continues with 0 at the highest such level and every level below it,
-// which the next step reaches from (max, ..., max, -1).
+// A start value below 0 lies before every key of the level: the
+// enumeration goes on with 0 at the highest such level and every level
+// below it, that is after (max, ..., max, -1).
 void start_before_box(const Section& sec, std::int32_t* keys) {
   std::int32_t high = -1;
   for (std::int32_t l = 0; l < sec.nKeys; ++l) {
@@ -274,22 +284,47 @@ void start_before_box(const Section& sec, std::int32_t* keys) {
   keys[high] = -1;
 }
 
-bool at_last_key(const Section& sec, const std::int32_t* keys) {
+// Odometer order: level 0 turns fastest, so the highest level decides.
+bool odometer_before(const Section& sec, const std::int32_t* a, const std::int32_t* b) {
+  for (std::int32_t l = sec.nKeys - 1; l >= 0; --l) {
+    if (a[l] != b[l]) return a[l] < b[l];
+  }
+  return false;
+}
+
+// The odometer runs each level from 0 to its largest value.
+bool in_box(const Section& sec, const std::int32_t* keys) {
   for (std::int32_t l = 0; l < sec.nKeys; ++l) {
-    if (keys[l] < sec.nMaxKeys[l]) return false;
+    if (keys[l] < 0 || keys[l] > sec.nMaxKeys[l]) return false;
   }
   return true;
 }
 
-// One step of the odometer: level 0 fastest, a carry out of the highest
-// level is dropped.
-void next_candidate(const Section& sec, std::int32_t* keys) {
-  std::int64_t carry = 1;
-  for (std::int32_t l = 0; l < sec.nKeys; ++l) {
-    const std::int64_t value = keys[l] + carry;
-    carry = value > sec.nMaxKeys[l] ? 1 : 0;
-    keys[l] = carry != 0 ? 0 : static_cast<std::int32_t>(value);
+// The first key of the section in odometer order that lies in the box and
+// after `after` (anywhere when after is null), into next. Every key record
+// is read once, so the work is bounded by the keys the buckets hold, never
+// by the size of the box. 1 when found, 0 when not, a negative code when a
+// key record cannot be read.
+std::int32_t next_key(std::int32_t file_no, FileCtrl& f, std::int32_t s, const std::int32_t* after,
+                      std::int32_t* next) {
+  const Section sec = *section_at(f, s);
+  bool found = false;
+  for (std::int32_t b = 0; b < sec.nBuckets; ++b) {
+    const DataCtrl* dc = bucket_ctrl(f, sec, b);
+    if (dc == nullptr) return report(kSectionMismatch);
+    const std::int32_t count = dc->lFileRecs;
+    for (std::int32_t n = 0; n < count; ++n) {
+      KeyRecord r{};
+      const std::int32_t rc = read_record(file_no, f, sec.nHashFstDataCtrlHandle + b, n, 0, &r);
+      if (rc < 0) return rc;
+      if (!in_box(sec, r.nKey)) continue;
+      if (after != nullptr && !odometer_before(sec, after, r.nKey)) continue;
+      if (found && !odometer_before(sec, r.nKey, next)) continue;
+      std::copy(r.nKey, r.nKey + sec.nKeys, next);
+      found = true;
+    }
   }
+  return found ? 1 : 0;
 }
 
 std::int32_t get_key(std::int32_t file_no, std::int32_t no, std::int32_t mode, std::int32_t* keys) {
@@ -298,20 +333,16 @@ std::int32_t get_key(std::int32_t file_no, std::int32_t no, std::int32_t mode, s
   const std::int32_t s = section_of_number(*f, no);
   if (s < 0 || !has_buckets(*f, *section_at(*f, s))) return 0;
   const Section& sec = *section_at(*f, s);
-  if (mode == 0) {
-    std::fill(keys, keys + sec.nKeys, 0);
-    const std::int32_t r = find_key(file_no, *f, s, keys);
-    if (r != 0) return r == 1 ? 1 : 0;
-  } else {
-    start_before_box(sec, keys);
+  std::int32_t after[kMaxKeyLevels] = {};
+  if (mode != 0) {
+    std::copy(keys, keys + sec.nKeys, after);
+    start_before_box(sec, after);
   }
-  while (!at_last_key(sec, keys)) {
-    next_candidate(sec, keys);
-    const std::int32_t r = find_key(file_no, *f, s, keys);
-    if (r == 1) return 1;
-    if (r < 0) return 0;
-  }
-  return 0;
+  std::int32_t next[kMaxKeyLevels] = {};
+  if (next_key(file_no, *f, s, mode != 0 ? after : nullptr, next) != 1) return 0;
+  std::copy(next, next + sec.nKeys, keys);
+  // The first equal key record of its bucket becomes the current key.
+  return find_key(file_no, *f, s, keys) == 1 ? 1 : 0;
 }
 
 std::int32_t get_section(std::int32_t file_no, std::int32_t* section_no, std::int32_t* keys) {
