@@ -1,0 +1,304 @@
+// The recbase tool run as a program on files made by the library.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+#include "support/testkit.h"
+
+#if !defined(_WIN32)
+#include <sys/wait.h>
+#endif
+
+namespace {
+
+using rbtest::put_word;
+using rbtest::read_file;
+using rbtest::word_at;
+
+struct ToolRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+// A file the tool wrote in text mode, with Windows line ends made plain.
+std::string text_of(const char* path) {
+  std::string text = read_file(path);
+  std::erase(text, '\r');
+  return text;
+}
+
+// The tests run in <build>/testwork/tool, the tool lies in <build>.
+ToolRun run_tool(const std::string& args) {
+#if defined(_WIN32)
+  const std::string tool = "..\\..\\" RECBASE_TOOL_NAME;
+#else
+  const std::string tool = "../../" RECBASE_TOOL_NAME;
+#endif
+  const int raw = std::system((tool + " " + args + " >tool.out 2>tool.err").c_str());
+#if defined(_WIN32)
+  const int status = raw;
+#else
+  const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
+  return {status, text_of("tool.out"), text_of("tool.err")};
+}
+
+int count(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+// A record of 8 bytes: its number and a value.
+struct Pair {
+  std::int32_t number;
+  std::int32_t value;
+};
+
+// Types 1 plain, 2 indexed, 3 iterator, 4 placed declared at creation, type
+// 5 added in a data input; section 1 with keys (i, 7 - i), i = 0..3, whose
+// data type at place 0 holds i + 1 records.
+void make_sample(const char* name) {
+  const DataDesc types[] = {rbtest::desc(1, 0, 8, 256, 100), rbtest::desc(2, DTF_INDEX, 8, 256, 50),
+                            rbtest::desc(3, DTF_INDEX | DTF_ITERATOR, 8, 256, 20),
+                            rbtest::desc(4, DTF_INDEX | DTF_PLACED, 8, 8, 10)};
+  const std::int32_t f = dbCreate(name, 4, types, 0, DB_MODE_WRITE);
+  ASSERT_GE(f, 0);
+  for (std::int32_t i = 0; i < 40; ++i) {
+    const Pair p{i, 100 + i};
+    ASSERT_EQ(dbWrite(f, 1, i, 0, &p), 0);
+    ASSERT_EQ(dbWrite(f, 2, 3 * i, 0, &p), 0);
+  }
+  for (std::int32_t sub = 0; sub < 3; ++sub) {
+    const Pair p{7, sub};
+    ASSERT_EQ(dbWrite(f, 3, 7, sub, &p), 0);
+  }
+  const Pair placed{4, 4};
+  ASSERT_EQ(dbWrite(f, 4, 2, 0, &placed), 0);
+  const DataDesc later = rbtest::desc(5, 0, 8, 64);
+  ASSERT_GE(dbBeginData(f, &later), 0);
+  for (std::int32_t i = 0; i < 20; ++i) {
+    const Pair p{i, -i};
+    ASSERT_EQ(dbWrite(f, 5, i, 0, &p), 0);
+  }
+  ASSERT_GE(dbEndData(f), 0);
+  ASSERT_GE(dbBeginSections(f, 1, 2, 0), 0);
+  for (std::int32_t i = 0; i < 4; ++i) {
+    std::int32_t keys[4] = {i, 7 - i, 0, 0};
+    const DataDesc place = rbtest::desc(0, 0, 8, 64);
+    ASSERT_GE(dbBeginSection(f, 1, keys), 0);
+    ASSERT_GE(dbBeginDataS(f, &place, 1), 0);
+    for (std::int32_t r = 0; r <= i; ++r) {
+      const Pair p{i, r};
+      ASSERT_EQ(dbWriteS(f, 0, r, 0, &p, 8, 1), 0);
+    }
+    ASSERT_GE(dbEndDataS(f), 0);
+    ASSERT_GE(dbEndSection(f, 0), 0);
+  }
+  ASSERT_GE(dbEndSections(f, 0), 0);
+  ASSERT_GE(dbClose(f), 0);
+}
+
+class ToolTest : public rbtest::LibraryTest {
+ protected:
+  void SetUp() override {
+    rbtest::LibraryTest::SetUp();
+    make_sample("sample.db");
+    sample_ = read_file("sample.db");
+  }
+
+  // Header word at a FileDef offset of the sample.
+  std::int32_t header(std::size_t offset) const { return word_at(sample_, offset); }
+
+  std::string sample_;
+};
+
+TEST_F(ToolTest, CheckAcceptsSoundFilesFromRealScenarios) {
+  const std::function<void()> scenarios[] = {
+      [] {},  // the sample as made
+      [] {    // reopened for writing: areas grown, a type added behind the tables
+        const std::int32_t f = dbOpen("sample.db", DB_MODE_WRITE);
+        ASSERT_GE(f, 0);
+        const Pair p{1, 1};
+        ASSERT_EQ(dbWrite(f, 1, 250, 0, &p), 0);
+        ASSERT_EQ(dbWrite(f, 2, 400, 0, &p), 0);
+        ASSERT_EQ(dbWrite(f, 4, 9, 0, &p), 0);
+        const DataDesc extra = rbtest::desc(9, DTF_INDEX, 8, 64);
+        ASSERT_GE(dbBeginData(f, &extra), 0);
+        ASSERT_EQ(dbWrite(f, 9, 30, 0, &p), 0);
+        ASSERT_GE(dbEndData(f), 0);
+        ASSERT_GE(dbClose(f), 0);
+      },
+      [] {  // a file without data types
+        ASSERT_GE(dbClose(dbCreate("sample.db", 0, nullptr, 0, DB_MODE_WRITE)), 0);
+      },
+  };
+  for (const auto& scenario : scenarios) {
+    scenario();
+    const ToolRun run = run_tool("check sample.db");
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("sample.db: sound"), std::string::npos) << run.out;
+  }
+}
+
+TEST_F(ToolTest, CheckReportsCorruptFiles) {
+  struct Case {
+    const char* name;
+    std::function<void(std::string&)> corrupt;
+    const char* finding;
+  };
+  const std::int32_t file_len = header(1060);
+  const std::int32_t data_ctrl = header(1108);
+  const std::int32_t ind_types = header(1140);
+  // Where the index vector of catalogue entry k lies.
+  const auto vector_at = [&](int k) {
+    const std::int32_t vector = word_at(sample_, data_ctrl + 64 * k + 44);
+    return word_at(sample_, header(1088) + 20 * vector + 16);
+  };
+  const std::int32_t index_at = vector_at(1);
+  const std::int32_t placed_at = vector_at(3);  // type 4, record 2 placed
+  const Case cases[] = {
+      {"truncated", [&](std::string& b) { b.resize(static_cast<std::size_t>(file_len) - 100); },
+       "file is truncated"},
+      {"identifier", [](std::string& b) { b[0] = 'X'; }, "unknown format identifier"},
+      {"overlap", [&](std::string& b) { put_word(b, 1152, header(1088) + 20); },
+       "overlaps IndexCtrl table"},
+      {"IndDataTypes", [&](std::string& b) { put_word(b, ind_types + 4 * 2, 99); },
+       "IndDataTypes entry 2 names DataCtrl 99"},
+      {"index entry", [&](std::string& b) { put_word(b, index_at + 4 * 3, 5000); },
+       "record 3 at slot 5000 lies outside the area"},
+      {"placed record", [&](std::string& b) { put_word(b, placed_at + 4 * 2, 4100); },
+       "#3 type 4 record 2 4100..4108 overlaps #0 type 1 4096..5120"},
+      {"short header", [](std::string& b) { b.resize(1000); }, "shorter than the header"},
+  };
+  for (const Case& c : cases) {
+    std::string bytes = sample_;
+    c.corrupt(bytes);
+    rbtest::write_file("corrupt.db", bytes);
+    const ToolRun run = run_tool("check corrupt.db");
+    EXPECT_EQ(run.status, 1) << c.name << "\n" << run.out << run.err;
+    EXPECT_NE(run.out.find(c.finding), std::string::npos) << c.name << "\n" << run.out;
+    EXPECT_EQ(read_file("corrupt.db"), bytes) << c.name << ": check changed the file";
+  }
+  const ToolRun missing = run_tool("check missing.db");
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.err.find("missing.db: cannot open the file"), std::string::npos);
+}
+
+TEST_F(ToolTest, InfoListsTypesSectionsAndVectors) {
+  const ToolRun run = run_tool("info sample.db");
+  ASSERT_EQ(run.status, 0) << run.err;
+  for (const char* line :
+       {"format          TOVEK 1.00.0001", "flags           0x00000002 (write)",
+        "data types      25 (capacity 25)",
+        "     2  type 3              index iterator        8     256         3"}) {
+    EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
+  }
+  // Section 1: key depth 2, 16 buckets, 4 keys.
+  EXPECT_NE(run.out.find("      0       1     2       16          4"), std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("section 1 place 0"), std::string::npos);
+  EXPECT_NE(run.out.find("     2  iterator      2        20"), std::string::npos);
+}
+
+TEST_F(ToolTest, DumpPrintsTheLibraryDumpsAndLeavesNoFilesBehind) {
+  struct Case {
+    const char* args;
+    int status;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"dump sample.db", 0, "(cFormat).: TOVEK 1.00.0001"},
+      {"dump sample.db keys 1", 0, "Hashbucket 15"},
+      {"dump sample.db index 99999", 2,
+       "dbDumpDataIndex failed: -90 Unzulaessiger Funktionsaufruf, falsche Parameterwerte."},
+      {"dump sample.db nonsense", 3, "unknown dump"},
+      {"dump corrupt.db", 2, "dbOpen failed: -101 Geoeffnete Datei hat unbekanntes Format."},
+  };
+  std::string foreign = sample_;
+  foreign[1] = 'X';
+  rbtest::write_file("corrupt.db", foreign);
+  for (const Case& c : cases) {
+    const ToolRun run = run_tool(c.args);
+    EXPECT_EQ(run.status, c.status) << c.args << "\n" << run.err;
+    EXPECT_NE((run.out + run.err).find(c.text), std::string::npos) << c.args << "\n" << run.out;
+  }
+  EXPECT_FALSE(rbtest::file_exists("tovek.tst"));
+  EXPECT_FALSE(rbtest::file_exists("tovek.log"));
+}
+
+TEST_F(ToolTest, ExportWritesRecordsWithNumbersInEachFormat) {
+  struct Case {
+    const char* args;
+    const char* text;
+    int lines;
+  };
+  const Case cases[] = {
+      // iterator type: record 7 with sub-indices 0..2, payload (7, 2)
+      {"export sample.db 3", "7,2,0700000002000000\n", 4},
+      {"export sample.db 2 --format jsonl",
+       "{\"record\":117,\"sub\":0,\"data\":\"270000008b000000\"}\n", 40},
+      {"export sample.db 4 --format hex", "record 2 sub 0 (8 bytes)\n  000000  04 00", 2},
+      {"export sample.db 0 --section 1", "3,4,3,0,0300000003000000\n", 11},
+      {"export sample.db 0 --section 1 --format jsonl",
+       "{\"key\":[1,6],\"record\":1,\"sub\":0,\"data\":\"0100000001000000\"}\n", 10},
+  };
+  for (const Case& c : cases) {
+    const ToolRun run = run_tool(c.args);
+    EXPECT_EQ(run.status, 0) << c.args << "\n" << run.err;
+    EXPECT_NE(run.out.find(c.text), std::string::npos) << c.args << "\n" << run.out;
+    EXPECT_EQ(count(run.out, "\n"), c.lines) << c.args << "\n" << run.out;
+  }
+  const ToolRun undeclared = run_tool("export sample.db 6");
+  EXPECT_EQ(undeclared.status, 2);
+  EXPECT_NE(undeclared.err.find("data type 6: Datentyp wurde noch nicht vereinbart."),
+            std::string::npos)
+      << undeclared.err;
+}
+
+TEST_F(ToolTest, MapDrawsOneRectPerRegionWithLabels) {
+  const ToolRun run = run_tool("map sample.db -o layout.svg");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string svg = read_file("layout.svg");
+  EXPECT_EQ(count(svg, "<svg "), 1);
+  EXPECT_EQ(count(svg, "</svg>"), 1);
+  EXPECT_EQ(count(svg, "<rect "), count(svg, "/>") + count(svg, "</rect>"));
+  // header, 25 data areas, 5 vectors, 5 tables, the unused stretches: one rect and one legend row
+  // each
+  const int regions = count(svg, "<rect class=\"region\"");
+  EXPECT_GE(regions, 1 + 25 + 5 + 5);
+  EXPECT_EQ(count(svg, "<text class=\"label\""), regions);
+  for (const char* label : {">header ", ">#0 type 1 ", "#5 section 1 bucket 0 ", ">DataCtrl table ",
+                            ">IndSections vector ", "fill 31%", "log scale"}) {
+    EXPECT_NE(svg.find(label), std::string::npos) << label;
+  }
+}
+
+TEST_F(ToolTest, UsageAndHelp) {
+  struct Case {
+    const char* args;
+    int status;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"", 3, "usage: recbase COMMAND"},
+      {"--help", 0, "exit status:"},
+      {"info --help", 0, "usage: recbase info FILE"},
+      {"dump --help", 0, "usage: recbase dump FILE [WHAT]"},
+      {"check --help", 0, "usage: recbase check FILE"},
+      {"map --help", 0, "usage: recbase map FILE -o"},
+      {"export --help", 0, "usage: recbase export FILE TYPE"},
+      {"frobnicate", 3, "unknown command 'frobnicate'"},
+      {"export sample.db 1 --format xml", 3, "export: bad arguments"},
+  };
+  for (const Case& c : cases) {
+    const ToolRun run = run_tool(c.args);
+    EXPECT_EQ(run.status, c.status) << c.args;
+    EXPECT_NE((run.out + run.err).find(c.text), std::string::npos) << c.args;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,26 @@
+// The commands of the recbase tool. Each takes the arguments after its
+// name, writes its result to standard output and its failures, one line
+// each, to standard error, and returns the exit code (session.h).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace rbtool {
+
+using Args = std::vector<std::string>;
+
+int run_info(const Args& args);
+int run_dump(const Args& args);
+int run_check(const Args& args);
+int run_map(const Args& args);
+int run_export(const Args& args);
+
+// A decimal int32 without anything around it.
+bool parse_int(const std::string& text, std::int32_t& value);
+
+// "recbase: <text>" on standard error; returns code.
+int fail(int code, const std::string& text);
+
+}  // namespace rbtool
