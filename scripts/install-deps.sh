@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build needs, and only those missing.
-#   native  compilers, cmake, ninja, pkg-config, GoogleTest, clang-format
+#   native  compilers, cmake, ninja, pkg-config, GoogleTest, clang-format,
+#           and SQLite and LMDB for the comparison benchmark
 #   win32   mingw-w64 cross compilers for 32-bit Windows and wine
 #   fuzz    clang with its libFuzzer and sanitizer runtimes, llvm-symbolizer
 #   valgrind  valgrind
@@ -12,7 +13,8 @@ usage() {
   exit 2
 }
 
-native_pkgs=(cmake ninja-build g++ binutils pkgconf libgtest-dev libgmock-dev googletest clang-format)
+native_pkgs=(cmake ninja-build g++ binutils pkgconf libgtest-dev libgmock-dev googletest clang-format
+  libsqlite3-dev liblmdb-dev)
 win32_pkgs=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386)
 # libclang-rt-14-dev holds libclang_rt.fuzzer and the ASan/UBSan runtimes of
 # clang 14; llvm-14 the symbolizer for readable sanitizer reports.

@@ -7,6 +7,7 @@
 #include "file/stream.h"
 #include "frame/heap.h"
 #include "recbase.h"
+#include "sections/key_index.h"
 
 namespace rb {
 namespace {
@@ -26,6 +27,7 @@ std::int32_t fill_up_to(std::int32_t file_no, std::int32_t length) {
   const std::int64_t gap = static_cast<std::int64_t>(length) - def.lFileLen;
   if (gap < 1) return 0;
   if (!range_fits(def.lFileLen, gap)) return report(-12);
+  key_index_touch(*found.file, def.lFileLen, gap);
 
   const std::int32_t piece = piece_size();
   auto* zeros = allocate<unsigned char>(piece);
@@ -58,6 +60,7 @@ std::int32_t copy_to_file(std::int32_t file_no, std::int32_t offset, const void*
   if (length < 1) return 0;
   if (buffer == nullptr) return report(-90);
   if (!range_fits(offset, length)) return report(-12);
+  key_index_touch(*found.file, offset, length);
   if (!seek_to(found.file->pFile, offset)) return report(-12);
   const std::int32_t total = write_pieces(
       found.file->pFile, static_cast<const unsigned char*>(buffer), length, piece_size());

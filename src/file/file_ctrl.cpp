@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "frame/heap.h"
+#include "sections/key_index.h"
 
 namespace rb {
 
@@ -18,11 +19,13 @@ FileCtrl* new_file_ctrl() {
   f->pSection = nullptr;
   f->pIndDataTypes = nullptr;
   f->pIndSections = nullptr;
+  f->pKeyIndex = nullptr;
   return f;
 }
 
 void release_file_ctrl(FileCtrl* f) {
   if (f == nullptr) return;
+  release_key_index(f->pKeyIndex);
   if (f->pIndexVectors != nullptr) {
     for (std::int32_t i = 0; i < f->nIndexVectorCap; ++i) heap_free(f->pIndexVectors[i].entries);
   }

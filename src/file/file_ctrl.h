@@ -8,6 +8,8 @@
 
 namespace rb {
 
+struct KeyIndex;
+
 // One index vector in memory: its entries and the number allocated.
 struct IndexVector {
   std::int32_t* entries;
@@ -41,6 +43,9 @@ struct FileCtrl {
   // End of the places handed to singly placed records so far; a place is
   // reserved here at once, before its block reaches the file.
   std::int32_t lPlacedEnd;
+  // The keys of the hash buckets read so far (see sections/key_index.h);
+  // null until a key is looked up.
+  KeyIndex* pKeyIndex;
 };
 
 // A FileCtrl with no stream, no tables and a zeroed FileDef; null when

@@ -9,6 +9,8 @@
 #include "file/stream.h"
 #include "frame/heap.h"
 #include "recbase.h"
+#include "records/cache_index.h"
+#include "sections/key_index.h"
 
 namespace rb {
 
@@ -94,12 +96,15 @@ void shift_offsets(FileCtrl& f, std::int32_t file_no, std::int32_t offset, std::
     shift(f.pIndexCtrl[v].lOffsetIndex, offset, length);
   }
   shift_placed_records(f, offset, length);
+  bool shifted = false;
   for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
     CashCtrl& slot = *g_lib.buffers[i];
-    if (slot.pBuffer != nullptr && slot.nFileNo == file_no) {
+    if (slot.pBuffer != nullptr && slot.nFileNo == file_no && slot.lOffsetData >= offset) {
       shift(slot.lOffsetData, offset, length);
+      shifted = true;
     }
   }
+  if (shifted) cash_index_rebuild();
 }
 
 std::int32_t expand_file(std::int32_t file_no, std::int32_t offset, std::int32_t length,
@@ -143,8 +148,14 @@ std::int32_t grow_area(std::int32_t file_no, FileCtrl& f, std::int32_t k, std::i
       !range_fits(f.def.lFileLen, length)) {
     return report(-12);
   }
-  const std::int32_t r =
-      expand_file(file_no, static_cast<std::int32_t>(offset), static_cast<std::int32_t>(length), k);
+  std::int32_t r = 0;
+  {
+    // The moves carry every byte with its offsets; a key index of a bucket
+    // whose area moved sees the new layout.
+    const KeyIndexQuiet same_bytes;
+    r = expand_file(file_no, static_cast<std::int32_t>(offset), static_cast<std::int32_t>(length),
+                    k);
+  }
   if (r < 0) return r;
   DataCtrl& grown = f.pDataCtrl[k];
   grown.lMaxBlockRecs = static_cast<std::int32_t>(blocks);
@@ -169,6 +180,7 @@ RECBASE_API std::int32_t RECBASE_CALL dbShiftOffsets(std::int32_t nFileNo, std::
   // Offsets of -1 (no place yet) lie before every insertion point.
   if (lOffset < 0 || lLen < 0) return rb::report(-90);
   if (!rb::room_fits(*found.file, lOffset, lLen)) return rb::report(-12);
+  rb::key_index_forget(*found.file);
   rb::shift_offsets(*found.file, nFileNo, lOffset, lLen, -1);
   return 0;
 }

@@ -9,7 +9,9 @@
 #include "file/stream.h"
 #include "frame/heap.h"
 #include "recbase.h"
+#include "records/cache_index.h"
 #include "records/catalogue.h"
+#include "sections/key_index.h"
 
 namespace rb {
 namespace {
@@ -240,6 +242,7 @@ std::int32_t flush(std::int32_t file_no) {
   enter("dbFlush", file_no);
   const Lookup found = find_stream(file_no);
   if (!found) return found.code;
+  const KeyIndexQuiet same_bytes;
   for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
     CashCtrl& slot = *g_lib.buffers[i];
     if (slot.pBuffer == nullptr || slot.nFileNo != file_no || (slot.nFlags & kCashDirty) == 0) {
@@ -260,10 +263,16 @@ std::int32_t flush(std::int32_t file_no) {
 std::int32_t reset(std::int32_t file_no) {
   enter_name("dbReset");
   if (!initialised()) return -5;
+  // Dropped blocks take back what was written into them.
+  for (std::int32_t n = 0; n < g_lib.cash->nFiles; ++n) {
+    FileCtrl* f = g_lib.files[n];
+    if (f != nullptr && (file_no == -1 || file_no == n)) key_index_forget(*f);
+  }
   std::int32_t released = 0;
   for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
     CashCtrl& slot = *g_lib.buffers[i];
     if (slot.pBuffer == nullptr || (file_no != -1 && slot.nFileNo != file_no)) continue;
+    cash_index_erase(i);
     heap_free(slot.pBuffer);
     slot = CashCtrl{-1, -1, 0, -1, -1, nullptr};
     ++released;

@@ -8,6 +8,7 @@
 #include "file/stream.h"
 #include "frame/heap.h"
 #include "recbase.h"
+#include "sections/key_index.h"
 
 namespace rb {
 namespace {
@@ -24,6 +25,8 @@ std::int32_t write_file_def(std::int32_t file_no) {
   enter("dbWriteFileDef", file_no);
   const Lookup found = find_writable(file_no);
   if (!found) return found.code;
+  // Tables and header bypass the block IO: nothing read before holds.
+  key_index_forget(*found.file);
   FileCtrl& f = *found.file;
   auto* block = allocate<unsigned char>(kHeaderBlockSize);
   if (block == nullptr) return report(-1101);
@@ -44,6 +47,8 @@ std::int32_t read_file_def(std::int32_t file_no) {
   enter("dbReadFileDef", file_no);
   const Lookup found = find_stream(file_no);
   if (!found) return found.code;
+  // Tables and header bypass the block IO: nothing read before holds.
+  key_index_forget(*found.file);
   FileCtrl& f = *found.file;
   auto* block = allocate<unsigned char>(kHeaderBlockSize);
   if (block == nullptr) return report(-1111);
@@ -93,6 +98,8 @@ std::int32_t write_record_table(std::int32_t file_no, const RecordTable& t, cons
   enter(t.writer, file_no);
   const Lookup found = find_writable(file_no);
   if (!found) return found.code;
+  // Tables and header bypass the block IO: nothing read before holds.
+  key_index_forget(*found.file);
   FileDef& def = found.file->def;
   const bool sections = t.count == &FileDef::nSections;
   if (sections && def.nSections < 1) return 0;
@@ -123,6 +130,8 @@ std::int32_t read_record_table(std::int32_t file_no, const RecordTable& t, void*
   enter(t.reader, file_no);
   const Lookup found = find_stream(file_no);
   if (!found) return found.code;
+  // Tables and header bypass the block IO: nothing read before holds.
+  key_index_forget(*found.file);
   FileDef& def = found.file->def;
   if (t.count == &FileDef::nSections && def.nSections < 1) return 0;
   const std::int32_t length = def.*t.length;

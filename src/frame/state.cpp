@@ -5,6 +5,7 @@
 #include "frame/heap.h"
 #include "frame/log.h"
 #include "recbase.h"
+#include "records/cache_index.h"
 
 namespace rb {
 
@@ -16,6 +17,7 @@ constexpr const char kLibVersion[] = "1.01.0000 - 10.09.05";
 // whatever of them exists. Used by dbExit and to undo a dbInit that ran out
 // of memory half-way, so that no half-built state is ever left behind.
 void release_cashsystem() {
+  cash_index_release();
   if (g_lib.buffers != nullptr) {
     for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
       CashCtrl* slot = g_lib.buffers[i];
@@ -78,6 +80,7 @@ std::int32_t init(std::int32_t nCashBuffers, std::int32_t nFiles) {
   g_lib.files = allocate_filled<FileCtrl*>(nFiles, nullptr);
   if (g_lib.files == nullptr) return fail_init(-1005);
   g_lib.cash->nFiles = nFiles;
+  cash_index_create(nCashBuffers);
   return 0;
 }
 

@@ -6,6 +6,8 @@
 #include "file/stream.h"
 #include "frame/heap.h"
 #include "recbase.h"
+#include "records/cache_index.h"
+#include "sections/key_index.h"
 
 namespace rb {
 
@@ -19,6 +21,7 @@ bool dirty(const CashCtrl& slot) { return (slot.nFlags & kCashDirty) != 0; }
 bool write_back(CashCtrl& slot) {
   FileCtrl* owner = file_at(slot.nFileNo);
   if (owner == nullptr) return true;  // the file is gone; nothing to keep
+  const KeyIndexQuiet same_bytes;
   if (owner->def.lFileLen < slot.lOffsetData && dbFillUpTo(slot.nFileNo, slot.lOffsetData) < 0) {
     return false;
   }
@@ -32,19 +35,23 @@ bool write_back(CashCtrl& slot) {
   return true;
 }
 
-void free_slot(CashCtrl& slot) {
+void free_slot(std::int32_t i) {
+  CashCtrl& slot = *g_lib.buffers[i];
+  cash_index_erase(i);
   heap_free(slot.pBuffer);
   slot = CashCtrl{-1, -1, 0, -1, -1, nullptr};
 }
 
 // Empties a slot for another block; its buffer is handed back when it can
 // serve a block of `length` bytes.
-bool evict(CashCtrl& slot, std::int32_t length, std::int32_t& flags, unsigned char*& reuse) {
+bool evict(std::int32_t i, std::int32_t length, std::int32_t& flags, unsigned char*& reuse) {
+  CashCtrl& slot = *g_lib.buffers[i];
   if (slot.pBuffer == nullptr) return true;
   if (dirty(slot)) {
     if (!write_back(slot)) return false;
     flags |= CASH_WRITTEN;
   }
+  cash_index_erase(i);
   if (slot.lLenData == length) {
     reuse = slot.pBuffer;
     slot.pBuffer = nullptr;
@@ -56,34 +63,25 @@ bool evict(CashCtrl& slot, std::int32_t length, std::int32_t& flags, unsigned ch
   return true;
 }
 
-CashCtrl* find_hit(std::int32_t file_no, std::int32_t offset) {
-  for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
-    CashCtrl& slot = *g_lib.buffers[i];
-    if (slot.pBuffer != nullptr && slot.nFileNo == file_no && slot.lOffsetData == offset) {
-      return &slot;
-    }
-  }
-  return nullptr;
-}
-
-CashCtrl& next_slot() {
+std::int32_t next_slot() {
   Cashsystem& cash = *g_lib.cash;
   cash.nLastCashBuffer += 1;
   if (cash.nLastCashBuffer >= cash.nCashBuffers || cash.nLastCashBuffer < 0) {
     cash.nLastCashBuffer = 0;
   }
-  return *g_lib.buffers[cash.nLastCashBuffer];
+  return cash.nLastCashBuffer;
 }
 
 // The slot for a new block: the next in turn whose block can be given up.
 // A dirty block that cannot be written back keeps its slot, so that one
 // failing file does not stop every other file from using the cache.
-CashCtrl* take_slot(std::int32_t length, std::int32_t& flags, unsigned char*& reuse) {
+// Returns the slot number, -1 when no slot could be given up.
+std::int32_t take_slot(std::int32_t length, std::int32_t& flags, unsigned char*& reuse) {
   for (std::int32_t tries = 0; tries < g_lib.cash->nCashBuffers; ++tries) {
-    CashCtrl& slot = next_slot();
-    if (evict(slot, length, flags, reuse)) return &slot;
+    const std::int32_t i = next_slot();
+    if (evict(i, length, flags, reuse)) return i;
   }
-  return nullptr;
+  return -1;
 }
 
 }  // namespace
@@ -97,7 +95,9 @@ unsigned char* cash_block(std::int32_t file_no, FileCtrl& f, std::int32_t offset
     report(-102);
     return nullptr;
   }
-  if (CashCtrl* hit = find_hit(file_no, offset); hit != nullptr) {
+  if (write && !appending_key()) key_index_touch(f, offset, length);
+  if (const std::int32_t h = cash_index_find(file_no, offset); h >= 0) {
+    CashCtrl* hit = g_lib.buffers[h];
     if (hit->lLenData >= length) {
       if (write) hit->nFlags |= kCashDirty;
       if (flags != nullptr) *flags = CASH_HIT;
@@ -106,16 +106,16 @@ unsigned char* cash_block(std::int32_t file_no, FileCtrl& f, std::int32_t offset
     // The same offset cached with a shorter length cannot serve this
     // request: retire it so that one block never has two slots.
     if (dirty(*hit) && !write_back(*hit)) return nullptr;
-    free_slot(*hit);
+    free_slot(h);
   }
 
   unsigned char* buffer = nullptr;
-  CashCtrl* taken = take_slot(length, result_flags, buffer);
-  if (taken == nullptr) {
+  const std::int32_t i = take_slot(length, result_flags, buffer);
+  if (i < 0) {
     if (flags != nullptr) *flags = result_flags;
     return nullptr;
   }
-  CashCtrl& slot = *taken;
+  CashCtrl& slot = *g_lib.buffers[i];
   if (buffer == nullptr) buffer = allocate<unsigned char>(length);
   if (buffer == nullptr) {
     slot = CashCtrl{-1, -1, 0, -1, -1, nullptr};
@@ -123,12 +123,13 @@ unsigned char* cash_block(std::int32_t file_no, FileCtrl& f, std::int32_t offset
     return nullptr;
   }
   slot = CashCtrl{file_no, -1, write ? kCashDirty : 0, offset, length, buffer};
+  cash_index_insert(i);
   result_flags |= CASH_NEW;
   if (offset < f.def.lFileLen) {
     const std::int32_t got = dbCopyFromFile(file_no, offset, buffer, length);
     if (got != length) {
       report(-14);
-      free_slot(slot);  // never served nor written back as this block
+      free_slot(i);  // never served nor written back as this block
       if (flags != nullptr) *flags = result_flags;
       return nullptr;
     }

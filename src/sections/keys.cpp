@@ -7,6 +7,7 @@
 
 #include "file/lookup.h"
 #include "records/record_io.h"
+#include "sections/key_index.h"
 #include "sections/sections.h"
 
 namespace rb {
@@ -118,7 +119,31 @@ std::int32_t find_key(std::int32_t file_no, FileCtrl& f, std::int32_t s, const s
   if (same_key(sec, keys, sec.nKeysLst)) return 1;
   const std::int32_t b = bucket_of(sec, keys);
   const std::int32_t d = sec.nHashFstDataCtrlHandle + b;
-  for (std::int32_t n = 0;; ++n) {
+  std::int32_t first = -1;
+  std::int32_t n = 0;
+  if (key_index_find(file_no, f, s, b, keys, first, n)) {
+    KeyRecord r{};
+    if (first < 0) {
+      // The scan reads the whole bucket and ends with its last record: a
+      // record that cannot be read is the answer here too.
+      if (n < 1) return 0;
+      const std::int32_t rc = read_record(file_no, f, d, n - 1, 0, &r);
+      return rc < 0 ? rc : 0;
+    }
+    // The first equal key record is read through the cache, as the scan
+    // would read it.
+    if (const std::int32_t rc = read_record(file_no, f, d, first, 0, &r); rc < 0) return rc;
+    if (same_key(sec, keys, r.nKey)) {
+      if (!key_types_fit(f, r)) return report(-100);
+      set_key_image(sec, r);
+      sec.nLstKeyBucket = b;
+      sec.lLstKeyHandle = first;
+      f.def.nActiveSectionHandle = s;
+      return 1;
+    }
+    key_index_forget(f);  // out of step: the scan answers
+  }
+  for (n = 0;; ++n) {
     const DataCtrl* dc = bucket_ctrl(f, sec, b);
     if (dc == nullptr) return report(kSectionMismatch);
     if (n >= dc->lFileRecs) return 0;
@@ -194,8 +219,11 @@ std::int32_t add_key(std::int32_t file_no, std::int32_t s, const std::int32_t* k
   KeyRecord r = empty_key_record();
   std::copy(keys, keys + kMaxKeyLevels, r.nKey);
   const std::int32_t d = sec->nHashFstDataCtrlHandle + b;
-  if (const std::int32_t rc = write_record(file_no, f, d, n, 0, &r, Growth::always); rc < 0) {
-    return rc;
+  {
+    const KeyAppend append;
+    if (const std::int32_t rc = write_record(file_no, f, d, n, 0, &r, Growth::always); rc < 0) {
+      return rc;
+    }
   }
   // Any value other than -1 marks the key as open.
   sec->lOpenKeysHandle = f.def.lFileLen;

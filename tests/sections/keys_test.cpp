@@ -1,5 +1,6 @@
 // Section table, brackets, hash buckets and key lookups.
 #include <algorithm>
+#include <random>
 
 #include "section_support.h"
 #include "support/stored.h"
@@ -275,6 +276,66 @@ TEST_F(SectionTest, AllocationFailuresLeaveTablesIntact) {
   rb::testing::fail_allocation_at(1);
   EXPECT_EQ(dbAddSection(fno, 60, 0), DB_ERR_INDSECTIONS_ALLOC);
   EXPECT_EQ(f().def.nSections, 1);
+}
+
+// The key index answers exactly as a scan of the bucket: the first equal
+// key record, read through dbReadKey here, under appends of equal keys,
+// key records changed in place, dropped cache blocks and a reopen.
+TEST_F(SectionTest, KeyLookupsFindTheFirstEqualKeyRecord) {
+  dbSetBucketBlock(600);  // ten key records per block: several blocks per bucket
+  dbSetBucket(4);
+  dbSetBucketMsk(3);
+  const std::int32_t i = open_section(0, 2);
+  std::mt19937 rng(7);
+  const auto scan = [&](const Key& key, std::int32_t& bucket) {
+    bucket = (key[0] + key[1]) & 3;
+    const std::int32_t d = section(i).nHashFstDataCtrlHandle + bucket;
+    for (std::int32_t n = 0; n < ctrl(d).lFileRecs; ++n) {
+      rb::KeyRecord r{};
+      EXPECT_EQ(dbReadKey(fno, d, n, &r, sizeof r), 0);
+      if (r.nKey[0] == key[0] && r.nKey[1] == key[1]) return n;
+    }
+    return -1;
+  };
+  const auto random_key = [&rng] {
+    return Key{static_cast<std::int32_t>(rng() % 13), static_cast<std::int32_t>(rng() % 5), -1, -1};
+  };
+  for (std::int32_t n = 0; n < 120; ++n) EXPECT_GE(dbAddKey(fno, i, random_key().data()), 0);
+  for (std::int32_t step = 0; step < 600; ++step) {
+    const Key key = random_key();
+    const std::uint32_t what = rng() % 40;
+    if (what < 2) {
+      EXPECT_GE(dbAddKey(fno, i, key.data()), 0);
+    } else if (what < 10) {
+      // A key record changed in place.
+      std::int32_t bucket = 0;
+      scan(key, bucket);
+      const std::int32_t d = section(i).nHashFstDataCtrlHandle + bucket;
+      if (ctrl(d).lFileRecs > 0) {
+        rb::KeyRecord r{};
+        const std::int32_t n = static_cast<std::int32_t>(rng() % ctrl(d).lFileRecs);
+        ASSERT_EQ(dbReadKey(fno, d, n, &r, sizeof r), 0);
+        r.nKey[1] = static_cast<std::int32_t>(rng() % 5);
+        ASSERT_EQ(dbWriteKey(fno, d, n, &r, sizeof r), 0);
+      }
+    } else if (what == 10) {
+      ASSERT_EQ(dbFlush(fno), 0);
+      dbReset(fno);
+    } else if (what == 11) {
+      section(i).lOpenKeysHandle = -1;
+      ASSERT_EQ(dbEndSections(fno, i), i);
+      reopen(DB_MODE_WRITE);
+    } else {
+      std::int32_t bucket = 0;
+      const std::int32_t first = scan(key, bucket);
+      section(i).nKeysLst[0] = -7;  // no current key: the bucket is searched
+      EXPECT_EQ(dbExistKey(fno, 0, key.data()), first >= 0 ? 1 : 0) << step;
+      if (first >= 0) {
+        EXPECT_EQ(section(i).lLstKeyHandle, first) << step;
+        EXPECT_EQ(section(i).nLstKeyBucket, bucket) << step;
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -1,0 +1,229 @@
+#include "sections/key_index.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "file/stream.h"
+#include "frame/state.h"
+#include "records/cache_index.h"
+#include "sections/sections.h"
+
+namespace rb {
+
+namespace {
+
+using Key = std::array<std::int32_t, kMaxKeyLevels>;
+
+std::uint64_t hash_of(const Key& k) {
+  std::uint64_t h = 0x9E3779B97F4A7C15ULL;
+  for (const std::int32_t v : k) h = (h ^ static_cast<std::uint32_t>(v)) * 0xBF58476D1CE4E5B9ULL;
+  h ^= h >> 31;
+  h *= 0x94D049BB133111EBULL;
+  return h ^ (h >> 29);
+}
+
+// Key -> first record, open addressing with linear probing; the table is
+// at most half full.
+class FirstRecords {
+ public:
+  void clear() {
+    slots_.clear();
+    used_ = 0;
+  }
+  // Keeps the record already stored for key.
+  void add(const Key& key, std::int32_t rec) {
+    if (2 * (used_ + 1) > slots_.size()) grow();
+    Slot& slot = probe(key);
+    if (slot.rec >= 0) return;
+    slot = Slot{key, rec};
+    ++used_;
+  }
+  std::int32_t find(const Key& key) const {
+    if (slots_.empty()) return -1;
+    return const_cast<FirstRecords*>(this)->probe(key).rec;
+  }
+
+ private:
+  struct Slot {
+    Key key;
+    std::int32_t rec = -1;
+  };
+  static bool same(const Key& a, const Key& b) {
+    return a[0] == b[0] && a[1] == b[1] && a[2] == b[2] && a[3] == b[3];
+  }
+  Slot& probe(const Key& key) {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t p = hash_of(key) & mask;; p = (p + 1) & mask) {
+      if (slots_[p].rec < 0 || same(slots_[p].key, key)) return slots_[p];
+    }
+  }
+  void grow() {
+    std::vector<Slot> old(std::max<std::size_t>(64, slots_.size() * 2));
+    old.swap(slots_);
+    for (const Slot& slot : old) {
+      if (slot.rec >= 0) probe(slot.key) = slot;
+    }
+  }
+  std::vector<Slot> slots_;
+  std::size_t used_ = 0;
+};
+
+// What a bucket's records are read through; an index built under another
+// layout answers nothing.
+struct Layout {
+  std::int32_t first_ctrl, keys, buckets, mask;
+  std::int32_t offset, block_size, block_recs, max_blocks, data_size, flags;
+  bool operator==(const Layout&) const = default;
+};
+
+struct BucketKeys {
+  Layout layout{};
+  bool broken = false;     // a record could not be read: scan
+  std::int32_t count = 0;  // records indexed
+  FirstRecords first;
+};
+
+int g_quiet = 0;
+int g_append = 0;
+
+Layout layout_of(const Section& sec, const DataCtrl& dc) {
+  return Layout{sec.nHashFstDataCtrlHandle,
+                sec.nKeys,
+                sec.nBuckets,
+                sec.nBucketMsk,
+                dc.lOffsetData,
+                dc.nBlockSize,
+                dc.lBlockRecs,
+                dc.lMaxBlockRecs,
+                dc.nDataSize,
+                dc.nFlags};
+}
+
+Key key_of(const std::int32_t* values, std::int32_t levels) {
+  Key k{};
+  std::copy(values, values + levels, k.begin());
+  return k;
+}
+
+}  // namespace
+
+struct KeyIndex {
+  std::vector<std::vector<BucketKeys>> sections;  // [section index][bucket]
+  std::int64_t low = INT64_MAX;                   // the areas of the indexed buckets
+  std::int64_t high = 0;
+};
+
+void release_key_index(KeyIndex* index) { delete index; }
+
+KeyIndexQuiet::KeyIndexQuiet() { ++g_quiet; }
+KeyIndexQuiet::~KeyIndexQuiet() { --g_quiet; }
+KeyAppend::KeyAppend() { ++g_append; }
+KeyAppend::~KeyAppend() { --g_append; }
+bool appending_key() { return g_append > 0; }
+
+void key_index_forget(FileCtrl& f) {
+  release_key_index(f.pKeyIndex);
+  f.pKeyIndex = nullptr;
+}
+
+void key_index_touch(FileCtrl& f, std::int64_t offset, std::int64_t length) {
+  if (f.pKeyIndex == nullptr || g_quiet > 0) return;
+  if (offset < f.pKeyIndex->high && offset + length > f.pKeyIndex->low) key_index_forget(f);
+}
+
+namespace {
+
+// Reads the block at offset as a bucket read would see it: the cached
+// copy, the file, or zeros beyond the file. False when the read would fail
+// or would first have to retire a shorter cached copy of the block.
+bool block_bytes(std::int32_t file_no, FileCtrl& f, std::int32_t offset, std::int32_t length,
+                 std::vector<unsigned char>& out) {
+  out.resize(static_cast<std::size_t>(length));
+  if (const std::int32_t i = cash_index_find(file_no, offset); i >= 0) {
+    const CashCtrl& slot = *g_lib.buffers[i];
+    if (slot.lLenData < length) return false;
+    std::memcpy(out.data(), slot.pBuffer, out.size());
+    return true;
+  }
+  if (offset >= f.def.lFileLen) {
+    std::fill(out.begin(), out.end(), 0);
+    return true;
+  }
+  if (static_cast<std::int64_t>(offset) + length > f.def.lFileLen) return false;
+  if (!seek_to(f.pFile, offset)) return false;
+  const std::int32_t piece = std::max<std::int32_t>(1, g_lib.sys->lBufferLen);
+  return read_pieces(f.pFile, out.data(), length, piece) == length;
+}
+
+// Indexes the records of the bucket from entry.count up to n.
+bool extend(std::int32_t file_no, FileCtrl& f, BucketKeys& entry, std::int32_t n) {
+  const Layout& l = entry.layout;
+  std::vector<unsigned char> block;
+  std::int64_t loaded = -1;
+  for (std::int32_t rec = entry.count; rec < n; ++rec) {
+    const std::int64_t b = rec / l.block_recs;
+    const std::int64_t offset = l.offset + b * l.block_size;
+    if (b >= l.max_blocks || !range_fits(offset, l.block_size)) return false;
+    if (b != loaded) {
+      if (!block_bytes(file_no, f, static_cast<std::int32_t>(offset), l.block_size, block)) {
+        return false;
+      }
+      loaded = b;
+    }
+    KeyRecord r{};
+    std::memcpy(&r, block.data() + static_cast<std::size_t>(rec % l.block_recs) * l.data_size,
+                sizeof r);
+    entry.first.add(key_of(r.nKey, l.keys), rec);
+    entry.count = rec + 1;
+  }
+  return true;
+}
+
+bool find(std::int32_t file_no, FileCtrl& f, std::int32_t s, std::int32_t b,
+          const std::int32_t* keys, std::int32_t& rec, std::int32_t& records) {
+  Section& sec = *section_at(f, s);
+  const DataCtrl* dc = bucket_ctrl(f, sec, b);
+  if (dc == nullptr || dc->nDataSize != kKeyRecordSize || dc->lBlockRecs < 1) return false;
+  if (f.pKeyIndex == nullptr) f.pKeyIndex = new KeyIndex();
+  KeyIndex& index = *f.pKeyIndex;
+  if (index.sections.size() <= static_cast<std::size_t>(s)) index.sections.resize(s + 1);
+  std::vector<BucketKeys>& of_section = index.sections[static_cast<std::size_t>(s)];
+  if (of_section.size() <= static_cast<std::size_t>(b)) of_section.resize(b + 1);
+  BucketKeys& entry = of_section[static_cast<std::size_t>(b)];
+  const Layout now = layout_of(sec, *dc);
+  if (!(entry.layout == now) || dc->lFileRecs < entry.count) {
+    entry.layout = now;
+    entry.broken = false;
+    entry.count = 0;
+    entry.first.clear();
+  }
+  if (entry.broken) return false;
+  const std::int64_t area_end = static_cast<std::int64_t>(now.offset) +
+                                static_cast<std::int64_t>(now.max_blocks) * now.block_size;
+  index.low = std::min<std::int64_t>(index.low, now.offset);
+  index.high = std::max(index.high, area_end);
+  if (entry.count < dc->lFileRecs && !extend(file_no, f, entry, dc->lFileRecs)) {
+    entry.broken = true;
+    return false;
+  }
+  rec = entry.first.find(key_of(keys, now.keys));
+  records = dc->lFileRecs;
+  return true;
+}
+
+}  // namespace
+
+bool key_index_find(std::int32_t file_no, FileCtrl& f, std::int32_t s, std::int32_t b,
+                    const std::int32_t* keys, std::int32_t& rec, std::int32_t& records) {
+  try {
+    return find(file_no, f, s, b, keys, rec, records);
+  } catch (const std::bad_alloc&) {
+    key_index_forget(f);
+    return false;
+  }
+}
+
+}  // namespace rb

@@ -1,0 +1,54 @@
+// An index of the keys in each hash bucket, per open file: key -> the first
+// key record holding it, which is the record a scan of the bucket in record
+// order stops at. It is built from the key records on first use (from the
+// cached block where the bucket's block is in the cache, else from the
+// file, without touching the cache), extended by the records appended since,
+// and dropped for a bucket whose layout changed. Any write that may change
+// key records other than a key append drops the file's whole index:
+//   key_index_touch       a write of the range of the file, or a cache
+//                         block handed out for writing,
+//   key_index_forget      any change that is not tied to a range.
+// Writes of the bytes the reader already sees (cache write-back, the moves
+// of file growth) run inside a KeyIndexQuiet scope and drop nothing; key
+// appends run inside a KeyAppend scope.
+#pragma once
+
+#include <cstdint>
+
+#include "file/file_ctrl.h"
+
+namespace rb {
+
+struct KeyIndex;
+void release_key_index(KeyIndex* index);
+
+void key_index_touch(FileCtrl& f, std::int64_t offset, std::int64_t length);
+void key_index_forget(FileCtrl& f);
+
+class KeyIndexQuiet {
+ public:
+  KeyIndexQuiet();
+  ~KeyIndexQuiet();
+  KeyIndexQuiet(const KeyIndexQuiet&) = delete;
+  KeyIndexQuiet& operator=(const KeyIndexQuiet&) = delete;
+};
+
+class KeyAppend {
+ public:
+  KeyAppend();
+  ~KeyAppend();
+  KeyAppend(const KeyAppend&) = delete;
+  KeyAppend& operator=(const KeyAppend&) = delete;
+};
+// True inside a KeyAppend scope.
+bool appending_key();
+
+// The record number of the first key record equal to keys (first nKeys
+// values) in bucket b of section s: true with rec set (-1 when the bucket
+// holds no such key) and records set to the bucket's record count when the
+// index can answer, false when the bucket must be scanned (a key record
+// cannot be read, or memory ran short).
+bool key_index_find(std::int32_t file_no, FileCtrl& f, std::int32_t s, std::int32_t b,
+                    const std::int32_t* keys, std::int32_t& rec, std::int32_t& records);
+
+}  // namespace rb
