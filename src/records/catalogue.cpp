@@ -214,8 +214,12 @@ std::int32_t add_data_ctrl(std::int32_t file_no, const DataDesc* desc) {
   return k;
 }
 
-std::int32_t end_data(std::int32_t file_no) {
-  enter("dbEndData", file_no);
+}  // namespace
+
+std::int32_t add_section_data_type(std::int32_t file_no, FileCtrl& f, const DataDesc* desc);
+
+std::int32_t end_data_input(const char* name, std::int32_t file_no) {
+  enter(name, file_no);
   const Lookup found = find_file(file_no);
   if (!found) return found.code;
   FileCtrl& f = *found.file;
@@ -225,10 +229,6 @@ std::int32_t end_data(std::int32_t file_no) {
   if (const std::int32_t r = close_area(file_no, f, k); r < 0) return r;
   return k;
 }
-
-}  // namespace
-
-std::int32_t add_section_data_type(std::int32_t file_no, FileCtrl& f, const DataDesc* desc);
 
 std::int32_t close_area(std::int32_t file_no, FileCtrl& f, std::int32_t k) {
   DataCtrl* dc = data_ctrl(f, k);
@@ -298,7 +298,7 @@ RECBASE_API std::int32_t RECBASE_CALL dbBeginData(std::int32_t nFileNo, const Da
   return rb::begin_data(nFileNo, pDesc);
 }
 RECBASE_API std::int32_t RECBASE_CALL dbEndData(std::int32_t nFileNo) {
-  return rb::end_data(nFileNo);
+  return rb::end_data_input("dbEndData", nFileNo);
 }
 
 }  // extern "C"

@@ -27,6 +27,11 @@ bool size_area_from_count(DataCtrl& dc);
 std::int32_t append_data_type(std::int32_t file_no, FileCtrl& f, const DataDesc& desc,
                               std::int32_t section, std::int32_t max_index);
 
+// Closes the open data input of a file (dbEndData, dbEndDataS, recording
+// name): sizes the type's area and keeps it covered; returns the DataCtrl
+// index, -6 or -41.
+std::int32_t end_data_input(const char* name, std::int32_t file_no);
+
 // Closes the data input of entry k: sizes its area to whole blocks for its
 // lMaxFileRecs records and keeps lFileLen and lOffsetVectors covering it.
 std::int32_t close_area(std::int32_t file_no, FileCtrl& f, std::int32_t k);

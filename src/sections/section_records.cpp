@@ -67,22 +67,6 @@ std::int32_t begin_data_s(std::int32_t file_no, const DataDesc* desc, std::int32
   return k;
 }
 
-// Closes the data input and sizes the type's area to whole blocks for the
-// records counted, exactly as dbEndData does: the end of the area becomes
-// part of the data area on file (lFileLen and lOffsetVectors), so that a
-// reopening for writing keeps every block of it. Returns the DataCtrl index.
-std::int32_t end_data_s(std::int32_t file_no) {
-  enter("dbEndDataS", file_no);
-  const Lookup found = find_file(file_no);
-  if (!found) return found.code;
-  FileCtrl& f = *found.file;
-  if (f.def.nDataCtrlOpen == -1) return report(-41);
-  const std::int32_t k = f.def.nDataCtrlOpen;
-  f.def.nDataCtrlOpen = -1;
-  if (const std::int32_t r = close_area(file_no, f, k); r < 0) return r;
-  return k;
-}
-
 // The data type that the current key of section number no lists at place,
 // or the reported failure.
 struct KeyType {
@@ -169,7 +153,7 @@ RECBASE_API std::int32_t RECBASE_CALL dbBeginDataS(std::int32_t nFileNo, const D
 }
 
 RECBASE_API std::int32_t RECBASE_CALL dbEndDataS(std::int32_t nFileNo) {
-  return rb::end_data_s(nFileNo);
+  return rb::end_data_input("dbEndDataS", nFileNo);
 }
 
 }  // extern "C"
