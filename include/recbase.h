@@ -104,6 +104,9 @@ typedef struct DataDesc {
 #define DB_ERR_READ (-14)
 #define DB_ERR_CLOSE (-15)
 #define DB_ERR_DELETE (-16)
+#define DB_ERR_SYNC (-17)    /* the device did not take a sync            */
+#define DB_ERR_BUSY (-18)    /* another writer holds the file             */
+#define DB_ERR_JOURNAL (-19) /* journal not written or not rolled back    */
 #define DB_ERR_BEYOND_EOF (-20)
 #define DB_ERR_NO_INDDATATYPES (-30)
 #define DB_ERR_NO_INDSECTIONS (-31)
@@ -145,6 +148,7 @@ typedef struct DataDesc {
 #define DB_ERR_CREATE_ALLOC_SECTION (-1056)
 #define DB_ERR_CREATE_ALLOC_INDDATATYPES (-1057)
 #define DB_ERR_CREATE_ALLOC_INDSECTIONS (-1058)
+#define DB_ERR_CREATE_ALLOC_STREAM (-1059)
 #define DB_ERR_HEADER_WRITE_ALLOC (-1101)
 #define DB_ERR_HEADER_READ_ALLOC (-1111)
 #define DB_ERR_OPEN_NO_SLOT (-1251)
@@ -156,6 +160,8 @@ typedef struct DataDesc {
 #define DB_ERR_OPEN_ALLOC_INDDATATYPES (-1257)
 #define DB_ERR_OPEN_ALLOC_INDSECTIONS (-1258)
 #define DB_ERR_OPEN_ALLOC_VECTOR (-1259)
+#define DB_ERR_OPEN_ALLOC_STREAM (-1260)
+#define DB_ERR_FLUSH_ALLOC (-1301) /* dbFlush: memory for its commit point */
 #define DB_ERR_FILL_ALLOC (-2001)
 #define DB_ERR_VECTOR_SLOT_TAKEN (-3001)
 #define DB_ERR_VECTOR_TABLE_ALLOC (-3051)

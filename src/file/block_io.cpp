@@ -33,15 +33,16 @@ std::int32_t fill_up_to(std::int32_t file_no, std::int32_t length) {
   auto* zeros = allocate<unsigned char>(piece);
   if (zeros == nullptr) return report(-2001);
   std::memset(zeros, 0, static_cast<std::size_t>(piece));
-  if (!seek_to(found.file->pFile, def.lFileLen)) {
+  Stream& s = *found.file->pFile;
+  if (const std::int32_t r = protect(s, def.lFileLen, gap); r < 0) {
     heap_free(zeros);
-    return report(-12);
+    return r;
   }
   std::int64_t total = 0;
   while (total < gap) {
     const auto want = static_cast<std::int32_t>(std::min<std::int64_t>(gap - total, piece));
-    const auto put = static_cast<std::int32_t>(std::fwrite(zeros, 1, want, found.file->pFile));
-    total += put;
+    const std::int32_t put = write_pieces(s, def.lFileLen + total, zeros, want, piece);
+    if (put > 0) total += put;
     if (put != want) break;
   }
   heap_free(zeros);
@@ -61,9 +62,8 @@ std::int32_t copy_to_file(std::int32_t file_no, std::int32_t offset, const void*
   if (buffer == nullptr) return report(-90);
   if (!range_fits(offset, length)) return report(-12);
   key_index_touch(*found.file, offset, length);
-  if (!seek_to(found.file->pFile, offset)) return report(-12);
-  const std::int32_t total = write_pieces(
-      found.file->pFile, static_cast<const unsigned char*>(buffer), length, piece_size());
+  const std::int32_t total = write_pieces(*found.file->pFile, offset, buffer, length, piece_size());
+  if (total < 0) return total;
   raise_file_len(found.file->def, static_cast<std::int64_t>(offset) + total);
   return total;
 }
@@ -77,8 +77,8 @@ std::int32_t copy_from_file(std::int32_t file_no, std::int32_t offset, void* buf
   if (static_cast<std::int64_t>(offset) + length > found.file->def.lFileLen) return report(-20);
   if (length < 1) return 0;
   if (buffer == nullptr) return report(-90);
-  if (!seek_to(found.file->pFile, offset)) return report(-12);
-  return read_pieces(found.file->pFile, static_cast<unsigned char*>(buffer), length, piece_size());
+  if (offset < 0) return report(-12);
+  return read_pieces(*found.file->pFile, offset, buffer, length, piece_size());
 }
 
 }  // namespace

@@ -2,9 +2,8 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
-
 #include "file/format.h"
+#include "file/stream.h"
 
 namespace rb {
 
@@ -24,7 +23,7 @@ struct IndexVector {
 // fields are file format and may be replaced by a header read from disk,
 // the Cap fields are what every bounds check in memory relies on.
 struct FileCtrl {
-  std::FILE* pFile;
+  Stream* pFile;
   FileDef def;
   DataCtrl* pDataCtrl;
   std::int32_t nDataCtrlCap;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "file/lifecycle.h"
 #include "file/lookup.h"
 #include "file/stream.h"
 #include "frame/heap.h"
@@ -48,7 +49,8 @@ std::int32_t move_up(std::int32_t file_no, unsigned char* buffer, std::int32_t p
     const std::int32_t n = high - low;
     const std::int32_t got = dbCopyFromFile(file_no, low, buffer, n);
     const std::int32_t put = got == n ? dbCopyToFile(file_no, low + length, buffer, n) : got;
-    if ((got != n || put != n) && failure == 0) failure = put < 0 ? put : report(-13);
+    if (failure == 0 && got != n) failure = got < 0 ? got : report(-14);
+    if (failure == 0 && put != n) failure = put < 0 ? put : report(-13);
     moved = true;
     high = low;
   }
@@ -115,13 +117,17 @@ std::int32_t expand_file(std::int32_t file_no, std::int32_t offset, std::int32_t
   FileCtrl& f = *found.file;
   if (offset < 0 || length < 1) return report(-90);
   if (!f.writable) return report(-102);
-  if (const std::int32_t r = dbFlush(file_no); r < 0) return r;
+  if (const std::int32_t r = flush_blocks(file_no); r < 0) return r;
   const std::int32_t end = f.def.lFileLen;
   if (!room_fits(f, offset, length)) return report(-12);
 
   bool moved = false;
   std::int32_t failure = 0;
   if (offset < end) {
+    // Every byte from the point to the new end is rewritten: what of it
+    // belongs to the committed image is saved at once, with one sync.
+    const std::int64_t span = static_cast<std::int64_t>(end) + length - offset;
+    if (const std::int32_t r = protect(*f.pFile, offset, span); r < 0) return r;
     const std::int32_t piece = std::max<std::int32_t>(1, g_lib.sys->lBufferLen);
     auto* buffer = allocate<unsigned char>(piece);
     if (buffer == nullptr) return report(-3401);
@@ -129,6 +135,8 @@ std::int32_t expand_file(std::int32_t file_no, std::int32_t offset, std::int32_t
     const std::int32_t cleared = clear_room(file_no, buffer, piece, offset, length);
     if (failure == 0) failure = cleared;
     heap_free(buffer);
+    // The file no longer holds what memory says it does.
+    if (failure < 0 && f.pFile->broken == 0) f.pFile->broken = failure;
   }
   // Areas reserved behind the point move even when none of their blocks
   // has reached the file yet.

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "file/lifecycle.h"
 #include "file/lookup.h"
 #include "file/open_checks.h"
 #include "file/stream.h"
@@ -15,6 +16,12 @@
 
 namespace rb {
 namespace {
+
+// Allocations that failed: the stream of dbCreate and dbOpen, the saved
+// vector places of dbFlush's commit point.
+constexpr std::int32_t kCreateAllocStream = -1059;
+constexpr std::int32_t kOpenAllocStream = -1260;
+constexpr std::int32_t kFlushAllocFailed = -1301;
 
 std::int32_t now() { return static_cast<std::int32_t>(std::time(nullptr)); }
 
@@ -30,7 +37,7 @@ std::int32_t lowest_empty_slot() {
 std::int32_t abandon(std::int32_t slot, std::int32_t code) {
   FileCtrl* f = g_lib.files[slot];
   if (f != nullptr) {
-    if (f->pFile != nullptr) std::fclose(f->pFile);
+    close_stream(f->pFile);
     release_file_ctrl(f);
     g_lib.files[slot] = nullptr;
   }
@@ -107,8 +114,13 @@ std::int32_t create(const char* name, std::int32_t count, const DataDesc* desc,
     if (r != 0) return abandon(slot, r);
   }
 
-  f->pFile = std::fopen(name, "w+b");
-  if (f->pFile == nullptr) return fail(slot, -10);
+  // As the one writer of the file: a journal that a crashed writer of the
+  // old file left is rolled back before the file is emptied, so that a
+  // crash in between never leaves a mix of both.
+  if (const std::int32_t r = open_stream(name, StreamMode::create, f->pFile); r != 0) {
+    if (r == kStreamNoMemory) return fail(slot, kCreateAllocStream);
+    return r == kCannotOpen ? fail(slot, -10) : abandon(slot, r);
+  }
   f->writable = true;
   const std::int32_t written = dbWriteFileDef(slot);
   if (written < 0) return abandon(slot, written);
@@ -202,15 +214,17 @@ std::int32_t open(const char* name, std::int32_t mode) {
   g_lib.files[slot] = f;
 
   const bool wants_write = (mode & kModeWrite) != 0;
-  f->pFile = std::fopen(name, wants_write ? "r+b" : "rb");
+  std::int32_t r = open_stream(name, wants_write ? StreamMode::write : StreamMode::read, f->pFile);
   bool read_only_fallback = false;
-  if (f->pFile == nullptr && wants_write) {
-    f->pFile = std::fopen(name, "rb");
-    read_only_fallback = f->pFile != nullptr;
+  if (r == kCannotOpen && wants_write) {
+    r = open_stream(name, StreamMode::read, f->pFile);
+    read_only_fallback = r == 0;
   }
-  if (f->pFile == nullptr) return fail(slot, -11);
+  if (r == kStreamNoMemory) return fail(slot, kOpenAllocStream);
+  if (r == kCannotOpen) return fail(slot, -11);
+  if (r != 0) return abandon(slot, r);
 
-  if (const std::int32_t r = dbReadFileDef(slot); r < 0) return abandon(slot, r);
+  if (const std::int32_t h = dbReadFileDef(slot); h < 0) return abandon(slot, h);
   if (std::memcmp(f->def.cFormat, kFormatId, kFormatIdCheckLen) != 0) return fail(slot, -101);
   if ((f->def.nFlags & kModeWriteLock) != 0 && wants_write) return fail(slot, -102);
   // A file that can be opened for reading only is opened without write
@@ -221,14 +235,14 @@ std::int32_t open(const char* name, std::int32_t mode) {
   // A header that gives the IndDataTypes vector no place (a file never
   // closed after writing) is refused by the reader itself.
   if (f->def.lOffsetIndDataTypes < 0) return abandon(slot, dbReadIndDataTypes(slot));
-  if (const std::int32_t r = check_header(f->def); r != 0) return fail(slot, r);
+  if (const std::int32_t c = check_header(f->def); c != 0) return fail(slot, c);
 
-  const std::int64_t size = stream_size(f->pFile);
+  const std::int64_t size = stream_size(*f->pFile);
   if (size < 0) return fail(slot, -12);
   // Every byte up to the stored length was written before the last close;
   // a shorter file has lost part of its tables.
   if (size < f->def.lFileLen) return fail(slot, -100);
-  if (const std::int32_t r = read_tables(slot, *f, size); r < 0) return abandon(slot, r);
+  if (const std::int32_t t = read_tables(slot, *f, size); t < 0) return abandon(slot, t);
 
   if ((f->def.nFlags & kModeWrite) != 0) {
     FileDef& d = f->def;
@@ -238,16 +252,31 @@ std::int32_t open(const char* name, std::int32_t mode) {
   return slot;
 }
 
-std::int32_t flush(std::int32_t file_no) {
+bool dirty_block_of(const CashCtrl& slot, std::int32_t file_no) {
+  return slot.pBuffer != nullptr && slot.nFileNo == file_no && (slot.nFlags & kCashDirty) != 0;
+}
+
+}  // namespace
+
+std::int32_t flush_blocks(std::int32_t file_no) {
   enter("dbFlush", file_no);
   const Lookup found = find_stream(file_no);
   if (!found) return found.code;
+  // The committed bytes that the blocks overwrite are saved first, all of
+  // them with one sync of the journal.
+  Stream& stream = *found.file->pFile;
+  for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
+    const CashCtrl& slot = *g_lib.buffers[i];
+    if (!dirty_block_of(slot, file_no)) continue;
+    if (const std::int32_t r = save_committed(stream, slot.lOffsetData, slot.lLenData); r < 0) {
+      return r;
+    }
+  }
+  if (const std::int32_t r = sync_journal(stream); r < 0) return r;
   const KeyIndexQuiet same_bytes;
   for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
     CashCtrl& slot = *g_lib.buffers[i];
-    if (slot.pBuffer == nullptr || slot.nFileNo != file_no || (slot.nFlags & kCashDirty) == 0) {
-      continue;
-    }
+    if (!dirty_block_of(slot, file_no)) continue;
     if (found.file->def.lFileLen < slot.lOffsetData) {
       if (const std::int32_t r = dbFillUpTo(file_no, slot.lOffsetData); r < 0) return r;
     }
@@ -256,9 +285,10 @@ std::int32_t flush(std::int32_t file_no) {
     if (written != slot.lLenData) return report(-13);
     slot.nFlags &= ~kCashDirty;
   }
-  if (std::fflush(found.file->pFile) != 0) return report(-13);
   return 0;
 }
+
+namespace {
 
 std::int32_t reset(std::int32_t file_no) {
   enter_name("dbReset");
@@ -280,11 +310,12 @@ std::int32_t reset(std::int32_t file_no) {
   return released;
 }
 
-// Writes the tables behind the data and then the header. Every table and
-// vector is placed anew from the end of the data, so that none is ever
-// written over data or over another table, and the boundary stored with
-// the header covers every block written before the close.
-std::int32_t write_back(std::int32_t file_no, FileCtrl& f) {
+// Writes the tables behind the data. Every table and vector is placed anew
+// from the end of the data, so that none is ever written over data or
+// over another table, and the boundary stored with the header covers
+// every block written before. Returns 0 or the first failure, reported
+// by the writer that met it.
+std::int32_t write_tables(std::int32_t file_no, FileCtrl& f) {
   FileDef& d = f.def;
   // Records whose blocks were dropped unwritten (dbReset) still count: the
   // file reaches past them, so that they read back as zero bytes.
@@ -292,30 +323,97 @@ std::int32_t write_back(std::int32_t file_no, FileCtrl& f) {
   for (std::int32_t k = 0; k < d.nDataTypes && k < f.nDataCtrlCap; ++k) {
     end = std::max(end, records_end(f.pDataCtrl[k]));
   }
-  const std::int32_t filled =
-      end > d.lFileLen
-          ? dbFillUpTo(file_no, static_cast<std::int32_t>(std::min(end, kMaxFileOffset)))
-          : 0;
+  if (end > d.lFileLen) {
+    const std::int32_t filled =
+        dbFillUpTo(file_no, static_cast<std::int32_t>(std::min(end, kMaxFileOffset)));
+    if (filled < 0) return filled;
+  }
   d.lOffsetVectors = d.lFileLen;
   for (std::int32_t v = 0; v < d.nIndexCtrls && v < f.nIndexCtrlCap; ++v) {
     f.pIndexCtrl[v].lOffsetIndex = -1;
   }
   d.lOffsetIndDataTypes = d.lOffsetIndSections = -1;
 
-  std::int32_t first_failure = 0;
-  const auto note = [&first_failure](std::int32_t r) {
-    if (r < 0 && first_failure == 0) first_failure = r;
+  using Writer = std::int32_t (*)(std::int32_t);
+  for (Writer write : {dbWriteDataIndex, dbWriteIndexCtrl, dbWriteDataCtrl, dbWriteSections,
+                       dbWriteIndDataTypes, dbWriteIndSections}) {
+    if (const std::int32_t r = write(file_no); r < 0) return r;
+  }
+  return 0;
+}
+
+// The image about to be committed opens again: the checks dbOpen makes of
+// the header and the tables hold for it.
+bool opens_again(FileCtrl& f) {
+  return check_header(f.def) == 0 && check_tables(f) == 0 &&
+         stream_size(*f.pFile) >= f.def.lFileLen;
+}
+
+// Makes the present state of the file its committed image on the device:
+// the tables behind the data, the header, each synced, then the journal
+// retired. Until the journal is retired a crash restores the image of the
+// last commit. Returns the header write's result (4096) or the first
+// failure, reported (under `name` where no writer reported it).
+std::int32_t commit(std::int32_t file_no, FileCtrl& f, const char* name) {
+  Stream& s = *f.pFile;
+  const auto fail_as = [&](std::int32_t code) {
+    enter(name, file_no);
+    return report(code);
   };
-  note(filled);
-  note(dbWriteDataIndex(file_no));
-  note(dbWriteIndexCtrl(file_no));
-  note(dbWriteDataCtrl(file_no));
-  note(dbWriteSections(file_no));
-  note(dbWriteIndDataTypes(file_no));
-  note(dbWriteIndSections(file_no));
-  d.nFlags &= ~kModeCreated;
+  if (s.broken != 0) return fail_as(s.broken);
+  // The header and the tables overwrite committed bytes at the front and
+  // behind the data: saved at once, with one sync of the journal.
+  if (const std::int32_t r = save_committed(s, 0, kHeaderBlockSize); r < 0) return r;
+  if (const std::int32_t r = protect(s, f.def.lFileLen, kMaxFileOffset); r < 0) return r;
+  if (const std::int32_t r = write_tables(file_no, f); r < 0) return r;
+  f.def.nFlags &= ~kModeCreated;
+  // A state that dbOpen would refuse is never committed.
+  if (!opens_again(f)) return fail_as(-100);
+  // The tables reach the device before a header that names them.
+  if (!s.io->sync()) return fail_as(kSyncFailed);
   const std::int32_t header = dbWriteFileDef(file_no);
-  return first_failure != 0 ? first_failure : header;
+  if (header < 0) return header;
+  if (!s.io->sync()) return fail_as(kSyncFailed);
+  const std::int64_t size = stream_size(s);
+  if (size < 0) return fail_as(-12);
+  if (const std::int32_t r = s.journal.finish(size); r < 0) return r;
+  return header;
+}
+
+// A file whose tables and header the library writes back: opened or
+// created with write access.
+bool commits(const FileCtrl& f) {
+  // The mode bits may have been read back from the file (dbReadFileDef);
+  // only the stream tells whether the file may be written.
+  return (f.def.nFlags & kModeWrite) != 0 && f.writable;
+}
+
+// dbFlush as the host calls it: the blocks written back and, for a file
+// with write access, a commit point. Memory keeps the state it had: the
+// host sees every count, offset and place as before; only the device
+// holds the committed image.
+std::int32_t flush(std::int32_t file_no) {
+  if (const std::int32_t r = flush_blocks(file_no); r < 0) return r;
+  FileCtrl& f = *file_at(file_no);
+  if (!commits(f)) return 0;
+  const char* const function = g_lib.cFunction;
+  const std::int32_t current = g_lib.nCurrentFileNo;
+  const FileDef kept = f.def;
+  const std::int32_t n = std::min(f.def.nIndexCtrls, f.nIndexCtrlCap);
+  auto* places = allocate<std::int32_t>(std::max(n, 0));
+  if (places == nullptr) {
+    enter("dbFlush", file_no);
+    return report(kFlushAllocFailed);
+  }
+  for (std::int32_t v = 0; v < n; ++v) places[v] = f.pIndexCtrl[v].lOffsetIndex;
+  const std::int32_t r = commit(file_no, f, "dbFlush");
+  f.def = kept;
+  for (std::int32_t v = 0; v < n; ++v) f.pIndexCtrl[v].lOffsetIndex = places[v];
+  heap_free(places);
+  if (r < 0) return r;
+  g_lib.cFunction = function;
+  g_lib.nCurrentFileNo = current;
+  return 0;
 }
 
 std::int32_t close(std::int32_t file_no) {
@@ -327,22 +425,15 @@ std::int32_t close(std::int32_t file_no) {
   if (f == nullptr) return 0;
   if (f->pFile == nullptr) return report(-1);
 
-  std::int32_t result = dbFlush(file_no);
-  // The mode bits may have been read back from the file (dbReadFileDef);
-  // only the stream tells whether the file may be written.
-  if ((f->def.nFlags & kModeWrite) != 0 && f->writable) {
-    const std::int32_t written = write_back(file_no, *f);
-    if (result >= 0) result = written;
-  }
-  const bool closed = std::fclose(f->pFile) == 0;
+  std::int32_t result = flush_blocks(file_no);
+  // Blocks that did not reach the file are never committed: the journal
+  // keeps the last committed image for the next open.
+  if (result >= 0 && commits(*f)) result = commit(file_no, *f, "dbClose");
+  close_stream(f->pFile);
   f->pFile = nullptr;
   release_file_ctrl(f);
   g_lib.files[file_no] = nullptr;
   dbReset(file_no);
-  if (!closed && result >= 0) {
-    enter("dbClose", file_no);
-    result = report(-15);
-  }
   return result;
 }
 

@@ -32,12 +32,9 @@ std::int32_t write_file_def(std::int32_t file_no) {
   if (block == nullptr) return report(-1101);
   std::memset(block, 0, kHeaderBlockSize);
   std::memcpy(block, &f.def, sizeof(FileDef));
-  if (!seek_to(f.pFile, 0)) {
-    heap_free(block);
-    return report(-12);
-  }
-  const auto written = static_cast<std::int32_t>(std::fwrite(block, 1, kHeaderBlockSize, f.pFile));
+  const std::int32_t written = write_pieces(*f.pFile, 0, block, kHeaderBlockSize, kHeaderBlockSize);
   heap_free(block);
+  if (written < 0) return written;
   raise_file_len(f.def, written);
   if (written != kHeaderBlockSize) return report(-13);
   return written;
@@ -52,11 +49,7 @@ std::int32_t read_file_def(std::int32_t file_no) {
   FileCtrl& f = *found.file;
   auto* block = allocate<unsigned char>(kHeaderBlockSize);
   if (block == nullptr) return report(-1111);
-  if (!seek_to(f.pFile, 0)) {
-    heap_free(block);
-    return report(-12);
-  }
-  const auto got = static_cast<std::int32_t>(std::fread(block, 1, kHeaderBlockSize, f.pFile));
+  const std::int32_t got = read_pieces(*f.pFile, 0, block, kHeaderBlockSize, kHeaderBlockSize);
   if (got < static_cast<std::int32_t>(sizeof(FileDef))) {
     heap_free(block);
     return report(-100);  // too short to hold a header
@@ -109,15 +102,15 @@ std::int32_t write_record_table(std::int32_t file_no, const RecordTable& t, cons
   const std::int32_t count = def.*t.count;
   if (count < 0 || count > allocated) return report(-100);
   const std::int64_t bytes = static_cast<std::int64_t>(count) * t.record_size;
-  if (!range_fits(offset, bytes)) return report(-12);
-  if (!seek_to(found.file->pFile, offset)) return report(-12);
+  if (!range_fits(offset, bytes) || offset < 0) return report(-12);
   for (DefField capacity : t.capacities) {
     if (capacity != nullptr) def.*capacity = count;
   }
   def.*t.length = static_cast<std::int32_t>(bytes);
   if (bytes == 0) return 0;
-  const auto written = static_cast<std::int32_t>(
-      std::fwrite(records, 1, static_cast<std::size_t>(bytes), found.file->pFile));
+  const auto n = static_cast<std::int32_t>(bytes);
+  const std::int32_t written = write_pieces(*found.file->pFile, offset, records, n, n);
+  if (written < 0) return written;
   if (written < bytes) return report(-13);
   raise_file_len(def, static_cast<std::int64_t>(offset) + written);
   return written;
@@ -139,10 +132,9 @@ std::int32_t read_record_table(std::int32_t file_no, const RecordTable& t, void*
       static_cast<std::int64_t>(length) > static_cast<std::int64_t>(allocated) * t.record_size) {
     return report(-100);
   }
-  if (!seek_to(found.file->pFile, def.*t.offset)) return report(-12);
+  if (def.*t.offset < 0) return report(-12);
   if (length == 0) return 0;
-  const auto got = static_cast<std::int32_t>(
-      std::fread(records, 1, static_cast<std::size_t>(length), found.file->pFile));
+  const std::int32_t got = read_pieces(*found.file->pFile, def.*t.offset, records, length, length);
   if (got < length) return report(-14);
   return length;
 }
@@ -163,6 +155,7 @@ std::int32_t write_ind_vector(std::int32_t file_no, const char* name, std::int32
   const std::int32_t n = def.*count;
   if (n < 0 || n > allocated || (n > 0 && entries == nullptr)) return report(-100);
   const std::int32_t result = dbCopyToFile(file_no, def.*offset, entries, n * 4);
+  if (result >= 0 && result < n * 4) return report(-13);
   return result;
 }
 
@@ -196,6 +189,7 @@ std::int32_t write_data_index(std::int32_t file_no) {
     const std::int32_t r =
         dbCopyToFile(file_no, ctrl->lOffsetIndex, vec->entries, ctrl->lIndexLen * 4);
     if (r < 0) return r;
+    if (r < ctrl->lIndexLen * 4) return report(-13);
     total += r;
   }
   return total;

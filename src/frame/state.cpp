@@ -32,7 +32,7 @@ void release_cashsystem() {
     for (std::int32_t i = 0; i < g_lib.cash->nFiles; ++i) {
       FileCtrl* f = g_lib.files[i];
       if (f == nullptr) continue;
-      if (f->pFile != nullptr) std::fclose(f->pFile);
+      close_stream(f->pFile);
       release_file_ctrl(f);
     }
     heap_free(g_lib.files);

@@ -153,9 +153,8 @@ bool block_bytes(std::int32_t file_no, FileCtrl& f, std::int32_t offset, std::in
     return true;
   }
   if (static_cast<std::int64_t>(offset) + length > f.def.lFileLen) return false;
-  if (!seek_to(f.pFile, offset)) return false;
   const std::int32_t piece = std::max<std::int32_t>(1, g_lib.sys->lBufferLen);
-  return read_pieces(f.pFile, out.data(), length, piece) == length;
+  return offset >= 0 && read_pieces(*f.pFile, offset, out.data(), length, piece) == length;
 }
 
 // Indexes the records of the bucket from entry.count up to n.

@@ -18,10 +18,8 @@ class BlockIoTest : public rbtest::LibraryTest {
     ASSERT_EQ(dbCreate(kName, 0, nullptr, 0, DB_MODE_WRITE), 0);
   }
   std::int32_t& file_len() { return file_ctrl(0).def.lFileLen; }
-  std::string on_disk() {
-    EXPECT_EQ(dbFlush(0), 0);
-    return read_file(kName);
-  }
+  // The transfers here bypass the cache: the file holds them at once.
+  std::string on_disk() { return read_file(kName); }
   static std::string pattern(std::size_t n) {
     std::string s(n, '\0');
     for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>('a' + (i * 7) % 26);

@@ -20,7 +20,6 @@ TEST_F(LayoutTest, StoredHeaderOfANewFile) {
   const std::int32_t before = static_cast<std::int32_t>(std::time(nullptr));
   const DataDesc one = desc(7, DTF_INDEX, 16, 1024, 100);
   ASSERT_EQ(dbCreate("layout_new.db", 1, &one, 0, DB_MODE_WRITE | 0x100), 0);
-  ASSERT_EQ(dbFlush(0), 0);
   const std::string bytes = read_file("layout_new.db");
   ASSERT_EQ(bytes.size(), 4096u);
   const rb::FileDef d = stored_def(bytes);
