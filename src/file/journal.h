@@ -27,7 +27,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "file/io_env.h"
+#include "frame/io_env.h"
 
 namespace rb {
 

@@ -342,11 +342,30 @@ std::int32_t write_tables(std::int32_t file_no, FileCtrl& f) {
   return 0;
 }
 
-// The image about to be committed opens again: the checks dbOpen makes of
-// the header and the tables hold for it.
-bool opens_again(FileCtrl& f) {
-  return check_header(f.def) == 0 && check_tables(f) == 0 &&
-         stream_size(*f.pFile) >= f.def.lFileLen;
+// The image about to be committed opens again: its tables, read back from
+// the device into a scratch control block under the file's number, pass
+// every check dbOpen makes. Returns 0, or the code of the first check or
+// allocation that failed (reported by the reader that met it).
+std::int32_t opens_again(std::int32_t file_no, FileCtrl& f) {
+  FileCtrl* scratch = new_file_ctrl();
+  if (scratch == nullptr) return report(kFlushAllocFailed);
+  scratch->pFile = f.pFile;
+  scratch->def = f.def;
+  scratch->def.nFlags = 0;  // as a reader opens it
+  scratch->def.nDataTypeCursor = -1;
+  g_lib.files[file_no] = scratch;
+  const std::int64_t size = stream_size(*f.pFile);
+  std::int32_t r = 0;
+  if (scratch->def.lOffsetIndDataTypes < 0 || check_header(scratch->def) != 0 ||
+      size < scratch->def.lFileLen) {
+    r = report(-100);
+  } else {
+    r = read_tables(file_no, *scratch, size);
+  }
+  g_lib.files[file_no] = &f;
+  scratch->pFile = nullptr;
+  release_file_ctrl(scratch);
+  return r;
 }
 
 // Makes the present state of the file its committed image on the device:
@@ -368,7 +387,7 @@ std::int32_t commit(std::int32_t file_no, FileCtrl& f, const char* name) {
   if (const std::int32_t r = write_tables(file_no, f); r < 0) return r;
   f.def.nFlags &= ~kModeCreated;
   // A state that dbOpen would refuse is never committed.
-  if (!opens_again(f)) return fail_as(-100);
+  if (const std::int32_t r = opens_again(file_no, f); r < 0) return r <= -1000 ? r : fail_as(-100);
   // The tables reach the device before a header that names them.
   if (!s.io->sync()) return fail_as(kSyncFailed);
   const std::int32_t header = dbWriteFileDef(file_no);

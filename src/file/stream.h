@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "file/io_env.h"
+#include "frame/io_env.h"
 #include "file/journal.h"
 
 namespace rb {

@@ -1,7 +1,10 @@
 #include "frame/log.h"
 
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+
+#include "frame/io_env.h"
 
 #include "frame/state.h"
 #include "recbase.h"
@@ -69,26 +72,43 @@ constexpr const char kImplicitClose[] = "Datenbestand wurde implizit geschlossen
 
 enum class Kind { error, warning };
 
+// Appends a record to the log as a text stream would: on Windows every
+// line ends in a carriage return and a line feed.
+void append_text(const char* text) {
+#ifdef _WIN32
+  char lines[1024];
+  std::size_t n = 0;
+  for (const char* c = text; *c != '\0' && n + 2 < sizeof lines; ++c) {
+    if (*c == '\n') lines[n++] = '\r';
+    lines[n++] = *c;
+  }
+  io_env().append(kLogFileName, lines, static_cast<std::int64_t>(n));
+#else
+  io_env().append(kLogFileName, text, static_cast<std::int64_t>(std::strlen(text)));
+#endif
+}
+
 std::int32_t log_record(std::int32_t code, Kind kind) {
   SysData* sys = g_lib.sys;
   if (sys == nullptr) return -4;
   sys->nErrorCount += 1;
   sys->nLastError = code;
 
-  std::FILE* log = std::fopen(kLogFileName, "a");
-  if (log == nullptr) return code;
   const std::time_t now = std::time(nullptr);
   const char* stamp = std::ctime(&now);
-  std::fprintf(log, "Datum/Uhrzeit...: %s", stamp != nullptr ? stamp : "\n");
-  std::fprintf(log, "  Funktion......: %s (Datei: %d)\n", g_lib.cFunction,
-               static_cast<int>(g_lib.nCurrentFileNo));
+  char text[512];
+  int n = std::snprintf(text, sizeof text, "Datum/Uhrzeit...: %s", stamp != nullptr ? stamp : "\n");
+  n += std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n),
+                     "  Funktion......: %s (Datei: %d)\n", g_lib.cFunction,
+                     static_cast<int>(g_lib.nCurrentFileNo));
   if (kind == Kind::error) {
-    std::fprintf(log, "  Fehler (%5d): %s\n", static_cast<int>(code), error_message(code));
+    std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), "  Fehler (%5d): %s\n",
+                  static_cast<int>(code), error_message(code));
   } else {
-    std::fprintf(log, "  Warnung(%5d): %s\n", static_cast<int>(code),
-                 code == -40 ? kImplicitClose : kInternal);
+    std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), "  Warnung(%5d): %s\n",
+                  static_cast<int>(code), code == -40 ? kImplicitClose : kInternal);
   }
-  std::fclose(log);
+  append_text(text);
   return code;
 }
 

@@ -120,6 +120,14 @@ bool FaultEnv::sync_parent(const char*) {
   return allow(torn) && !torn;
 }
 
+bool FaultEnv::append(const char* path, const void* data, std::int64_t length) {
+  auto& node = files_[path];
+  if (node == nullptr) node = std::make_shared<Node>();
+  node->data.append(static_cast<const char*>(data), static_cast<std::size_t>(length));
+  node->durable = node->data;
+  return true;
+}
+
 void FaultEnv::crash_at(std::int64_t k, bool torn) {
   crash_at_ = k;
   torn_ = torn;

@@ -16,7 +16,7 @@
 #include <memory>
 #include <string>
 
-#include "file/io_env.h"
+#include "frame/io_env.h"
 
 namespace rbtest {
 
@@ -36,6 +36,8 @@ class FaultEnv final : public rb::IoEnv {
   bool exists(const char* path) override;
   bool remove(const char* path) override;
   bool sync_parent(const char* path) override;
+  // The log: kept in memory, never counted, never failing.
+  bool append(const char* path, const void* data, std::int64_t length) override;
 
   // Device-changing calls so far.
   std::int64_t calls() const { return calls_; }

@@ -1,5 +1,6 @@
 // The IO seam: every byte the library reads from or writes to a database
-// file or its journal passes through an IoEnv and the IoFiles it opens.
+// file, its journal or the log passes through an IoEnv and the IoFiles it
+// opens.
 // The platform's own environment (POSIX or Win32) serves the shipped
 // library; tests put an environment of their own in its place to fail,
 // tear or lose any single call.
@@ -63,6 +64,9 @@ class IoEnv {
   virtual bool remove(const char* path) = 0;
   // Makes the entry of a newly created file in its directory durable.
   virtual bool sync_parent(const char* path) = 0;
+  // Appends length bytes to the text file path (the log), creating it when
+  // missing. Line ends are the caller's.
+  virtual bool append(const char* path, const void* data, std::int64_t length) = 0;
 };
 
 // Byte whose lock marks the one writer of a file: beyond the 2^31 - 1

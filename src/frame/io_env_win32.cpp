@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <new>
 
-#include "file/io_env.h"
+#include "frame/io_env.h"
 
 namespace rb {
 
@@ -115,6 +115,17 @@ class WinEnv final : public IoEnv {
   }
 
   bool remove(const char* path) override { return DeleteFileA(path) != 0; }
+
+  bool append(const char* path, const void* data, std::int64_t length) override {
+    HANDLE h = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD put = 0;
+    const bool ok = WriteFile(h, data, static_cast<DWORD>(length), &put, nullptr) &&
+                    put == static_cast<DWORD>(length);
+    CloseHandle(h);
+    return ok;
+  }
 
   // NTFS makes a new directory entry durable with the file's own flush.
   bool sync_parent(const char*) override { return true; }

@@ -1,4 +1,4 @@
-#include "file/io_env.h"
+#include "frame/io_env.h"
 
 namespace rb {
 

@@ -14,7 +14,7 @@
 #include <cstring>
 #include <new>
 
-#include "file/io_env.h"
+#include "frame/io_env.h"
 
 namespace rb {
 
@@ -140,6 +140,21 @@ class PosixEnv final : public IoEnv {
   }
 
   bool remove(const char* path) override { return ::unlink(path) == 0; }
+
+  bool append(const char* path, const void* data, std::int64_t length) override {
+    const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    const auto* in = static_cast<const char*>(data);
+    std::int64_t done = 0;
+    while (done < length) {
+      const ssize_t put = ::write(fd, in + done, static_cast<std::size_t>(length - done));
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) break;
+      done += put;
+    }
+    ::close(fd);
+    return done == length;
+  }
 
   bool sync_parent(const char* path) override {
     const char* slash = std::strrchr(path, '/');
