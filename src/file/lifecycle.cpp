@@ -388,8 +388,10 @@ std::int32_t commit(std::int32_t file_no, FileCtrl& f, const char* name) {
   f.def.nFlags &= ~kModeCreated;
   // A state that dbOpen would refuse is never committed.
   if (const std::int32_t r = opens_again(file_no, f); r < 0) return r <= -1000 ? r : fail_as(-100);
-  // The tables reach the device before a header that names them.
-  if (!s.io->sync()) return fail_as(kSyncFailed);
+  // The tables reach the device before a header that names them, unless
+  // the journal holds the old header: a crash in between restores it.
+  const bool header_journaled = s.writer && s.journal.committed() >= kHeaderBlockSize;
+  if (!header_journaled && !s.io->sync()) return fail_as(kSyncFailed);
   const std::int32_t header = dbWriteFileDef(file_no);
   if (header < 0) return header;
   if (!s.io->sync()) return fail_as(kSyncFailed);
