@@ -268,32 +268,90 @@ RECBASE_API int32_t RECBASE_CALL dbCopyFromFile(int32_t nFileNo, int32_t lOffset
 
 /* ---------------------------------------------------------------------------
  * Creating, opening and closing.
+ *
+ * Commit points. A file opened with write access has a committed state on
+ * the device: the state of its last commit point. dbClose (also through
+ * dbCloseAll and dbExit) and dbFlush called by the host are the commit
+ * points: the dirty blocks, the tables and the header are written and
+ * synced, and the state they describe becomes the committed one. Whatever
+ * happens between two commit points (a crash of the process, a power cut,
+ * a full disk, a failed write), the next dbOpen of the file finds the
+ * state of the last commit point, nothing of what came after it.
+ * A file made by dbCreate has no committed state before its first commit
+ * point (its old contents are gone at once): interrupted before it, it is
+ * refused by dbOpen (-55).
+ *
+ * The journal. Before a byte of the committed state is overwritten for the
+ * first time after a commit point, the 4096-byte page that holds it is
+ * saved in the rollback journal, the file "<cName>-journal" beside the
+ * database (the name with "-journal" appended), and the journal is synced.
+ * Bytes behind the committed state are never saved. The journal exists
+ * from the first overwrite of committed bytes after a commit point until
+ * the next commit point removes it: a file that is only read never has
+ * one, and filling a new file up to its first commit creates none. A
+ * journal found beside a file is rolled back by dbOpen and dbCreate: its
+ * pages written back, the file cut to its committed length. Do not delete
+ * or move a journal; copy or move the database only while no journal lies
+ * beside it.
+ *
+ * One writer per file. dbCreate and dbOpen with write access take the
+ * writer's lock of the file, an OS byte-range lock beyond the data that
+ * the process releases on dbClose or at its end. A second writer, in this
+ * process or another, is refused with -18 (DB_ERR_BUSY).
+ *
+ * Readers. dbOpen without write access takes no lock. While another
+ * writer holds the file and a journal lies beside it, the open is refused
+ * with -18; without a journal it opens the last committed state, but later
+ * reads go to the file as it is and may see blocks that the writer wrote
+ * since (there is no snapshot isolation): reopen after the writer's commit
+ * point for a consistent view. A journal that a crashed writer left is
+ * rolled back by a reader too, through a second handle with write access
+ * to the file; without that access the open is refused with -19.
  * ------------------------------------------------------------------------- */
 
 /* Creates (or empties) the file cName with nDesc data types described by
  * pDesc (may be null when nDesc < 1) and room for nSections sections; nFlags
- * is the mode (DB_MODE_WRITE for a file to keep). Returns the file number,
- * or -5, -90 (null name, or descriptions missing), -1051 (no slot),
- * -1052 .. -1058 (memory), -51/-54 (a description is invalid), -10 (file
- * cannot be created), -12/-13 (the header cannot be written). A failed
- * create leaves its slot empty. */
+ * is the mode (DB_MODE_WRITE for a file to keep). The caller becomes the
+ * file's writer; a journal of the old file is rolled back before the file
+ * is emptied. Returns the file number, or -5, -90 (null name, or
+ * descriptions missing), -1051 (no slot), -1052 .. -1059 (memory),
+ * -51/-54 (a description is invalid), -10 (file cannot be created), -18
+ * (another writer holds the file), -19/-17 (the old file's journal cannot
+ * be rolled back), -12/-13 (the header cannot be written). A failed create
+ * leaves its slot empty. */
 RECBASE_API int32_t RECBASE_CALL dbCreate(const char* cName, int32_t nDesc, const DataDesc* pDesc,
                                           int32_t nSections, int32_t nFlags);
-/* Opens an existing file; nMode DB_MODE_WRITE for write access. Returns the
- * file number, or -5, -90 (null name), -1251 (no slot), -11 (cannot open),
- * -101 (foreign
- * format), -102 (write locked), -100 (corrupt or truncated), -55, -20, -14,
- * -12 and -1252 .. -1259 (memory). A failed open leaves its slot empty. A
- * file that can only be opened for reading is opened without write access.*/
+/* Opens an existing file; nMode DB_MODE_WRITE for write access (the caller
+ * becomes the file's writer). A journal beside the file is rolled back
+ * first. Returns the file number, or -5, -90 (null name), -1251 (no slot),
+ * -11 (cannot open), -18 (another writer holds the file; without write
+ * access: holds it and a journal lies beside it), -19/-17 (a journal
+ * cannot be rolled back), -101 (foreign format), -102 (write locked), -100
+ * (corrupt or truncated), -55, -20, -14, -12 and -1252 .. -1260 (memory).
+ * A failed open leaves its slot empty. A file that can only be opened for
+ * reading is opened without write access. */
 RECBASE_API int32_t RECBASE_CALL dbOpen(const char* cName, int32_t nMode);
 /* Flushes, writes tables and header (write access only), closes and releases
- * the file. Returns 0 for an empty slot; 4096 (header written) or 0 (no write
- * access) on success; the first failure otherwise (-1, -6, -13, -15 ...).
- * The slot is empty afterwards in every case but a missing stream. */
+ * the file and its writer's lock. With write access a commit point: 4096
+ * means the state is committed and synced, the journal removed. Returns 0
+ * for an empty slot; 4096 (header written) or 0 (no write access) on
+ * success; the first failure otherwise (-1, -6, -13, -15, -17 (sync
+ * failed), -19 (journal), -100 (a state that dbOpen would refuse is not
+ * committed), -12 ...). After a failure the next dbOpen finds the last
+ * committed state (or the new one, when only the removal of the journal
+ * failed), never a mix of both. The slot is empty afterwards in every case
+ * but a missing stream. */
 RECBASE_API int32_t RECBASE_CALL dbClose(int32_t nFileNo);
 /* dbClose for every slot; returns 0, or -5 (not logged) before dbInit. */
 RECBASE_API int32_t RECBASE_CALL dbCloseAll(void);
-/* Writes the file's dirty cache blocks; returns 0, or -1, -6, -13. */
+/* Writes the file's dirty cache blocks and, with write access, makes a
+ * commit point (see above): tables and header are written behind the data
+ * and synced, the journal removed. The file stays open and memory keeps
+ * every count, offset and place as before. Returns 0, or -1, -6, -13, -17
+ * (sync failed), -19 (journal), -100 (a state that dbOpen would refuse is
+ * not committed), -12, -1301 (memory). After a failure the device holds
+ * the last committed state (or the new one, when only the removal of the
+ * journal failed); the host may call dbFlush again or close the file. */
 RECBASE_API int32_t RECBASE_CALL dbFlush(int32_t nFileNo);
 /* Drops the file's cache blocks without writing them (-1: every file);
  * returns the number of blocks dropped, or -5 (not logged) before dbInit. */

@@ -7,6 +7,7 @@
 
 #include "commands.h"
 #include "image.h"
+#include "journal_file.h"
 #include "messages.h"
 #include "recbase.h"
 #include "regions.h"
@@ -310,7 +311,7 @@ void check_sections(const FileImage& image, Findings& out) {
 // Every key read through the library, the file opened read only.
 void check_keys_readable(const FileImage& image, const std::string& path, Findings& out) {
   Library library;
-  const std::int32_t file = library.open(path);
+  const std::int32_t file = library.open(path, path);
   if (file < 0) {
     out.push_back(library_failure("dbOpen", file));
     return;
@@ -340,16 +341,56 @@ void check_keys_readable(const FileImage& image, const std::string& path, Findin
   }
 }
 
+// The journal beside the file: a finding when a rollback would change the
+// file, a note when it restores nothing.
+void check_journal(const JournalFile& j, const std::string& name, Findings& out,
+                   std::string& note) {
+  const std::string journal = journal_path(name);
+  switch (j.state) {
+    case JournalFile::State::none:
+      break;
+    case JournalFile::State::stale:
+      note = journal + " is stale (" + j.why_stale +
+             "): it restores nothing and is harmless; the next dbOpen removes it (keys are not "
+             "read through the library, whose dbOpen would)";
+      break;
+    case JournalFile::State::unreadable:
+      out.push_back(journal + " cannot be read: dbOpen refuses the file (-19) until it can");
+      break;
+    case JournalFile::State::pending: {
+      const std::string saved = "committed length " + std::to_string(j.restored.length) +
+                                " bytes, " + std::to_string(j.pages) +
+                                (j.pages == 1 ? " saved page" : " saved pages");
+      if (j.writer_at_work) {
+        out.push_back(journal + " is in use: a writer holds the file and has changed it since " +
+                      "its last commit (" + saved +
+                      " so far); the checks below see the last committed state");
+      } else {
+        out.push_back(journal + " is pending: a writer was interrupted; the next dbOpen restores " +
+                      "the last committed state (" + saved + "); the checks below see that state");
+      }
+      break;
+    }
+  }
+}
+
 }  // namespace
 
 int run_check(const Args& args) {
   if (args.size() != 1) return fail(kExitUsage, "check: expected FILE (see recbase check --help)");
   const std::string path = absolute_path(args[0]);
   Workspace workspace;
+  const JournalFile journal = read_journal(path);
+  const bool pending = journal.state == JournalFile::State::pending;
   FileImage image;
   std::string error;
-  if (!image.load(path, error)) return fail(kExitUnreadable, args[0] + ": " + error);
+  if (!image.load(path, error, pending ? &journal.restored : nullptr)) {
+    return fail(kExitUnreadable, args[0] + ": " + error);
+  }
   Findings findings;
+  std::string note;
+  check_journal(journal, args[0], findings, note);
+  const std::size_t journal_findings = findings.size();
   if (check_header(image, findings)) {
     check_regions(image, findings);
     check_vectors(image, findings);
@@ -357,14 +398,23 @@ int run_check(const Args& args) {
     check_index_entries(image, findings);
     check_indirect(image, findings);
     check_sections(image, findings);
-    check_keys_readable(image, path, findings);
+    // The library's dbOpen would roll a journal back or remove it: with a
+    // journal beside it the file stays as it is, its keys unread.
+    if (journal.state == JournalFile::State::none) check_keys_readable(image, path, findings);
   }
-  for (const std::string& line : findings) std::printf("%s: %s\n", args[0].c_str(), line.c_str());
-  if (!findings.empty()) return kExitFindings;
-  std::printf("%s: sound (%s data types, %s sections)\n", args[0].c_str(),
-              std::to_string(image.types.size()).c_str(),
-              std::to_string(image.sections.size()).c_str());
-  return kExitOk;
+  const char* name = args[0].c_str();
+  if (!note.empty()) std::printf("%s: note: %s\n", name, note.c_str());
+  for (const std::string& line : findings) std::printf("%s: %s\n", name, line.c_str());
+  const std::string counts = "(" + std::to_string(image.types.size()) + " data types, " +
+                             std::to_string(image.sections.size()) + " sections)";
+  if (findings.empty()) {
+    std::printf("%s: sound %s\n", name, counts.c_str());
+    return kExitOk;
+  }
+  if (pending && findings.size() == journal_findings) {
+    std::printf("%s: the last committed state is sound %s\n", name, counts.c_str());
+  }
+  return kExitFindings;
 }
 
 }  // namespace rbtool

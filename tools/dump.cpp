@@ -94,7 +94,7 @@ int run_dump(const Args& args) {
   int status = kExitOk;
   {
     Library library;
-    const std::int32_t file = library.open(path);
+    const std::int32_t file = library.open(path, args[0]);
     if (file < 0) return fail(kExitUnreadable, args[0] + ": " + library_failure("dbOpen", file));
     for (const Dump& d : dumps) {
       const std::int32_t r = d.call(file);

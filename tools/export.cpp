@@ -219,12 +219,14 @@ int run_export(const Args& args) {
     return fail(kExitUsage, "export: bad arguments (see recbase export --help)");
   const std::string path = absolute_path(o.file);
   Workspace workspace;
+  // Opened first: the image then shows what the library reads, once it
+  // has rolled back a journal an interrupted writer left.
+  Library library;
+  const std::int32_t file = library.open(path, o.file);
+  if (file < 0) return fail(kExitUnreadable, o.file + ": " + library_failure("dbOpen", file));
   FileImage image;
   std::string error;
   if (!image.load(path, error)) return fail(kExitUnreadable, o.file + ": " + error);
-  Library library;
-  const std::int32_t file = library.open(path);
-  if (file < 0) return fail(kExitUnreadable, o.file + ": " + library_failure("dbOpen", file));
   std::vector<Source> sources;
   std::size_t levels = 0;
   if (!find_sources(image, file, o, sources, levels, error)) {

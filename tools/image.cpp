@@ -1,5 +1,6 @@
 #include "image.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace rbtool {
@@ -28,8 +29,31 @@ std::string describe(const char* name, std::int64_t count, std::int64_t record,
 bool FileImage::read_at(std::int64_t offset, void* buffer, std::int64_t length) const {
   if (length == 0) return true;
   if (offset < 0 || length < 0 || offset > size_ || length > size_ - offset) return false;
-  return seek(file_.get(), offset) && std::fread(buffer, 1, static_cast<std::size_t>(length),
-                                                 file_.get()) == static_cast<std::size_t>(length);
+  auto* out = static_cast<unsigned char*>(buffer);
+  // Bytes past the end of the file are the zero bytes a rollback extends
+  // it with.
+  const std::int64_t on_disk = std::clamp<std::int64_t>(disk_size_ - offset, 0, length);
+  std::memset(out + on_disk, 0, static_cast<std::size_t>(length - on_disk));
+  if (on_disk > 0 && (!seek(file_.get(), offset) ||
+                      std::fread(out, 1, static_cast<std::size_t>(on_disk), file_.get()) !=
+                          static_cast<std::size_t>(on_disk))) {
+    return false;
+  }
+  if (restored_ == nullptr) return true;
+  // Saved pages start at multiples of 4096: the first that can overlap
+  // starts at or before offset.
+  auto page = restored_->pages.upper_bound(offset);
+  if (page != restored_->pages.begin()) --page;
+  for (; page != restored_->pages.end() && page->first < offset + length; ++page) {
+    const std::int64_t from = std::max(page->first, offset);
+    const std::int64_t to =
+        std::min(page->first + static_cast<std::int64_t>(page->second.size()), offset + length);
+    if (from < to) {
+      std::memcpy(out + (from - offset), page->second.data() + (from - page->first),
+                  static_cast<std::size_t>(to - from));
+    }
+  }
+  return true;
 }
 
 template <typename Record>
@@ -49,17 +73,19 @@ void FileImage::read_table(const char* name, std::int64_t count, std::int64_t of
   }
 }
 
-bool FileImage::load(const std::string& path, std::string& error) {
+bool FileImage::load(const std::string& path, std::string& error, const Restored* restored) {
   file_.reset(std::fopen(path.c_str(), "rb"));
   if (!file_) {
     error = "cannot open the file";
     return false;
   }
-  size_ = file_size(file_.get());
-  if (size_ < 0) {
+  disk_size_ = file_size(file_.get());
+  if (disk_size_ < 0) {
     error = "cannot read the file";
     return false;
   }
+  restored_ = restored;
+  size_ = restored != nullptr ? restored->length : disk_size_;
   header_complete_ = size_ >= static_cast<std::int64_t>(sizeof(rb::FileDef));
   if (!header_complete_) return true;
   if (!read_at(0, &def_, sizeof def_)) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,11 +19,21 @@ struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
+// The state a rollback of a journal leaves: the saved pages written back
+// over the file (keyed by offset, at most 4096 bytes each) and the file cut
+// to, or extended with zero bytes to, its committed length.
+struct Restored {
+  std::int64_t length = 0;
+  std::map<std::int64_t, std::string> pages;
+};
+
 class FileImage {
  public:
-  // Opens and reads the file. False, with a reason, when it cannot be
-  // opened or read at all; a short or damaged file still gives an image.
-  bool load(const std::string& path, std::string& error);
+  // Opens and reads the file, or with restored the state its rollback
+  // would leave (the file itself is never written). False, with a reason,
+  // when it cannot be opened or read at all; a short or damaged file still
+  // gives an image.
+  bool load(const std::string& path, std::string& error, const Restored* restored = nullptr);
 
   // Copies length bytes at offset; false when the range is not in the file.
   bool read_at(std::int64_t offset, void* buffer, std::int64_t length) const;
@@ -52,7 +63,9 @@ class FileImage {
                   std::vector<Record>& out);
 
   std::unique_ptr<std::FILE, FileCloser> file_;
-  std::int64_t size_ = 0;
+  std::int64_t size_ = 0;       // of the image
+  std::int64_t disk_size_ = 0;  // of the file itself
+  const Restored* restored_ = nullptr;
   bool header_complete_ = false;
   rb::FileDef def_{};
   std::vector<std::string> unread_;

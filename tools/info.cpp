@@ -6,6 +6,7 @@
 
 #include "commands.h"
 #include "image.h"
+#include "journal_file.h"
 #include "regions.h"
 #include "session.h"
 
@@ -101,6 +102,8 @@ int run_info(const Args& args) {
   FileImage image;
   std::string error;
   if (!image.load(args[0], error)) return fail(kExitUnreadable, args[0] + ": " + error);
+  const std::string note = journal_note(read_journal(args[0], false), args[0], false);
+  if (!note.empty()) std::fprintf(stderr, "recbase: %s\n", note.c_str());
   if (!image.header_complete() ||
       std::memcmp(image.def().cFormat, rb::kFormatId, rb::kFormatIdCheckLen) != 0) {
     return fail(kExitUnreadable, args[0] + ": not a database file (no TOVEK header)");

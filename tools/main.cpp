@@ -22,7 +22,11 @@ const char kUsage[] =
     "  map FILE -o LAYOUT.svg         an SVG picture of the file's layout\n"
     "  export FILE TYPE [OPTIONS]     the records of a data type\n"
     "\n"
-    "Files are opened for reading only; nothing is ever written to them.\n"
+    "Files are opened for reading only. One thing may still change them: when\n"
+    "dump or export open a file through the library, its dbOpen rolls back a\n"
+    "journal that an interrupted writer left beside it (FILE-journal), as any\n"
+    "dbOpen does, restoring the last committed state. check, info and map leave\n"
+    "file and journal as they are.\n"
     "\n"
     "exit status:\n"
     "  0  success (check: the file is sound)\n"
@@ -65,8 +69,13 @@ const Command kCommands[] = {
      "none overlapping another or a data area; the data areas end to end from\n"
      "4096 in catalogue order; index entries inside their areas; the\n"
      "IndDataTypes and IndSections entries; the sections' buckets; every key\n"
-     "read through the library. Exit status 0 when the file is sound, 1 with\n"
-     "one line per finding when it is not, 2 when it cannot be read at all.\n"},
+     "read through the library. A journal beside FILE that the next dbOpen\n"
+     "would roll back is a finding of its own, with its committed length and\n"
+     "saved pages; the checks then see the state the rollback restores, and\n"
+     "no key is read through the library. A stale journal (empty or not\n"
+     "valid) restores nothing: it is noted as harmless. Exit status 0 when the\n"
+     "file is sound, 1 with one line per finding when it is not, 2 when it\n"
+     "cannot be read at all.\n"},
     {"map", run_map,
      "usage: recbase map FILE -o LAYOUT.svg\n"
      "Draws the header block, the area of every data type (coloured by kind,\n"

@@ -10,6 +10,7 @@
 
 #include "commands.h"
 #include "image.h"
+#include "journal_file.h"
 #include "regions.h"
 #include "session.h"
 
@@ -200,6 +201,8 @@ int run_map(const Args& args) {
   FileImage image;
   std::string error;
   if (!image.load(file, error)) return fail(kExitUnreadable, file + ": " + error);
+  const std::string note = journal_note(read_journal(file, false), file, false);
+  if (!note.empty()) std::fprintf(stderr, "recbase: %s\n", note.c_str());
   if (!image.header_complete() ||
       std::memcmp(image.def().cFormat, rb::kFormatId, rb::kFormatIdCheckLen) != 0) {
     return fail(kExitUnreadable, file + ": not a database file (no TOVEK header)");

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <system_error>
 
+#include "journal_file.h"
 #include "recbase.h"
 
 #if defined(_WIN32)
@@ -62,9 +63,12 @@ Library::~Library() {
   if (init_result_ == 0) dbExit();
 }
 
-std::int32_t Library::open(const std::string& path) {
+std::int32_t Library::open(const std::string& path, const std::string& name) {
   if (init_result_ != 0) return init_result_;
+  const JournalFile journal = read_journal(path, false);
   file_ = dbOpen(path.c_str(), 0);
+  const std::string note = journal_note(journal, name, true);
+  if (file_ >= 0 && !note.empty()) std::fprintf(stderr, "recbase: %s\n", note.c_str());
   return file_;
 }
 

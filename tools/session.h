@@ -42,8 +42,10 @@ class Library {
   Library(const Library&) = delete;
   Library& operator=(const Library&) = delete;
 
-  // The file number, or the failure of dbInit or dbOpen.
-  std::int32_t open(const std::string& path);
+  // The file number, or the failure of dbInit or dbOpen. A pending journal
+  // beside the file is rolled back by dbOpen; a note on standard error
+  // names the file as name.
+  std::int32_t open(const std::string& path, const std::string& name);
   std::int32_t file() const { return file_; }
 
  private:

@@ -5,6 +5,9 @@
 #include <functional>
 #include <string>
 
+#include "file/io_env.h"
+#include "file/journal.h"
+#include "file/lifecycle.h"
 #include "support/testkit.h"
 
 #if !defined(_WIN32)
@@ -186,6 +189,74 @@ TEST_F(ToolTest, CheckReportsCorruptFiles) {
   const ToolRun missing = run_tool("check missing.db");
   EXPECT_EQ(missing.status, 2);
   EXPECT_NE(missing.err.find("missing.db: cannot open the file"), std::string::npos);
+}
+
+TEST_F(ToolTest, CheckReportsAJournalBesideTheFile) {
+  // A writer at work: its blocks written back over committed pages, no commit yet.
+  const std::int32_t f = dbOpen("sample.db", DB_MODE_WRITE);
+  ASSERT_GE(f, 0);
+  for (std::int32_t i = 0; i < 40; ++i) {
+    const Pair p{i, -1};
+    ASSERT_EQ(dbWrite(f, 1, i, 0, &p), 0);
+  }
+  ASSERT_EQ(rb::flush_blocks(f), 0);
+  ASSERT_TRUE(rbtest::file_exists("sample.db-journal"));
+  const ToolRun busy = run_tool("check sample.db");
+  EXPECT_EQ(busy.status, 1) << busy.out << busy.err;
+  EXPECT_NE(busy.out.find("sample.db-journal is in use: a writer holds the file"),
+            std::string::npos)
+      << busy.out;
+  EXPECT_NE(busy.out.find("the last committed state is sound"), std::string::npos) << busy.out;
+  ASSERT_GE(dbClose(f), 0);
+
+  // An interrupted writer: the header and the page behind it saved, then
+  // overwritten. Only the state the rollback restores is sound.
+  const auto size = static_cast<std::int64_t>(sample_.size());
+  rbtest::write_file("hot.db", sample_);
+  {
+    rb::IoFile* db = rb::platform_env().open("hot.db", rb::OpenMode::read_write);
+    ASSERT_NE(db, nullptr);
+    rb::Journal journal;
+    journal.begin(rb::platform_env(), "hot.db-journal", size);
+    ASSERT_EQ(journal.protect(*db, 0, 2 * rb::kJournalPage), 0);
+    const std::string torn(rb::kJournalPage + 100, 'X');
+    EXPECT_EQ(db->write_at(0, torn.data(), std::int64_t(torn.size())), std::int64_t(torn.size()));
+    delete db;
+  }
+  const std::string hot = read_file("hot.db");
+  const std::string journal = read_file("hot.db-journal");
+  const ToolRun pending = run_tool("check hot.db");
+  EXPECT_EQ(pending.status, 1) << pending.out << pending.err;
+  EXPECT_EQ(pending.out,
+            "hot.db: hot.db-journal is pending: a writer was interrupted; the next dbOpen restores "
+            "the last committed state (committed length " +
+                std::to_string(size) +
+                " bytes, 2 saved pages); the checks below see that state\n"
+                "hot.db: the last committed state is sound (25 data types, 1 sections)\n");
+  EXPECT_EQ(read_file("hot.db"), hot) << "check changed the file";
+  EXPECT_EQ(read_file("hot.db-journal"), journal) << "check changed the journal";
+  // Through the library the journal is rolled back, and the tool says so.
+  const ToolRun exported = run_tool("export hot.db 1");
+  EXPECT_EQ(exported.status, 0) << exported.err;
+  EXPECT_NE(exported.err.find("hot.db: dbOpen rolled back the journal"), std::string::npos)
+      << exported.err;
+  EXPECT_EQ(read_file("hot.db"), sample_);
+  EXPECT_FALSE(rbtest::file_exists("hot.db-journal"));
+
+  // Journals that restore nothing are harmless.
+  std::string torn_header = journal;
+  torn_header[offsetof(rb::JournalHeader, lCommittedLen)] ^= 1;
+  const std::pair<std::string, const char*> stale[] = {{"", "(empty)"},
+                                                       {torn_header, "(header check fails)"}};
+  for (const auto& [bytes, why] : stale) {
+    rbtest::write_file("hot.db-journal", bytes);
+    const ToolRun run = run_tool("check hot.db");
+    EXPECT_EQ(run.status, 0) << why << "\n" << run.out << run.err;
+    EXPECT_NE(run.out.find(std::string("hot.db-journal is stale ") + why), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("hot.db: sound"), std::string::npos) << run.out;
+    EXPECT_TRUE(rbtest::file_exists("hot.db-journal"));
+  }
 }
 
 TEST_F(ToolTest, InfoListsTypesSectionsAndVectors) {
