@@ -7,8 +7,9 @@
 #include <system_error>
 #include <vector>
 
-#include "file/io_env.h"
 #include "file/journal.h"
+#include "frame/crc32.h"
+#include "frame/io_env.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -21,32 +22,14 @@ namespace rbtool {
 
 namespace {
 
-constexpr std::array<std::uint32_t, 256> make_crc_table() {
-  std::array<std::uint32_t, 256> table{};
-  for (std::uint32_t n = 0; n < 256; ++n) {
-    std::uint32_t c = n;
-    for (int k = 0; k < 8; ++k) c = (c & 1) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-    table[n] = c;
-  }
-  return table;
-}
-constexpr std::array<std::uint32_t, 256> kCrcTable = make_crc_table();
-
-// CRC-32 (as in zip and PNG) of bytes, continued from crc.
-std::uint32_t crc32(std::uint32_t crc, const void* bytes, std::size_t length) {
-  const auto* p = static_cast<const unsigned char*>(bytes);
-  crc = ~crc;
-  for (std::size_t i = 0; i < length; ++i) crc = kCrcTable[(crc ^ p[i]) & 0xFFu] ^ (crc >> 8);
-  return ~crc;
-}
-
 // What keeps a header from counting; empty when it counts.
 std::string header_fault(const rb::JournalHeader& h) {
   if (std::memcmp(h.cMagic, rb::kJournalMagic, sizeof h.cMagic) != 0) return "no journal magic";
   if (h.nVersion != rb::kJournalVersion) return "version " + std::to_string(h.nVersion);
   if (h.nPageSize != rb::kJournalPage) return "page size " + std::to_string(h.nPageSize);
   if (h.lCommittedLen < 0) return "committed length " + std::to_string(h.lCommittedLen);
-  if (h.nCheck != crc32(0, &h, offsetof(rb::JournalHeader, nCheck))) return "header check fails";
+  if (h.nCheck != rb::crc32(0, &h, offsetof(rb::JournalHeader, nCheck)))
+    return "header check fails";
   return {};
 }
 
@@ -54,9 +37,9 @@ std::string header_fault(const rb::JournalHeader& h) {
 // word matches; the first that does not ends the journal.
 bool record_counts(const rb::JournalHeader& h, const rb::JournalRecord& r,
                    const std::vector<char>& page) {
-  std::uint32_t c = crc32(0, &h.nSalt, sizeof h.nSalt);
-  c = crc32(c, &r, offsetof(rb::JournalRecord, nCheck));
-  c = crc32(c, page.data(), static_cast<std::size_t>(r.lLen));
+  std::uint32_t c = rb::crc32(0, &h.nSalt, sizeof h.nSalt);
+  c = rb::crc32(c, &r, offsetof(rb::JournalRecord, nCheck));
+  c = rb::crc32(c, page.data(), static_cast<std::size_t>(r.lLen));
   return c == r.nCheck;
 }
 

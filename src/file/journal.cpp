@@ -1,10 +1,10 @@
 #include "file/journal.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <ctime>
 
+#include "frame/crc32.h"
 #include "frame/heap.h"
 #include "frame/log.h"
 
@@ -15,25 +15,6 @@ namespace {
 // Pages saved with one read-append round.
 constexpr std::int64_t kRunPages = 16;
 constexpr std::int64_t kRecordBytes = sizeof(JournalRecord) + kJournalPage;
-
-constexpr std::array<std::uint32_t, 256> make_crc_table() {
-  std::array<std::uint32_t, 256> table{};
-  for (std::uint32_t n = 0; n < 256; ++n) {
-    std::uint32_t c = n;
-    for (int k = 0; k < 8; ++k) c = (c & 1) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-    table[n] = c;
-  }
-  return table;
-}
-constexpr std::array<std::uint32_t, 256> kCrcTable = make_crc_table();
-
-// CRC-32 of bytes, continued from crc.
-std::uint32_t crc32(std::uint32_t crc, const void* bytes, std::size_t length) {
-  const auto* p = static_cast<const unsigned char*>(bytes);
-  crc = ~crc;
-  for (std::size_t i = 0; i < length; ++i) crc = kCrcTable[(crc ^ p[i]) & 0xFFu] ^ (crc >> 8);
-  return ~crc;
-}
 
 std::uint32_t header_check(const JournalHeader& h) {
   return crc32(0, &h, offsetof(JournalHeader, nCheck));
@@ -67,18 +48,21 @@ bool record_fits(const JournalRecord& r, std::int32_t committed) {
          static_cast<std::int64_t>(r.lOffset) + r.lLen <= committed;
 }
 
-// Empties a journal that has done its work, so that it says nothing even
-// should its removal not reach the device, and removes it.
-std::int32_t retire(IoEnv& env, const char* path, IoFile* file) {
-  std::int32_t result = 0;
-  if (file != nullptr) {
-    if (!file->truncate(0)) {
-      result = report(kJournalFailed);
-    } else if (!file->sync()) {
-      result = report(kSyncFailed);
-    }
-    delete file;
+// Makes a journal say nothing: its header cleared and synced, so that it
+// is stale even should its removal not reach the device.
+std::int32_t invalidate(IoFile& file) {
+  const JournalHeader none{};
+  if (file.write_at(0, &none, sizeof none) != static_cast<std::int64_t>(sizeof none)) {
+    return report(kJournalFailed);
   }
+  if (!file.sync()) return report(kSyncFailed);
+  return 0;
+}
+
+// Invalidates a journal that has done its work and removes it.
+std::int32_t retire(IoEnv& env, const char* path, IoFile* file) {
+  const std::int32_t result = invalidate(*file);
+  delete file;
   env.remove(path);
   return result;
 }
@@ -89,6 +73,7 @@ Journal::~Journal() {
   drop();
   heap_free(saved_);
   heap_free(scratch_);
+  heap_free(pages_);
 }
 
 void Journal::begin(IoEnv& env, const char* path, std::int64_t committed) {
@@ -113,7 +98,8 @@ bool Journal::ensure_map() {
   saved_ = allocate_filled<unsigned char>((pages + 7) / 8, 0);
   map_pages_ = saved_ != nullptr ? pages : 0;
   if (scratch_ == nullptr) scratch_ = allocate<unsigned char>(kRunPages * kRecordBytes);
-  return saved_ != nullptr && scratch_ != nullptr;
+  if (pages_ == nullptr) pages_ = allocate<unsigned char>(kRunPages * kJournalPage);
+  return saved_ != nullptr && scratch_ != nullptr && pages_ != nullptr;
 }
 
 bool Journal::ensure_file() {
@@ -139,6 +125,9 @@ bool Journal::ensure_file() {
 
 std::int32_t Journal::save_run(IoFile& db, std::int64_t first, std::int64_t count) {
   if (!ensure_file()) return report(kJournalFailed);
+  const std::int64_t start = first * kJournalPage;
+  const std::int64_t length = std::min(count * kJournalPage, committed_ - start);
+  if (db.read_at(start, pages_, length) != length) return report(kJournalFailed);
   std::int64_t bytes = 0;
   for (std::int64_t i = 0; i < count; ++i) {
     const std::int64_t offset = (first + i) * kJournalPage;
@@ -146,7 +135,7 @@ std::int32_t Journal::save_run(IoFile& db, std::int64_t first, std::int64_t coun
         static_cast<std::int32_t>(offset),
         static_cast<std::int32_t>(std::min<std::int64_t>(kJournalPage, committed_ - offset)), 0};
     unsigned char* data = scratch_ + bytes + sizeof r;
-    if (db.read_at(offset, data, r.lLen) != r.lLen) return report(kJournalFailed);
+    std::memcpy(data, pages_ + i * kJournalPage, static_cast<std::size_t>(r.lLen));
     r.nCheck = record_check(salt_, r, data);
     std::memcpy(scratch_ + bytes, &r, sizeof r);
     bytes += static_cast<std::int64_t>(sizeof r) + r.lLen;
@@ -196,10 +185,11 @@ std::int32_t Journal::protect(IoFile& db, std::int64_t offset, std::int64_t leng
 std::int32_t Journal::finish(std::int64_t committed) {
   std::int32_t result = 0;
   if (file_ != nullptr) {
-    if (!file_->truncate(0)) return report(kJournalFailed);  // the interval goes on
-    // Emptied, the journal restores nothing: the new image stands even
-    // when the sync below fails.
-    if (!file_->sync()) result = report(kSyncFailed);
+    result = invalidate(*file_);
+    // A header that could not be cleared still restores the last image:
+    // the interval goes on. Once cleared, the new image stands even when
+    // the sync failed.
+    if (result == kJournalFailed) return result;
     drop();
     env_->remove(path_);
   }

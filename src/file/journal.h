@@ -10,7 +10,8 @@
 // synced and removed. A journal found beside a database therefore holds
 // the original of every page the interrupted interval changed: writing
 // them back and cutting the file to its committed length restores the
-// last committed image exactly.
+// last committed image exactly. A journal that has done its work has its
+// header cleared and synced before it is removed.
 //
 // Bytes behind the committed image are never journaled: the cut restores
 // them. A file that has never been committed (from dbCreate to its first
@@ -83,9 +84,9 @@ class Journal {
   std::int32_t protect(IoFile& db, std::int64_t offset, std::int64_t length);
 
   // Ends the interval once the database file holds its new image, synced:
-  // the journal is emptied, synced and removed, and the next interval
-  // protects an image of `committed` bytes. Returns 0 or the reported
-  // code; on failure the interval goes on.
+  // the journal's header is cleared and synced and the journal removed;
+  // the next interval protects an image of `committed` bytes. Returns 0 or
+  // the reported code; on failure the interval goes on.
   std::int32_t finish(std::int64_t committed);
 
   // Gives up the journal's file without touching it (a crash or a failed
@@ -127,6 +128,7 @@ class Journal {
   std::int64_t map_pages_ = 0;
   std::int64_t saved_count_ = 0;
   unsigned char* scratch_ = nullptr;  // records of a run of pages
+  unsigned char* pages_ = nullptr;    // the run as read from the database
 };
 
 // "<database name>-journal" in a heap block (null when memory ran out).

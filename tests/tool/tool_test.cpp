@@ -5,9 +5,9 @@
 #include <functional>
 #include <string>
 
-#include "file/io_env.h"
 #include "file/journal.h"
 #include "file/lifecycle.h"
+#include "frame/io_env.h"
 #include "support/testkit.h"
 
 #if !defined(_WIN32)
