@@ -193,6 +193,11 @@ std::int32_t Journal::protect(IoFile& db, std::int64_t offset, std::int64_t leng
   return sync();
 }
 
+std::int32_t Journal::guard_empty() {
+  if (committed_ != 0 || ensure_file()) return 0;
+  return report(kJournalFailed);
+}
+
 std::int32_t Journal::finish(std::int64_t committed) {
   std::int32_t result = 0;
   if (file_ != nullptr) {

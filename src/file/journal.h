@@ -14,7 +14,9 @@
 //
 // Bytes behind the committed image are never journaled: the cut restores
 // them. A file that has never been committed (from dbCreate to its first
-// commit) has an image of length 0 and journals nothing.
+// commit) has an image of length 0 and journals no page; its first commit
+// still writes a journal, so that a commit cut short empties the file
+// rather than leave it half made.
 //
 // Journal file layout, little-endian 32-bit words:
 //   JournalHeader                  36 bytes at offset 0
@@ -81,6 +83,10 @@ class Journal {
   std::int32_t sync();
   // save, then sync: afterwards the range may be overwritten.
   std::int32_t protect(IoFile& db, std::int64_t offset, std::int64_t length);
+  // Makes the journal of an empty image, which saves no page, before a
+  // commit overwrites anything (synced with the next sync). Returns 0 or
+  // the reported code (-19).
+  std::int32_t guard_empty();
 
   // Ends the interval once the database file holds its new image, synced:
   // the journal is emptied, synced and removed, and the next interval
