@@ -48,13 +48,12 @@ bool record_fits(const JournalRecord& r, std::int32_t committed) {
          static_cast<std::int64_t>(r.lOffset) + r.lLen <= committed;
 }
 
-// Makes a journal say nothing: its header cleared and synced, so that it
-// is stale even should its removal not reach the device.
+// Makes a journal say nothing: cut to nothing and synced, so that it is
+// stale even should its removal not reach the device. (A cut either
+// happens or not; a header overwritten in part on a full disk could not
+// tell the caller which.)
 std::int32_t invalidate(IoFile& file) {
-  const JournalHeader none{};
-  if (file.write_at(0, &none, sizeof none) != static_cast<std::int64_t>(sizeof none)) {
-    return report(kJournalFailed);
-  }
+  if (!file.truncate(0)) return report(kJournalFailed);
   if (!file.sync()) return report(kSyncFailed);
   return 0;
 }
@@ -93,10 +92,11 @@ bool Journal::is_saved(std::int64_t page) const {
 
 bool Journal::ensure_map() {
   const std::int64_t pages = (committed_ + kJournalPage - 1) / kJournalPage;
-  if (saved_ != nullptr && map_pages_ == pages) return true;
-  heap_free(saved_);
-  saved_ = allocate_filled<unsigned char>((pages + 7) / 8, 0);
-  map_pages_ = saved_ != nullptr ? pages : 0;
+  if (saved_ == nullptr || map_pages_ != pages) {
+    heap_free(saved_);
+    saved_ = allocate_filled<unsigned char>((pages + 7) / 8, 0);
+    map_pages_ = saved_ != nullptr ? pages : 0;
+  }
   if (scratch_ == nullptr) scratch_ = allocate<unsigned char>(kRunPages * kRecordBytes);
   if (pages_ == nullptr) pages_ = allocate<unsigned char>(kRunPages * kJournalPage);
   return saved_ != nullptr && scratch_ != nullptr && pages_ != nullptr;
@@ -182,13 +182,18 @@ std::int32_t Journal::protect(IoFile& db, std::int64_t offset, std::int64_t leng
   return sync();
 }
 
+std::int32_t Journal::guard_empty() {
+  if (committed_ != 0 || ensure_file()) return 0;
+  return report(kJournalFailed);
+}
+
 std::int32_t Journal::finish(std::int64_t committed) {
   std::int32_t result = 0;
   if (file_ != nullptr) {
     result = invalidate(*file_);
-    // A header that could not be cleared still restores the last image:
-    // the interval goes on. Once cleared, the new image stands even when
-    // the sync failed.
+    // A journal that could not be cut still restores the last image: the
+    // interval goes on. Once cut, the new image stands even when the sync
+    // failed.
     if (result == kJournalFailed) return result;
     drop();
     env_->remove(path_);

@@ -10,12 +10,14 @@
 // synced and removed. A journal found beside a database therefore holds
 // the original of every page the interrupted interval changed: writing
 // them back and cutting the file to its committed length restores the
-// last committed image exactly. A journal that has done its work has its
-// header cleared and synced before it is removed.
+// last committed image exactly. A journal that has done its work is cut
+// to nothing and synced before it is removed.
 //
 // Bytes behind the committed image are never journaled: the cut restores
 // them. A file that has never been committed (from dbCreate to its first
-// commit) has an image of length 0 and journals nothing.
+// commit) has an image of length 0 and journals no page; its first commit
+// still writes a journal, so that a commit cut short empties the file
+// rather than leave it half made.
 //
 // Journal file layout, little-endian 32-bit words:
 //   JournalHeader                  36 bytes at offset 0
@@ -82,11 +84,15 @@ class Journal {
   std::int32_t sync();
   // save, then sync: afterwards the range may be overwritten.
   std::int32_t protect(IoFile& db, std::int64_t offset, std::int64_t length);
+  // Makes the journal of an empty image, which saves no page, before a
+  // commit overwrites anything (synced with the next sync). Returns 0 or
+  // the reported code (-19).
+  std::int32_t guard_empty();
 
   // Ends the interval once the database file holds its new image, synced:
-  // the journal's header is cleared and synced and the journal removed;
-  // the next interval protects an image of `committed` bytes. Returns 0 or
-  // the reported code; on failure the interval goes on.
+  // the journal is cut to nothing, synced and removed; the next interval
+  // protects an image of `committed` bytes. Returns 0 or the reported
+  // code; on failure the interval goes on.
   std::int32_t finish(std::int64_t committed);
 
   // Gives up the journal's file without touching it (a crash or a failed

@@ -380,6 +380,7 @@ std::int32_t commit(std::int32_t file_no, FileCtrl& f, const char* name) {
     return report(code);
   };
   if (s.broken != 0) return fail_as(s.broken);
+  if (const std::int32_t r = s.journal.guard_empty(); r < 0) return r;
   // The header and the tables overwrite committed bytes at the front and
   // behind the data: saved at once, with one sync of the journal.
   if (const std::int32_t r = save_committed(s, 0, kHeaderBlockSize); r < 0) return r;

@@ -44,16 +44,6 @@ TEST_F(LifecycleTest, FailedOpensFreeTheirSlot) {
   EXPECT_EQ(dbClose(0), 0);
 }
 
-TEST_F(LifecycleTest, ReadOnlyOpenLeavesTheFileUntouched) {
-  make_closed("life_ro.db");
-  const std::string before = read_file("life_ro.db");
-  ASSERT_EQ(dbOpen("life_ro.db", 0), 0);
-  const DataDesc extra = desc(8, 0, 10, 100);
-  EXPECT_EQ(dbAddDataCtrl(0, &extra), 1);  // in memory only
-  EXPECT_EQ(dbClose(0), 0);
-  EXPECT_EQ(read_file("life_ro.db"), before);
-}
-
 // A new file opens once it has been committed (dbFlush or dbClose), and
 // not before; one created without write access never is.
 TEST_F(LifecycleTest, NewFilesOpenFromTheirFirstCommit) {

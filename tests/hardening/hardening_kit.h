@@ -5,8 +5,10 @@
 // then check that every record still reads back byte for byte.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -146,6 +148,60 @@ inline std::string verify(std::int32_t file_no, const std::vector<Stored>& model
     }
   }
   return "";
+}
+
+// Records of a key's data types that observe() reads: the section's data
+// types have no count a host can ask for.
+inline constexpr std::int32_t kObservedSectionRecs = 8;
+
+// Everything a host can learn of the file `name` opened in `mode`, as text:
+// count, size and every record of each declared data type, and each key of
+// the section with the results of reading records 0 .. 7 of its types at
+// places 0 and 1. Records that a slot maps to none are noted as such,
+// without a read. The file is
+// closed again (for a writer: a commit of the same state). "refused <code>"
+// when it does not open.
+inline std::string observe(const char* name, std::int32_t mode = 0) {
+  const std::int32_t f = dbOpen(name, mode);
+  if (f < 0) return "refused " + std::to_string(f);
+  std::string out;
+  char buffer[256];
+  const auto note_read = [&](std::int32_t r, std::int32_t size) {
+    out += " " + std::to_string(r) + ":";
+    if (r == 0) out.append(buffer, static_cast<std::size_t>(size));
+  };
+  for (std::int32_t type = dbGetFirstDataType(f); type >= 0; type = dbGetNextDataType(f)) {
+    const std::int32_t count = dbGetDataTypeMaxCount(f, type);
+    const std::int32_t size = dbGetDataTypeSize(f, type);
+    out +=
+        "\ntype " + std::to_string(type) + " " + std::to_string(count) + "/" + std::to_string(size);
+    for (std::int32_t rec = 0; rec < count && size > 0 && size <= 256; ++rec) {
+      if (dbGetIndex(f, -1, type, rec) < 0) {
+        out += " -";
+        continue;
+      }
+      const std::int32_t subs = dbGetDataTypeRecs(f, type, rec);
+      out += " " + std::to_string(subs);
+      for (std::int32_t sub = 0; sub < std::max(subs, 1); ++sub) {
+        note_read(dbRead(f, type, rec, sub, buffer, sizeof buffer), size);
+      }
+    }
+  }
+  Key key{};
+  for (std::int32_t m = 0; dbGetKey(f, kSectionNo, m, key.data()) == 1; m = 1) {
+    out += "\nkey " + std::to_string(key[0]) + "," + std::to_string(key[1]);
+    for (std::int32_t place = 0; place < 2; ++place) {
+      out += " place " + std::to_string(place) + ":";
+      for (std::int32_t rec = 0; rec < kObservedSectionRecs; ++rec) {
+        std::memset(buffer, 0x5a, 32);
+        const std::int32_t r = dbReadS(f, place, rec, 0, buffer, sizeof buffer, kSectionNo);
+        note_read(r, 32);
+        if (r == -50) break;  // no data type at the place
+      }
+    }
+  }
+  dbClose(f);
+  return out;
 }
 
 }  // namespace hardkit

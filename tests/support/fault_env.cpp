@@ -103,6 +103,8 @@ rb::IoFile* FaultEnv::open(const char* path, rb::OpenMode mode) {
   if (it == files_.end()) {
     if (mode != rb::OpenMode::create) return nullptr;
     it = files_.emplace(path, std::make_shared<Node>()).first;
+  } else if (mode != rb::OpenMode::read && it->second->read_only) {
+    return nullptr;
   }
   return new FaultFile(*this, it->second, mode != rb::OpenMode::read, next_handle_++);
 }

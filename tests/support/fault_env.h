@@ -8,7 +8,8 @@
 // had died there. reboot() then brings the files back as a new process
 // finds them: everything done before the crash, or with power_cut only
 // what had been synced. fill_disk_at(k) lets write k take half its bytes
-// and every later write none, until reboot.
+// and every later write none, until reboot. A file marked read_only opens
+// for reading only, as one the process may not write.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +27,7 @@ class FaultEnv final : public rb::IoEnv {
     std::string data;
     std::string durable;  // as of the last sync
     std::int32_t lock_owner = 0;
+    bool read_only = false;
   };
 
   // Puts itself in place of the platform's environment until destroyed.
@@ -41,6 +43,8 @@ class FaultEnv final : public rb::IoEnv {
 
   // Device-changing calls so far.
   std::int64_t calls() const { return calls_; }
+  // Writes so far (the count fill_disk_at refers to).
+  std::int64_t writes() const { return writes_; }
   void crash_at(std::int64_t k, bool torn);
   void fill_disk_at(std::int64_t k);
   bool crashed() const { return dead_; }

@@ -1,0 +1,269 @@
+// Writers killed at random moments, with the platform's own files. A child
+// process writes a seeded random sequence into a committed file (records
+// of every kind, the first area grown in the middle, new data types, new
+// keys with their records, records of old keys) and commits every few
+// steps (dbFlush; dbClose at the end), telling its parent through a pipe
+// when each commit begins and when it has returned. The parent kills it
+// with SIGKILL after a random delay, within the few milliseconds that the
+// sequence takes, and opens the file: it must hold exactly the state of the last commit that
+// returned or, killed inside a commit, of the one being made. The states are those that the same
+// sequence commits in the in-memory file system.
+//
+// RECBASE_KILLS sets the number of kills (500; a fifth of that under
+// AddressSanitizer).
+#include "support/testkit.h"
+
+#ifndef _WIN32
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "hardening/hardening_kit.h"
+#include "support/fault_env.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define KILL_TEST_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KILL_TEST_SANITIZED 1
+#endif
+#endif
+
+namespace {
+
+using rbtest::FaultEnv;
+
+constexpr const char* kName = "kill.db";
+constexpr const char* kJournal = "kill.db-journal";
+constexpr std::int32_t kKillsPerSequence = 9;
+
+std::int32_t kills_wanted() {
+  if (const char* n = std::getenv("RECBASE_KILLS")) return std::atoi(n);
+#ifdef KILL_TEST_SANITIZED
+  return 100;
+#else
+  return 500;
+#endif
+}
+
+// Called before commit point `commit` (from 1) begins, returned false,
+// and after it returned, with its result.
+using AtCommit = std::function<void(std::int32_t commit, bool returned, std::int32_t result)>;
+
+// The sequence of seed on the file opened for writing as f, up to and
+// with its dbClose.
+void play(std::uint32_t seed, std::int32_t f, const AtCommit& at_commit) {
+  std::mt19937 rng(seed);
+  const auto pick = [&](std::int32_t n) { return static_cast<std::int32_t>(rng() % n); };
+  std::int32_t step = 0;
+  const auto write = [&](std::int32_t type, std::int32_t rec, std::int32_t sub, std::int32_t size) {
+    const std::string bytes = hardkit::pattern(type + step, rec, sub, size);
+    dbWrite(f, type, rec, sub, bytes.data());
+  };
+  const auto write_s = [&](std::int32_t place, std::int32_t rec, std::int32_t size) {
+    const std::string bytes = hardkit::pattern(100 + place + step, rec, 0, size);
+    dbWriteS(f, place, rec, 0, bytes.data(), size, hardkit::kSectionNo);
+  };
+  std::int32_t commits = 0;
+  std::int32_t new_types = 0;
+  std::int32_t new_keys = 0;
+  for (const std::int32_t steps = 10 + pick(16); step < steps; ++step) {
+    switch (pick(9)) {
+      case 0:
+        write(1, pick(25), 0, 10);
+        break;
+      case 1:
+        write(1, 25 + pick(100), 0, 10);  // grows the first area
+        break;
+      case 2:
+        write(2, pick(80), 0, 8);
+        break;
+      case 3:
+        write(3, pick(2) == 0 ? 5 : 9, pick(3), 6);
+        break;
+      case 4:
+        write(4, pick(200), 0, 12);
+        break;
+      case 5:
+        if (new_types > 0 && pick(2) == 0) {
+          write(9 + pick(new_types), pick(20), 0, 30);
+        } else if (new_types < 6) {
+          const DataDesc d{9 + new_types++, DTF_INDEX, 30, 120, 0};
+          dbBeginData(f, &d);
+          for (std::int32_t rec = 0, n = 2 + pick(8); rec < n; ++rec) write(d.nType, rec, 0, 30);
+          dbEndData(f);
+        }
+        break;
+      case 6:
+        if (new_keys < 6) {
+          std::int32_t key[4] = {10 + new_keys, new_keys % 3, -1, -1};
+          ++new_keys;
+          const std::int32_t s = dbBeginSection(f, hardkit::kSectionNo, key);
+          const DataDesc place{0, 0, 8, 32, 0};
+          dbBeginDataS(f, &place, hardkit::kSectionNo);
+          for (std::int32_t rec = 0, n = 1 + pick(5); rec < n; ++rec) write_s(0, rec, 8);
+          dbEndDataS(f);
+          dbEndSection(f, s);
+        }
+        break;
+      default: {
+        const bool first = pick(2) == 0;
+        hardkit::Key key = first ? hardkit::kFirstKey : hardkit::kSecondKey;
+        dbSetSection(f, hardkit::kSectionNo, key.data());
+        write_s(first ? 0 : 1, pick(8), first ? 16 : 8);
+        break;
+      }
+    }
+    if (pick(3) == 0) {
+      at_commit(++commits, false, 0);
+      at_commit(commits, true, dbFlush(f));
+    }
+  }
+  at_commit(++commits, false, 0);
+  at_commit(commits, true, dbClose(f));
+}
+
+// What a host finds in the file before the sequence and after each of its
+// commit points, the sequence played in the in-memory file system.
+std::vector<std::string> committed_states(std::uint32_t seed, const std::string& base) {
+  FaultEnv env;
+  env.files()[kName] = std::make_shared<FaultEnv::Node>(FaultEnv::Node{base, base, 0, false});
+  std::vector<std::map<std::string, FaultEnv::Node>> commits{env.snapshot()};
+  play(seed, dbOpen(kName, DB_MODE_WRITE), [&](std::int32_t, bool returned, std::int32_t result) {
+    if (!returned) return;
+    EXPECT_GE(result, 0) << "seed " << seed;
+    commits.push_back(env.snapshot());
+  });
+  std::vector<std::string> states;
+  for (const auto& files : commits) {
+    env.restore(files);
+    states.push_back(hardkit::observe(kName));
+  }
+  return states;
+}
+
+// The child: the sequence with the platform's files; before commit i it
+// sends 2i, after it returned 2i + 1 (-1 when it failed).
+[[noreturn]] void child(std::uint32_t seed, int out) {
+  const std::int32_t f = dbOpen(kName, DB_MODE_WRITE);
+  play(seed, f, [&](std::int32_t commit, bool returned, std::int32_t result) {
+    const std::int32_t message = !returned ? 2 * commit : result >= 0 ? 2 * commit + 1 : -1;
+    if (write(out, &message, sizeof message) != static_cast<ssize_t>(sizeof message)) _exit(3);
+  });
+  _exit(f >= 0 ? 0 : 2);
+}
+
+class KillTest : public rbtest::LibraryTest {};
+
+TEST_F(KillTest, KilledWritersLeaveACommittedState) {
+  rbtest::remove_file(kJournal);
+  std::int32_t f = -1;
+  std::vector<hardkit::Stored> model;
+  ASSERT_EQ(hardkit::build(kName, f, model), 0);
+  ASSERT_EQ(dbClose(f), 4096);
+  const std::string base = rbtest::read_file(kName);
+
+  std::mt19937 rng(20240607);
+  std::uint32_t seed = 0;
+  std::vector<std::string> states;
+  std::int64_t duration = 1;  // microseconds the sequence took undisturbed
+  std::int32_t kills = 0;
+  std::int32_t inside = 0;
+  std::int32_t inside_kept = 0;
+  std::int32_t finished = 0;
+  std::int32_t mismatches = 0;
+  for (std::int32_t run = 0; kills < kills_wanted() && mismatches < 3; ++run) {
+    // Each sequence runs once undisturbed, timed, and is then killed at
+    // moments spread over that time.
+    const bool timed = run % (kKillsPerSequence + 1) == 0;
+    if (timed) {
+      seed = rng();
+      states = committed_states(seed, base);
+    }
+    rbtest::write_file(kName, base);
+    int pipe_fds[2];
+    ASSERT_EQ(pipe(pipe_fds), 0);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      close(pipe_fds[0]);
+      child(seed, pipe_fds[1]);
+    }
+    close(pipe_fds[1]);
+    const auto started = std::chrono::steady_clock::now();
+    std::int32_t last = 0;
+    const auto read_until = [&](std::int32_t until) {
+      for (std::int32_t m = 0; last != until && read(pipe_fds[0], &m, sizeof m) == sizeof m;) {
+        last = m;
+      }
+    };
+    if (timed) {
+      // Until the last commit returned: the child's exit takes no part.
+      read_until(2 * static_cast<std::int32_t>(states.size() - 1) + 1);
+      duration = std::max<std::int64_t>(1, std::chrono::duration_cast<std::chrono::microseconds>(
+                                               std::chrono::steady_clock::now() - started)
+                                               .count());
+    } else {
+      usleep(static_cast<useconds_t>(rng() % duration));
+      ::kill(pid, SIGKILL);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    read_until(INT32_MIN);
+    close(pipe_fds[0]);
+    ASSERT_GE(last, 0) << "a commit failed in the child, seed " << seed;
+    if (WIFEXITED(status)) {
+      ASSERT_EQ(WEXITSTATUS(status), 0) << "seed " << seed;
+      finished += timed ? 0 : 1;
+    } else {
+      ASSERT_FALSE(timed) << "seed " << seed << ": status " << status;
+    }
+
+    // Commit `done` returned; killed inside the next one, it may have taken.
+    const bool in_commit = last % 2 == 0 && last > 0;
+    const auto done = static_cast<std::size_t>(last / 2 - (in_commit ? 1 : 0));
+    ASSERT_LT(done + (in_commit ? 1 : 0), states.size());
+    const std::int32_t mode = run % 2 == 0 ? 0 : DB_MODE_WRITE;
+    const std::string got = hardkit::observe(kName, mode);
+    const bool kept = in_commit && got != states[done] && got == states[done + 1];
+    if (got != states[done] && !kept) {
+      ++mismatches;
+      ADD_FAILURE() << "run " << run << " (seed " << seed << ", mode " << mode
+                    << "): not the state of commit " << done << (in_commit ? " or the next" : "")
+                    << "\n"
+                    << got;
+    }
+    EXPECT_FALSE(rbtest::file_exists(kJournal)) << "run " << run;
+    if (!timed) {
+      ++kills;
+      inside += in_commit ? 1 : 0;
+      inside_kept += kept ? 1 : 0;
+    }
+  }
+  std::printf(
+      "kills: %d, inside a commit: %d (%d of them kept the commit), after the end: %d, "
+      "mismatches: %d\n",
+      kills, inside, inside_kept, finished, mismatches);
+}
+
+}  // namespace
+
+#else
+
+TEST(KillTest, KilledWritersLeaveACommittedState) {
+  GTEST_SKIP() << "kills a forked child with SIGKILL: POSIX only";
+}
+
+#endif
