@@ -380,6 +380,9 @@ std::int32_t commit(std::int32_t file_no, FileCtrl& f, const char* name) {
     return report(code);
   };
   if (s.broken != 0) return fail_as(s.broken);
+  // Even a new file's first commit has a journal (of an empty image): a
+  // commit cut short then leaves nothing that opens. Its directory entry,
+  // synced with the journal's, also keeps the new file's name.
   if (const std::int32_t r = s.journal.guard_empty(); r < 0) return r;
   // The header and the tables overwrite committed bytes at the front and
   // behind the data: saved at once, with one sync of the journal.
@@ -396,10 +399,6 @@ std::int32_t commit(std::int32_t file_no, FileCtrl& f, const char* name) {
   const std::int32_t header = dbWriteFileDef(file_no);
   if (header < 0) return header;
   if (!s.io->sync()) return fail_as(kSyncFailed);
-  // A new file's first commit: its name in the directory must last too.
-  if (s.journal.committed() == 0 && !io_env().sync_parent(s.journal_name)) {
-    return fail_as(kSyncFailed);
-  }
   const std::int64_t size = stream_size(s);
   if (size < 0) return fail_as(-12);
   if (const std::int32_t r = s.journal.finish(size); r < 0) return r;
