@@ -8,8 +8,8 @@
 
 #include <cstdint>
 
-#include "frame/io_env.h"
 #include "file/journal.h"
+#include "frame/io_env.h"
 
 namespace rb {
 
