@@ -278,8 +278,8 @@ RECBASE_API int32_t RECBASE_CALL dbCopyFromFile(int32_t nFileNo, int32_t lOffset
  * a full disk, a failed write), the next dbOpen of the file finds the
  * state of the last commit point, nothing of what came after it.
  * A file made by dbCreate has no committed state before its first commit
- * point (its old contents are gone at once): interrupted before it, it is
- * refused by dbOpen (-55).
+ * point (its old contents are gone at once): interrupted before it or
+ * inside it, it is refused by dbOpen (-55 or -100).
  *
  * The journal. Before a byte of the committed state is overwritten for the
  * first time after a commit point, the 4096-byte page that holds it is
@@ -288,7 +288,8 @@ RECBASE_API int32_t RECBASE_CALL dbCopyFromFile(int32_t nFileNo, int32_t lOffset
  * Bytes behind the committed state are never saved. The journal exists
  * from the first overwrite of committed bytes after a commit point until
  * the next commit point removes it: a file that is only read never has
- * one, and filling a new file up to its first commit creates none. A
+ * one, and a new file saves no page in it (its first commit has a journal
+ * of an empty state, which empties the file should that commit not end). A
  * journal found beside a file is rolled back by dbOpen and dbCreate: its
  * pages written back, the file cut to its committed length. Do not delete
  * or move a journal; copy or move the database only while no journal lies
@@ -335,11 +336,12 @@ RECBASE_API int32_t RECBASE_CALL dbOpen(const char* cName, int32_t nMode);
  * the file and its writer's lock. With write access a commit point: 4096
  * means the state is committed and synced, the journal removed. Returns 0
  * for an empty slot; 4096 (header written) or 0 (no write access) on
- * success; the first failure otherwise (-1, -6, -13, -15, -17 (sync
- * failed), -19 (journal), -100 (a state that dbOpen would refuse is not
- * committed), -12 ...). After a failure the next dbOpen finds the last
- * committed state (or the new one, when only the removal of the journal
- * failed), never a mix of both. The slot is empty afterwards in every case
+ * success; the first failure otherwise (-1, -6, -13, -17 (sync failed),
+ * -19 (journal), -100 (a state that dbOpen would refuse is not committed),
+ * -12 ...; a failed write-back of the dirty blocks is never committed).
+ * After a failure the next dbOpen finds the last committed state (or the
+ * new one, when only the final sync of the emptied journal failed), never
+ * a mix of both. The slot is empty afterwards in every case
  * but a missing stream. */
 RECBASE_API int32_t RECBASE_CALL dbClose(int32_t nFileNo);
 /* dbClose for every slot; returns 0, or -5 (not logged) before dbInit. */
@@ -350,8 +352,11 @@ RECBASE_API int32_t RECBASE_CALL dbCloseAll(void);
  * every count, offset and place as before. Returns 0, or -1, -6, -13, -17
  * (sync failed), -19 (journal), -100 (a state that dbOpen would refuse is
  * not committed), -12, -1301 (memory). After a failure the device holds
- * the last committed state (or the new one, when only the removal of the
- * journal failed); the host may call dbFlush again or close the file. */
+ * the last committed state (or the new one, when only the final sync of
+ * the emptied journal failed); the host may call dbFlush again or close
+ * the file. A growth whose move failed part-way leaves memory and file
+ * apart: no later commit of that session succeeds, and the next dbOpen
+ * finds the last committed state. */
 RECBASE_API int32_t RECBASE_CALL dbFlush(int32_t nFileNo);
 /* Drops the file's cache blocks without writing them (-1: every file);
  * returns the number of blocks dropped, or -5 (not logged) before dbInit. */
