@@ -1,6 +1,7 @@
 #include "file/open_checks.h"
 
 #include <algorithm>
+#include <cstddef>
 
 #include "file/stream.h"
 #include "sections/sections.h"
@@ -43,6 +44,13 @@ bool index_entries_fit(FileCtrl& f, const DataCtrl& dc) {
   return true;
 }
 
+// The stored length of a table of count records of size bytes, the product
+// taken without overflow.
+bool table_length_is(std::int32_t length, std::int32_t count, std::size_t size) {
+  return static_cast<std::int64_t>(length) ==
+         static_cast<std::int64_t>(count) * static_cast<std::int64_t>(size);
+}
+
 }  // namespace
 
 std::int32_t check_header(const FileDef& d) {
@@ -60,12 +68,11 @@ std::int32_t check_header(const FileDef& d) {
   // Without a capacity the IndSections vector is not read, so it may have
   // no entries either: a close could not store entries it never had.
   if (d.nIndSections > std::max(d.nIndSectionsX, 0)) return -100;
-  if (d.nLenDataCtrl != d.nDataTypes * static_cast<std::int32_t>(sizeof(DataCtrl))) return -100;
-  if (d.nLenIndexCtrl != d.nIndexCtrls * static_cast<std::int32_t>(sizeof(IndexCtrl))) {
-    return -100;
-  }
-  if (d.nSections > 0 &&
-      d.nLenSection != d.nSections * static_cast<std::int32_t>(sizeof(Section))) {
+  // Each stored table length is its count of records times the record
+  // size; a count whose length passes 2^31 - 1 matches none.
+  if (!table_length_is(d.nLenDataCtrl, d.nDataTypes, sizeof(DataCtrl)) ||
+      !table_length_is(d.nLenIndexCtrl, d.nIndexCtrls, sizeof(IndexCtrl)) ||
+      (d.nSections > 0 && !table_length_is(d.nLenSection, d.nSections, sizeof(Section)))) {
     return -100;
   }
   if (d.lFileLen < kHeaderBlockSize || d.lOffsetVectors < kHeaderBlockSize ||

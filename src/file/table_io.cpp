@@ -141,6 +141,12 @@ std::int32_t read_record_table(std::int32_t file_no, const RecordTable& t, void*
 
 // ---- vectors ------------------------------------------------------------
 
+// Bytes of n vector entries, or -1 when they pass 2^31 - 1.
+std::int32_t entry_bytes(std::int32_t n) {
+  const std::int64_t bytes = static_cast<std::int64_t>(n) * 4;
+  return bytes <= INT32_MAX ? static_cast<std::int32_t>(bytes) : -1;
+}
+
 // The IndDataTypes and IndSections vectors: placed at their stored offset,
 // or at lFileLen when they have none yet.
 std::int32_t write_ind_vector(std::int32_t file_no, const char* name, std::int32_t* entries,
@@ -153,9 +159,11 @@ std::int32_t write_ind_vector(std::int32_t file_no, const char* name, std::int32
   if (def.*offset == -1) def.*offset = def.lFileLen;
   def.*capacity = def.*count;
   const std::int32_t n = def.*count;
-  if (n < 0 || n > allocated || (n > 0 && entries == nullptr)) return report(-100);
-  const std::int32_t result = dbCopyToFile(file_no, def.*offset, entries, n * 4);
-  if (result >= 0 && result < n * 4) return report(-13);
+  if (n < 0 || n > allocated || (n > 0 && entries == nullptr) || entry_bytes(n) < 0) {
+    return report(-100);
+  }
+  const std::int32_t result = dbCopyToFile(file_no, def.*offset, entries, entry_bytes(n));
+  if (result >= 0 && result < entry_bytes(n)) return report(-13);
   return result;
 }
 
@@ -168,8 +176,10 @@ std::int32_t read_ind_vector(std::int32_t file_no, const char* name, std::int32_
   FileDef& def = found.file->def;
   if (needs_place && def.*offset < 0) return report(-55);
   const std::int32_t n = def.*count;
-  if (n < 0 || n > allocated || (n > 0 && entries == nullptr)) return report(-100);
-  return dbCopyFromFile(file_no, def.*offset, entries, n * 4);
+  if (n < 0 || n > allocated || (n > 0 && entries == nullptr) || entry_bytes(n) < 0) {
+    return report(-100);
+  }
+  return dbCopyFromFile(file_no, def.*offset, entries, entry_bytes(n));
 }
 
 std::int32_t write_data_index(std::int32_t file_no) {
@@ -177,22 +187,22 @@ std::int32_t write_data_index(std::int32_t file_no) {
   const Lookup found = find_writable(file_no);
   if (!found) return found.code;
   FileCtrl& f = *found.file;
-  std::int32_t total = 0;
+  std::int64_t total = 0;  // vectors may share their bytes on a damaged file
   for (std::int32_t v = 0; v < f.def.nIndexVectors; ++v) {
     IndexCtrl* ctrl = index_ctrl(f, v);
     IndexVector* vec = index_vector(f, v);
     if (ctrl == nullptr || vec == nullptr || ctrl->lIndexLen < 0 ||
-        ctrl->lIndexLen > vec->capacity) {
+        ctrl->lIndexLen > vec->capacity || entry_bytes(ctrl->lIndexLen) < 0) {
       return report(-100);
     }
     if (ctrl->lOffsetIndex == -1) ctrl->lOffsetIndex = f.def.lFileLen;
     const std::int32_t r =
-        dbCopyToFile(file_no, ctrl->lOffsetIndex, vec->entries, ctrl->lIndexLen * 4);
+        dbCopyToFile(file_no, ctrl->lOffsetIndex, vec->entries, entry_bytes(ctrl->lIndexLen));
     if (r < 0) return r;
-    if (r < ctrl->lIndexLen * 4) return report(-13);
+    if (r < entry_bytes(ctrl->lIndexLen)) return report(-13);
     total += r;
   }
-  return total;
+  return static_cast<std::int32_t>(std::min<std::int64_t>(total, INT32_MAX));
 }
 
 std::int32_t read_data_index(std::int32_t file_no) {
@@ -200,20 +210,20 @@ std::int32_t read_data_index(std::int32_t file_no) {
   const Lookup found = find_stream(file_no);
   if (!found) return found.code;
   FileCtrl& f = *found.file;
-  std::int32_t total = 0;
+  std::int64_t total = 0;  // vectors may share their bytes on a damaged file
   for (std::int32_t v = 0; v < f.def.nIndexVectors; ++v) {
     IndexCtrl* ctrl = index_ctrl(f, v);
     IndexVector* vec = index_vector(f, v);
     if (ctrl == nullptr || vec == nullptr || ctrl->lIndexLen < 0 ||
-        ctrl->lIndexLen > vec->capacity) {
+        ctrl->lIndexLen > vec->capacity || entry_bytes(ctrl->lIndexLen) < 0) {
       return report(-100);
     }
     const std::int32_t r =
-        dbCopyFromFile(file_no, ctrl->lOffsetIndex, vec->entries, ctrl->lIndexLen * 4);
+        dbCopyFromFile(file_no, ctrl->lOffsetIndex, vec->entries, entry_bytes(ctrl->lIndexLen));
     if (r < 0) return r;
     total += r;
   }
-  return total;
+  return static_cast<std::int32_t>(std::min<std::int64_t>(total, INT32_MAX));
 }
 
 FileCtrl* any_file(std::int32_t file_no) { return file_at(file_no); }

@@ -175,8 +175,11 @@ std::int32_t write_record(std::int32_t file_no, FileCtrl& f, std::int32_t k, std
       if (const std::int32_t r = grow_area(file_no, f, k, place.block + 1); r < 0) {
         return undo.restore(f, r);
       }
+      // The count only rises: during a data input it may already exceed
+      // the grown area (an iterator run counts its sub-index twice), and
+      // the area that closes the input is sized from it.
       dc = data_ctrl(f, k);
-      dc->lMaxFileRecs = saturate((place.block + 1) * dc->lBlockRecs);
+      dc->lMaxFileRecs = std::max(dc->lMaxFileRecs, saturate((place.block + 1) * dc->lBlockRecs));
     }
   }
 

@@ -102,6 +102,29 @@ TEST_F(DamagedFileTest, RecordsClaimedBeyondThoseWrittenAreRefused) {
   EXPECT_EQ(dbOpen(kGood, 0), 0);
 }
 
+// Table counts whose length in bytes passes 2^31 - 1, chosen so that the
+// length taken in 32 bits would wrap to the length stored: refused, and
+// never computed with an overflow (the sanitizer builds would stop).
+TEST_F(DamagedFileTest, TableCountsWhoseLengthsPass2GAreRefused) {
+  const std::int32_t types = def.nDataTypes + (1 << 26);     // 64-byte DataCtrl
+  const std::int32_t vectors = def.nIndexCtrls + (1 << 30);  // 20-byte IndexCtrl
+  const std::int32_t sections = def.nSections + (1 << 30);   // 124-byte Section
+  const std::string cases[] = {
+      patched({{offsetof(rb::FileDef, nDataTypes), types},
+               {offsetof(rb::FileDef, nDataTypesX), types}}),
+      patched({{offsetof(rb::FileDef, nIndexCtrls), vectors},
+               {offsetof(rb::FileDef, nIndexCtrlsX), vectors},
+               {offsetof(rb::FileDef, nIndexVectors), vectors},
+               {offsetof(rb::FileDef, nIndexVectorsX), vectors}}),
+      patched({{offsetof(rb::FileDef, nSections), sections},
+               {offsetof(rb::FileDef, nSectionsX), sections}}),
+  };
+  for (const std::string& bytes : cases) {
+    write_file(kBad, bytes);
+    for (std::int32_t mode : {0, DB_MODE_WRITE}) EXPECT_EQ(dbOpen(kBad, mode), -100);
+  }
+}
+
 // Records dropped unwritten by dbReset are still counted: the close makes
 // the file reach past them, so that it opens again.
 TEST_F(DamagedFileTest, RecordsDroppedBeforeTheCloseReadAsZeros) {

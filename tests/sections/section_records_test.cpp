@@ -73,6 +73,45 @@ TEST_F(SectionRecordTest, DataInputSizesAreaAndCoversItsEnd) {
   for (std::int32_t rec = 0; rec < 100; ++rec) expect_record(0, rec, 0, record_of(100, rec));
 }
 
+// An iterator run counts its last sub-index twice; the growths of the
+// area during the input must not lower that count, so the area fixed at the
+// close holds the place the next run is given.
+TEST_F(SectionTest, IteratorInputAreaHoldsWhatItsRunsCounted) {
+  ASSERT_GE(dbClose(fno), 0);
+  ASSERT_EQ(dbExit(), 0);
+  ASSERT_EQ(dbInit(2, 2), 0);
+  fno = dbCreate(kName, 0, nullptr, 0, DB_MODE_WRITE);
+  ASSERT_EQ(fno, 0);
+  const std::int32_t si = open_section(0, 1);
+  ASSERT_EQ(dbBeginSection(fno, 0, Key{1, 0, 0, 0}.data()), si);
+  const DataDesc d = rbtest::desc(4, DTF_INDEX | DTF_ITERATOR, 16, 16);  // one record a block
+  const std::int32_t k = dbBeginDataS(fno, &d, 0);
+  ASSERT_GE(k, 0);
+  const auto rec = [](std::int32_t r, std::int32_t sub) { return record_of(16, r * 10 + sub); };
+  for (std::int32_t sub = 0; sub < 3; ++sub) {
+    ASSERT_EQ(dbWriteS(fno, 4, 1, sub, rec(1, sub).data(), 0, 0), 0);
+  }
+  EXPECT_EQ(ctrl(k).lMaxFileRecs, 5);
+  ASSERT_EQ(dbWriteS(fno, 4, 2, 0, rec(2, 0).data(), 0, 0), 0);  // slot 3
+  EXPECT_EQ(ctrl(k).lMaxFileRecs, 5);
+  ASSERT_EQ(dbEndDataS(fno), k);
+  EXPECT_EQ(ctrl(k).lMaxBlockRecs, 5);
+  EXPECT_EQ(ctrl(k).lLenData, 80);
+  // Slot 4 lies inside the area: written without growth.
+  ASSERT_EQ(dbWriteS(fno, 4, 3, 0, rec(3, 0).data(), 0, 0), 0);
+  EXPECT_EQ(ctrl(k).lMaxBlockRecs, 5);
+  ASSERT_EQ(dbWriteS(fno, 4, 4, 0, rec(4, 0).data(), 0, 0), -3402);
+  ASSERT_EQ(dbEndSection(fno, si), si);
+  reopen(0);
+  ASSERT_EQ(dbSetSection(fno, 0, Key{1, 0, 0, 0}.data()), 1);
+  const std::pair<std::int32_t, std::int32_t> written[] = {{1, 0}, {1, 1}, {1, 2}, {2, 0}, {3, 0}};
+  for (const auto& [r, sub] : written) {
+    Record got(16);
+    ASSERT_EQ(dbReadS(fno, 4, r, sub, got.data(), 0, 0), 0) << r << "/" << sub;
+    EXPECT_EQ(got, rec(r, sub)) << r << "/" << sub;
+  }
+}
+
 TEST_F(SectionRecordTest, ReopenForWritingKeepsSectionData) {
   ASSERT_GE(define(0, DTF_INDEX, 48, 1024), 0);
   for (std::int32_t rec = 0; rec < 50; ++rec) write(0, rec * 3, 0, record_of(48, rec));
@@ -218,8 +257,10 @@ TEST_F(SectionRecordTest, InconsistentSectionRecordsAreRefusedAtOpen) {
   EXPECT_EQ(fno, 0);
 }
 
-// Random sections and keys, several typed records per key; after a close
-// and a read-only reopening every key and record is found byte for byte,
+// Random sections and keys, several typed records per key, iterator types
+// written in runs of several sub-indices during their input. When an input
+// closes, its area holds every place the input counted; after a close and
+// a read-only reopening every key and record is found byte for byte,
 // and the enumeration yields exactly the keys with values of 0 or more.
 TEST_F(SectionTest, PropertyEveryKeyAndRecordSurvivesReopen) {
   std::mt19937 rng(20240611);
@@ -233,11 +274,13 @@ TEST_F(SectionTest, PropertyEveryKeyAndRecordSurvivesReopen) {
   struct SectionModel {
     std::int32_t no, depth, index;
     std::map<Key, std::vector<TypeData>> keys;  // first occurrence of each key
+    Key last{};                                 // the key added last, still current
+    std::vector<TypeData> last_types;
   };
   std::vector<SectionModel> model;
   for (std::int32_t no : {0, 2, 4}) {
     const std::int32_t depth = pick(1, 4);
-    model.push_back({no, depth, open_section(no, depth), {}});
+    model.push_back({no, depth, open_section(no, depth), {}, {}, {}});
     ASSERT_EQ(dbEndSections(fno, model.back().index), model.back().index);
   }
   std::uint32_t seed = 1;
@@ -252,35 +295,74 @@ TEST_F(SectionTest, PropertyEveryKeyAndRecordSurvivesReopen) {
     std::vector<TypeData> types;
     for (std::int32_t place = 0; place < pick(1, 3); ++place) {
       TypeData t{place, kinds[pick(0, 2)], pick(1, 200), {}};
-      const DataDesc d = rbtest::desc(place, t.flags, t.size, pick(t.size, 2048));
-      ASSERT_GE(dbBeginDataS(fno, &d, sm.no), 0);
+      // Often one record a block, so that the area grows with every slot.
+      const std::int32_t block = pick(0, 2) == 0 ? t.size : pick(t.size, 2048);
+      const DataDesc d = rbtest::desc(place, t.flags, t.size, block);
+      const std::int32_t k = dbBeginDataS(fno, &d, sm.no);
+      ASSERT_GE(k, 0);
+      const bool runs = (t.flags & DTF_ITERATOR) != 0;
       std::int32_t next_run = 0;
+      const auto put = [&](std::int32_t rec, std::int32_t sub) {
+        Record r = record_of(t.size, ++seed);
+        const std::int32_t result = dbWriteS(fno, place, rec, sub, r.data(), 0, sm.no);
+        if (result == 0) t.records[{rec, sub}] = r;
+        return result;
+      };
       for (int n = pick(0, 40); n > 0; --n) {
         std::int32_t rec = pick(0, 300);
         std::int32_t subs = 1;
-        if ((t.flags & DTF_ITERATOR) != 0) {
+        if (runs) {
           rec = next_run;  // runs one at a time
           next_run += pick(1, 3);
           subs = pick(1, 4);
         }
         for (std::int32_t sub = 0; sub < subs; ++sub) {
-          Record r = record_of(t.size, ++seed);
-          ASSERT_EQ(dbWriteS(fno, place, rec, sub, r.data(), 0, sm.no), 0);
-          t.records[{rec, sub}] = r;
+          const std::int32_t counted = ctrl(k).lMaxFileRecs;
+          ASSERT_EQ(put(rec, sub), 0);
+          ASSERT_GE(ctrl(k).lMaxFileRecs, counted) << "the count of an input only rises";
         }
       }
-      ASSERT_GE(dbEndDataS(fno), 0);
+      ASSERT_EQ(dbEndDataS(fno), k);
+      // The area holds every place counted, and the next record, when its
+      // slot lies inside the area, is written there without growth.
+      const std::int64_t places = std::int64_t{ctrl(k).lMaxBlockRecs} * ctrl(k).lBlockRecs;
+      ASSERT_GE(places, ctrl(k).lMaxFileRecs);
+      const std::int32_t blocks = ctrl(k).lMaxBlockRecs;
+      const std::int32_t next_slot =
+          t.flags == 0 ? static_cast<std::int32_t>(places) - 1 : ctrl(k).lFileRecs;
+      const std::int32_t next_rec = t.flags == 0 ? next_slot : runs ? next_run : 301;
+      if (next_slot >= 0 && next_slot < places) {
+        ASSERT_EQ(put(next_rec, 0), 0);
+        EXPECT_EQ(ctrl(k).lMaxBlockRecs, blocks);
+      } else if (runs) {
+        EXPECT_EQ(put(next_rec, 0), -3402);
+      }
+      for (const auto& [at, r] : t.records) {
+        Record got(r.size());
+        ASSERT_EQ(dbReadS(fno, place, at.first, at.second, got.data(), 0, sm.no), 0);
+        ASSERT_EQ(got, r) << "place " << place << " rec " << at.first << "/" << at.second;
+      }
       types.push_back(std::move(t));
     }
     ASSERT_EQ(dbEndSection(fno, sm.index), sm.index);
+    sm.last = key;
+    sm.last_types = types;
     sm.keys.emplace(key, std::move(types));  // a duplicate keeps the first
   }
   reopen(0);
   for (const SectionModel& sm : model) {
     std::set<Key> enumerable;
-    for (const auto& [key, types] : sm.keys) {
+    // The current key is answered without a look-up: for a key added twice
+    // that is its later record until another key has been looked up.
+    Key current = sm.last;
+    const std::vector<TypeData>* current_types = &sm.last_types;
+    for (const auto& [key, first] : sm.keys) {
       ASSERT_EQ(dbSetSection(fno, sm.no, key.data()), 1);
-      for (const TypeData& t : types) {
+      if (key != current) {
+        current = key;
+        current_types = &first;
+      }
+      for (const TypeData& t : *current_types) {
         for (const auto& [at, r] : t.records) {
           Record got(r.size());
           ASSERT_EQ(dbReadS(fno, t.place, at.first, at.second, got.data(), 0, sm.no), 0);
