@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "file/file_ctrl.h"
+#include "frame/io_env.h"
 #include "frame/state.h"
 #include "recbase.h"
 
@@ -209,9 +210,50 @@ std::int32_t session(std::int32_t mode) {
   return dbClose(file);
 }
 
+// The platform's files without syncs: the fuzzer looks at what the
+// library makes of the bytes, and a sync per commit would cost it most of
+// its runs.
+class NoSyncFile final : public rb::IoFile {
+ public:
+  explicit NoSyncFile(rb::IoFile* file) : file_(file) {}
+  ~NoSyncFile() override { delete file_; }
+  std::int64_t read_at(std::int64_t offset, void* buffer, std::int64_t length) override {
+    return file_->read_at(offset, buffer, length);
+  }
+  std::int64_t write_at(std::int64_t offset, const void* data, std::int64_t length) override {
+    return file_->write_at(offset, data, length);
+  }
+  std::int64_t size() override { return file_->size(); }
+  bool truncate(std::int64_t length) override { return file_->truncate(length); }
+  bool sync() override { return true; }
+  Lock lock() override { return file_->lock(); }
+  void unlock() override { file_->unlock(); }
+  bool locked_elsewhere() override { return file_->locked_elsewhere(); }
+
+ private:
+  rb::IoFile* file_;
+};
+
+class NoSyncEnv final : public rb::IoEnv {
+ public:
+  rb::IoFile* open(const char* path, rb::OpenMode mode) override {
+    rb::IoFile* file = rb::platform_env().open(path, mode);
+    return file == nullptr ? nullptr : new NoSyncFile(file);
+  }
+  bool exists(const char* path) override { return rb::platform_env().exists(path); }
+  bool remove(const char* path) override { return rb::platform_env().remove(path); }
+  bool sync_parent(const char*) override { return true; }
+  bool append(const char* path, const void* data, std::int64_t length) override {
+    return rb::platform_env().append(path, data, length);
+  }
+};
+
+NoSyncEnv g_env;
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  rb::set_io_env(&g_env);
   const char* base = std::getenv("TMPDIR");
   std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/recbase-fuzz-XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
