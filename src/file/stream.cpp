@@ -43,17 +43,13 @@ std::int32_t recover_for_reader(Stream& s, const char* name) {
   return result;
 }
 
+// Takes the writer's lock and rolls back what an interrupted writer left.
+// Where the system cannot lock the file, one writer cannot be promised:
+// the open is refused like one beside another writer.
 std::int32_t become_writer(Stream& s) {
-  switch (s.io->lock()) {
-    case IoFile::Lock::taken:
-      s.writer = true;
-      return recover(s, *s.io);
-    case IoFile::Lock::busy:
-      return report(kWriterBusy);
-    case IoFile::Lock::failed:
-      break;
-  }
-  return report(kWriterBusy);
+  if (s.io->lock() != IoFile::Lock::taken) return report(kWriterBusy);
+  s.writer = true;
+  return recover(s, *s.io);
 }
 
 OpenMode io_mode(StreamMode mode) {
