@@ -7,7 +7,7 @@
 // with SIGKILL after a random delay, within the few milliseconds that the
 // sequence takes, and opens the file: it must hold exactly the state of the last commit that
 // returned or, killed inside a commit, of the one being made. The states are those that the same
-// sequence commits in the in-memory file system.
+// sequence commits in the in-memory file system (rbtest::random_sequence).
 //
 // RECBASE_KILLS sets the number of kills (500; a fifth of that under
 // AddressSanitizer).
@@ -31,7 +31,7 @@
 #include <vector>
 
 #include "hardening/hardening_kit.h"
-#include "support/fault_env.h"
+#include "support/fault_run.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define KILL_TEST_SANITIZED 1
@@ -58,111 +58,18 @@ std::int32_t kills_wanted() {
 #endif
 }
 
-// Called before commit point `commit` (from 1) begins, returned false,
-// and after it returned, with its result.
-using AtCommit = std::function<void(std::int32_t commit, bool returned, std::int32_t result)>;
-
-// The sequence of seed on the file opened for writing as f, up to and
-// with its dbClose.
-void play(std::uint32_t seed, std::int32_t f, const AtCommit& at_commit) {
-  std::mt19937 rng(seed);
-  const auto pick = [&](std::int32_t n) { return static_cast<std::int32_t>(rng() % n); };
-  std::int32_t step = 0;
-  const auto write = [&](std::int32_t type, std::int32_t rec, std::int32_t sub, std::int32_t size) {
-    const std::string bytes = hardkit::pattern(type + step, rec, sub, size);
-    dbWrite(f, type, rec, sub, bytes.data());
-  };
-  const auto write_s = [&](std::int32_t place, std::int32_t rec, std::int32_t size) {
-    const std::string bytes = hardkit::pattern(100 + place + step, rec, 0, size);
-    dbWriteS(f, place, rec, 0, bytes.data(), size, hardkit::kSectionNo);
-  };
-  std::int32_t commits = 0;
-  std::int32_t new_types = 0;
-  std::int32_t new_keys = 0;
-  for (const std::int32_t steps = 10 + pick(16); step < steps; ++step) {
-    switch (pick(9)) {
-      case 0:
-        write(1, pick(25), 0, 10);
-        break;
-      case 1:
-        write(1, 25 + pick(100), 0, 10);  // grows the first area
-        break;
-      case 2:
-        write(2, pick(80), 0, 8);
-        break;
-      case 3:
-        write(3, pick(2) == 0 ? 5 : 9, pick(3), 6);
-        break;
-      case 4:
-        write(4, pick(200), 0, 12);
-        break;
-      case 5:
-        if (new_types > 0 && pick(2) == 0) {
-          write(9 + pick(new_types), pick(20), 0, 30);
-        } else if (new_types < 6) {
-          const DataDesc d{9 + new_types++, DTF_INDEX, 30, 120, 0};
-          dbBeginData(f, &d);
-          for (std::int32_t rec = 0, n = 2 + pick(8); rec < n; ++rec) write(d.nType, rec, 0, 30);
-          dbEndData(f);
-        }
-        break;
-      case 6:
-        if (new_keys < 6) {
-          std::int32_t key[4] = {10 + new_keys, new_keys % 3, -1, -1};
-          ++new_keys;
-          const std::int32_t s = dbBeginSection(f, hardkit::kSectionNo, key);
-          const DataDesc place{0, 0, 8, 32, 0};
-          dbBeginDataS(f, &place, hardkit::kSectionNo);
-          for (std::int32_t rec = 0, n = 1 + pick(5); rec < n; ++rec) write_s(0, rec, 8);
-          dbEndDataS(f);
-          dbEndSection(f, s);
-        }
-        break;
-      default: {
-        const bool first = pick(2) == 0;
-        hardkit::Key key = first ? hardkit::kFirstKey : hardkit::kSecondKey;
-        dbSetSection(f, hardkit::kSectionNo, key.data());
-        write_s(first ? 0 : 1, pick(8), first ? 16 : 8);
-        break;
-      }
-    }
-    if (pick(3) == 0) {
-      at_commit(++commits, false, 0);
-      at_commit(commits, true, dbFlush(f));
-    }
-  }
-  at_commit(++commits, false, 0);
-  at_commit(commits, true, dbClose(f));
-}
-
-// What a host finds in the file before the sequence and after each of its
-// commit points, the sequence played in the in-memory file system.
-std::vector<std::string> committed_states(std::uint32_t seed, const std::string& base) {
-  FaultEnv env;
-  env.files()[kName] = std::make_shared<FaultEnv::Node>(FaultEnv::Node{base, base, 0, false});
-  std::vector<std::map<std::string, FaultEnv::Node>> commits{env.snapshot()};
-  play(seed, dbOpen(kName, DB_MODE_WRITE), [&](std::int32_t, bool returned, std::int32_t result) {
-    if (!returned) return;
-    EXPECT_GE(result, 0) << "seed " << seed;
-    commits.push_back(env.snapshot());
-  });
-  std::vector<std::string> states;
-  for (const auto& files : commits) {
-    env.restore(files);
-    states.push_back(hardkit::observe(kName));
-  }
-  return states;
-}
-
 // The child: the sequence with the platform's files; before commit i it
 // sends 2i, after it returned 2i + 1 (-1 when it failed).
 [[noreturn]] void child(std::uint32_t seed, int out) {
-  const std::int32_t f = dbOpen(kName, DB_MODE_WRITE);
-  play(seed, f, [&](std::int32_t commit, bool returned, std::int32_t result) {
+  rbtest::Host host{kName, nullptr};
+  std::int32_t commit = 0;
+  host.at_commit = [&](bool returned, std::int32_t result) {
+    commit += returned ? 0 : 1;
     const std::int32_t message = !returned ? 2 * commit : result >= 0 ? 2 * commit + 1 : -1;
     if (write(out, &message, sizeof message) != static_cast<ssize_t>(sizeof message)) _exit(3);
-  });
-  _exit(f >= 0 ? 0 : 2);
+  };
+  rbtest::random_sequence(seed)(host);
+  _exit(host.calls.front().result >= 0 ? 0 : 2);
 }
 
 class KillTest : public rbtest::LibraryTest {};
@@ -190,7 +97,9 @@ TEST_F(KillTest, KilledWritersLeaveACommittedState) {
     const bool timed = run % (kKillsPerSequence + 1) == 0;
     if (timed) {
       seed = rng();
-      states = committed_states(seed, base);
+      FaultEnv env;
+      states = rbtest::committed_states(env, kName, rbtest::random_sequence(seed),
+                                        {{kName, FaultEnv::Node{base, {}, 0, false}}});
     }
     rbtest::write_file(kName, base);
     int pipe_fds[2];

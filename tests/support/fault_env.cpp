@@ -47,6 +47,7 @@ class FaultFile final : public rb::IoFile {
   bool sync() override {
     bool torn = false;
     if (!env_.allow(torn) || torn) return false;
+    ++env_.syncs_;
     node_->durable = node_->data;
     return true;
   }
@@ -92,7 +93,7 @@ bool FaultEnv::allow_write(std::int64_t& length) {
   if (!allow(torn)) return false;
   if (torn) length /= 2;
   ++writes_;
-  if (full_at_ != 0 && writes_ > full_at_) return false;
+  if (writes_ == fail_at_ || (full_at_ != 0 && writes_ > full_at_)) return false;
   if (full_at_ != 0 && writes_ == full_at_) length /= 2;
   return true;
 }
@@ -135,19 +136,14 @@ void FaultEnv::crash_at(std::int64_t k, bool torn) {
   torn_ = torn;
 }
 
-void FaultEnv::fill_disk_at(std::int64_t k) {
-  full_at_ = k;
-  writes_ = 0;
-}
-
-void FaultEnv::reboot(bool power_cut) {
+void FaultEnv::reboot(bool power_cut, const std::string& spared) {
   for (auto& [path, node] : files_) {
-    if (power_cut) node->data = node->durable;
+    if (power_cut && path != spared) node->data = node->durable;
     node->lock_owner = 0;
   }
   dead_ = false;
-  crash_at_ = full_at_ = 0;
-  calls_ = writes_ = 0;
+  crash_at_ = full_at_ = fail_at_ = 0;
+  calls_ = writes_ = syncs_ = 0;
 }
 
 std::string FaultEnv::bytes(const std::string& path) const {
@@ -171,8 +167,8 @@ void FaultEnv::restore(const std::map<std::string, Node>& files) {
     files_[path] = copy;
   }
   dead_ = false;
-  crash_at_ = full_at_ = 0;
-  calls_ = writes_ = 0;
+  crash_at_ = full_at_ = fail_at_ = 0;
+  calls_ = writes_ = syncs_ = 0;
 }
 
 }  // namespace rbtest

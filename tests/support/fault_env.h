@@ -7,9 +7,11 @@
 // (or, torn, half done), and every call after it fails, as if the process
 // had died there. reboot() then brings the files back as a new process
 // finds them: everything done before the crash, or with power_cut only
-// what had been synced. fill_disk_at(k) lets write k take half its bytes
-// and every later write none, until reboot. A file marked read_only opens
-// for reading only, as one the process may not write.
+// what had been synced (but for one file that may be spared, as a device
+// that wrote it out of order). Writes are counted from 1 as well:
+// fill_disk_at(k) lets write k take half its bytes and every later write
+// none, until reboot; fail_write_at(k) fails write k alone. A file marked
+// read_only opens for reading only, as one the process may not write.
 #pragma once
 
 #include <cstdint>
@@ -43,14 +45,16 @@ class FaultEnv final : public rb::IoEnv {
 
   // Device-changing calls so far.
   std::int64_t calls() const { return calls_; }
-  // Writes so far (the count fill_disk_at refers to).
+  // Writes and syncs so far (writes: the count fill_disk_at refers to).
   std::int64_t writes() const { return writes_; }
+  std::int64_t syncs() const { return syncs_; }
   void crash_at(std::int64_t k, bool torn);
-  void fill_disk_at(std::int64_t k);
-  bool crashed() const { return dead_; }
-  // Ends a crash or a full disk; with power_cut every file keeps only
-  // what was synced. Locks die with the process that held them.
-  void reboot(bool power_cut);
+  void fill_disk_at(std::int64_t k) { full_at_ = k; }
+  void fail_write_at(std::int64_t k) { fail_at_ = k; }
+  bool write_failed() const { return fail_at_ != 0 && writes_ >= fail_at_; }
+  // Ends a crash or a full disk; with power_cut every file but `spared`
+  // keeps only what was synced. Locks die with the process that held them.
+  void reboot(bool power_cut, const std::string& spared = "");
 
   // The files, to look at, to copy and to put back.
   std::map<std::string, std::shared_ptr<Node>>& files() { return files_; }
@@ -72,7 +76,9 @@ class FaultEnv final : public rb::IoEnv {
   bool torn_ = false;
   bool dead_ = false;
   std::int64_t full_at_ = 0;
+  std::int64_t fail_at_ = 0;
   std::int64_t writes_ = 0;
+  std::int64_t syncs_ = 0;
   std::int32_t next_handle_ = 1;
 };
 

@@ -1,0 +1,189 @@
+// Failing IO, through the in-memory file system of the tests. Each scenario
+// runs once undisturbed, noting the state of every commit point (dbFlush,
+// dbClose); then once for every device call k with a crash there (the
+// process dies with everything after k lost, or call k torn half-way, or
+// the power cut so that only what was synced survives, or the database
+// keeping every write while its journal keeps only what was synced), and
+// once for every write k with the disk full from there on (write k takes
+// half its bytes) or write k failing alone (the process then dies once the
+// call that met it has returned).
+//
+// Every call that returned before the fault answers as undisturbed, the
+// call that meets it as undisturbed or fails (what later calls read is not
+// said), and every commit point that meets a full disk or a failed write
+// fails. The file then opens, for reading and for
+// writing, in the state of the last commit point done before the fault
+// (after a crash, also that of the commit under way), with no journal left
+// behind.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "hardening/hardening_kit.h"
+#include "support/fault_run.h"
+#include "support/testkit.h"
+
+namespace {
+
+using rbtest::Call;
+using rbtest::FaultEnv;
+using rbtest::Files;
+using rbtest::Host;
+using rbtest::Scenario;
+
+constexpr const char* kName = "faults.db";
+constexpr const char* kJournal = "faults.db-journal";
+
+enum class Fault { kill, torn, power_cut, journal_unsynced, disk_full, write_failed };
+
+// A new file: built, committed, grown and closed.
+void fresh(Host& h) {
+  std::vector<hardkit::Stored> model;
+  h.call(hardkit::build(kName, h.file, model));
+  h.flush();
+  for (std::int32_t rec = 25; rec < 70; rec += 4) h.write(1, rec, 0, 10);
+  h.write(2, 9, 0, 8);
+  h.close();
+}
+
+class FaultTest : public rbtest::LibraryTest {
+ protected:
+  void SetUp() override {
+    LibraryTest::SetUp();
+    std::int32_t f = -1;
+    std::vector<hardkit::Stored> model;
+    ASSERT_EQ(hardkit::build(kName, f, model), 0);
+    ASSERT_EQ(dbClose(f), 4096);
+    base_ = env_.snapshot();
+  }
+
+  // A file with no commit yet is refused, with whichever code.
+  static bool same(const std::string& got, const std::string& want) {
+    return got == want || (want == "refused" && got.rfind("refused", 0) == 0);
+  }
+
+  // Returns the points covered: device calls or writes.
+  std::int64_t everywhere(const Scenario& scenario, const Files& start, Fault fault) {
+    std::vector<Call> clean;
+    const std::vector<std::string> states =
+        rbtest::committed_states(env_, kName, scenario, start, &clean);
+    const std::size_t unit = fault >= Fault::disk_full ? 1 : 0;  // writes, else device calls
+    const bool strict = fault >= Fault::disk_full;               // no commit under way may take
+    const std::int64_t points = clean.back().end[unit];
+    for (std::int64_t k = 1; k <= points; ++k) {
+      SCOPED_TRACE("fault " + std::to_string(static_cast<int>(fault)) + " at " + std::to_string(k));
+      const Host run = rbtest::play(env_, kName, scenario, start, [&] {
+        if (fault == Fault::disk_full) env_.fill_disk_at(k);
+        if (fault == Fault::write_failed) env_.fail_write_at(k);
+        if (!strict) env_.crash_at(k, fault == Fault::torn);
+      });
+      env_.reboot(fault == Fault::power_cut || fault == Fault::journal_unsynced,
+                  fault == Fault::journal_unsynced ? kName : "");
+      dbInit(4, 2);
+      EXPECT_EQ(run.calls.size(), clean.size());
+      std::size_t done = 0;  // commit points done before the fault
+      bool under_way = false;
+      for (std::size_t i = 0; i < run.calls.size() && i < clean.size(); ++i) {
+        const Call& want = clean[i];
+        const std::int32_t got = run.calls[i].result;
+        under_way |= want.commit && want.begin[unit] < k && k <= want.end[unit];
+        if (want.end[unit] < k) {
+          EXPECT_EQ(got, want.result) << "call " << i;
+          done += want.commit ? 1 : 0;
+        } else if (want.commit && strict) {
+          EXPECT_LT(got, 0) << "commit at call " << i;
+        } else if (i == 0 || clean[i - 1].end[unit] < k) {  // the call that met the fault
+          EXPECT_TRUE(got == want.result || got < 0) << "call " << i << ": " << got;
+        }
+      }
+      std::string first;
+      for (std::int32_t i = 0; i < 2; ++i) {
+        const std::int32_t mode = (k + i) % 2 == 0 ? 0 : DB_MODE_WRITE;
+        const std::string got = hardkit::observe(kName, mode);
+        EXPECT_TRUE(i == 0 ? same(got, states[done]) ||
+                                 (!strict && under_way && got == states[done + 1])
+                           : same(got, first))
+            << "mode " << mode << ": " << got.substr(0, 12);
+        EXPECT_FALSE(env_.exists(kJournal)) << "mode " << mode;
+        first = got;
+      }
+      dbExit();
+      if (HasFailure()) return k;
+    }
+    return points;
+  }
+
+  std::int64_t everywhere(const std::vector<Fault>& faults) {
+    std::int64_t covered = 0;
+    for (Fault fault : faults) {
+      for (std::uint32_t seed : {10u, 15u}) {
+        SCOPED_TRACE("sequence " + std::to_string(seed));
+        covered += everywhere(rbtest::random_sequence(seed), base_, fault);
+      }
+      SCOPED_TRACE("a new file");
+      covered += everywhere(fresh, {}, fault);
+      if (HasFailure()) break;
+    }
+    return covered;
+  }
+
+  FaultEnv env_;
+  Files base_;
+};
+
+TEST_F(FaultTest, CrashAtEveryCall) {
+  const std::int64_t covered =
+      everywhere({Fault::kill, Fault::torn, Fault::power_cut, Fault::journal_unsynced});
+  std::printf("crash points covered: %lld\n", static_cast<long long>(covered));
+}
+
+TEST_F(FaultTest, DiskFullOrAFailedWriteAtEveryWrite) {
+  const std::int64_t full = everywhere({Fault::disk_full});
+  const std::int64_t failed = everywhere({Fault::write_failed});
+  std::printf("disk-full points covered: %lld, failed-write points covered: %lld\n",
+              static_cast<long long>(full), static_cast<long long>(failed));
+}
+
+// Writes cut short by the full disk: zeros up to 1 MiB and a vector of the
+// tables report -13, and the logical length claims no byte that never
+// reached the file.
+TEST_F(FaultTest, WritesCutShortByTheFullDisk) {
+  ASSERT_EQ(dbCreate("short.db", 0, nullptr, 0, DB_MODE_WRITE), 0);
+  env_.fill_disk_at(env_.writes() + 1);
+  EXPECT_EQ(dbFillUpTo(0, 1 << 20), -13);
+  const auto on_device = static_cast<std::int32_t>(env_.bytes("short.db").size());
+  ASSERT_LT(on_device, 1 << 20);
+  char buffer[10];
+  EXPECT_EQ(dbCopyFromFile(0, on_device - 10, buffer, 10), 10);
+  EXPECT_EQ(dbCopyFromFile(0, on_device - 9, buffer, 10), -20);
+  env_.fill_disk_at(env_.writes() + 1);  // room for half a write again
+  EXPECT_EQ(dbWriteIndDataTypes(0), -13);
+}
+
+// A file cut short behind the library's back while it is open: reads that
+// reach past the new end fail (-70, no cache block), what is left still
+// reads, and the file no longer opens.
+TEST_F(FaultTest, ReadsThatComeBackShort) {
+  std::vector<hardkit::Stored> model;
+  std::int32_t f = -1;
+  ASSERT_EQ(hardkit::build("io_short.db", f, model), 0);
+  ASSERT_EQ(dbClose(f), 4096);
+  ASSERT_EQ(dbOpen("io_short.db", 0), 0);
+  env_.files()["io_short.db"]->data.resize(6000);
+  dbReset(-1);
+  char buffer[64];
+  std::int32_t failures = 0;
+  for (const hardkit::Stored& s : model) {
+    if (s.section >= 0) continue;
+    const std::int32_t r = dbRead(0, s.type, s.rec, s.sub, buffer, 64);
+    EXPECT_TRUE(r == 0 || r == -70) << "type " << s.type << " record " << s.rec << ": " << r;
+    failures += r < 0 ? 1 : 0;
+  }
+  EXPECT_GT(failures, 0);
+  EXPECT_EQ(dbGetLastError(), -70);
+  EXPECT_EQ(dbCopyFromFile(0, 5990, buffer, 64), 10);  // what the file still has
+  EXPECT_EQ(dbClose(0), 0);
+  EXPECT_EQ(dbOpen("io_short.db", 0), -100);
+}
+
+}  // namespace
