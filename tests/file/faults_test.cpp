@@ -1,20 +1,21 @@
-// Failing IO, through the in-memory file system of the tests. Each scenario
-// runs once undisturbed, noting the state of every commit point (dbFlush,
-// dbClose); then once for every device call k with a crash there (the
-// process dies with everything after k lost, or call k torn half-way, or
-// the power cut so that only what was synced survives, or the database
-// keeping every write while its journal keeps only what was synced), and
-// once for every write k with the disk full from there on (write k takes
-// half its bytes) or write k failing alone (the process then dies once the
-// call that met it has returned).
+// Failing IO, through the in-memory file system of the tests. The
+// scenarios: two seeded random sequences on a committed file (those of the
+// kill test; together they take every kind of step) and a new file built
+// and committed. Each runs once undisturbed, noting the state of every
+// commit point (dbFlush, dbClose); then once for every device call k with
+// a crash there (the process dies with everything after k lost, or call k
+// torn half-way, or the power cut so that only what was synced survives,
+// or the database keeping every write while its journal keeps only what
+// was synced), and once for every write k with the disk full from there on
+// (write k takes half its bytes) or write k failing alone (the process
+// then dies once the call that met it has returned).
 //
 // Every call that returned before the fault answers as undisturbed, the
 // call that meets it as undisturbed or fails (what later calls read is not
 // said), and every commit point that meets a full disk or a failed write
-// fails. The file then opens, for reading and for
-// writing, in the state of the last commit point done before the fault
-// (after a crash, also that of the commit under way), with no journal left
-// behind.
+// fails. The file then opens, for reading and for writing, in the state of
+// the last commit point done before the fault (after a crash, also that of
+// the commit under way), with no journal left behind.
 #include <cstdio>
 #include <string>
 #include <vector>

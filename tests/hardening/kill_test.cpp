@@ -5,9 +5,10 @@
 // steps (dbFlush; dbClose at the end), telling its parent through a pipe
 // when each commit begins and when it has returned. The parent kills it
 // with SIGKILL after a random delay, within the few milliseconds that the
-// sequence takes, and opens the file: it must hold exactly the state of the last commit that
-// returned or, killed inside a commit, of the one being made. The states are those that the same
-// sequence commits in the in-memory file system (rbtest::random_sequence).
+// sequence takes, and opens the file: it must hold exactly the state of
+// the last commit that returned or, killed inside a commit, of the one
+// being made. The states are those that the same sequence
+// (rbtest::random_sequence) commits in the in-memory file system.
 //
 // RECBASE_KILLS sets the number of kills (500; a fifth of that under
 // AddressSanitizer).
