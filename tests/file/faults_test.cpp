@@ -1,24 +1,27 @@
-// Failing IO, through the in-memory file system of the tests. Each scenario
-// runs once undisturbed, noting the state of every commit point (dbFlush,
-// dbClose); then once for every device call k with a crash there (the
-// process dies with everything after k lost, or call k torn half-way, or
-// the power cut so that only what was synced survives, or the database
-// keeping every write while its journal keeps only what was synced), and
-// once for every write k with the disk full from there on (write k takes
-// half its bytes) or write k failing alone (the process then dies once the
-// call that met it has returned).
+// Failing IO, through the in-memory file system of the tests. The
+// scenarios: two seeded random sequences on a committed file (those of the
+// kill test; together they take every kind of step) and a new file built
+// and committed. Each runs once undisturbed, noting the state of every
+// commit point (dbFlush, dbClose); then once for every device call k with
+// a crash there (the process dies with everything after k lost, or call k
+// torn half-way, or the power cut so that only what was synced survives,
+// or the database keeping every write while its journal keeps only what
+// was synced), and once for every write k with the disk full from there on
+// (write k takes half its bytes) or write k failing alone (the process
+// then dies once the call that met it has returned).
 //
 // Every call that returned before the fault answers as undisturbed, the
 // call that meets it as undisturbed or fails (what later calls read is not
 // said), and every commit point that meets a full disk or a failed write
-// fails. The file then opens, for reading and for
-// writing, in the state of the last commit point done before the fault
-// (after a crash, also that of the commit under way), with no journal left
-// behind.
+// fails. The file then opens, for reading and for writing, in the state of
+// the last commit point done before the fault (after a crash, also that of
+// the commit under way), with no journal left behind.
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "file/journal.h"
+#include "frame/state.h"
 #include "hardening/hardening_kit.h"
 #include "support/fault_run.h"
 #include "support/testkit.h"
@@ -142,6 +145,75 @@ TEST_F(FaultTest, DiskFullOrAFailedWriteAtEveryWrite) {
   const std::int64_t failed = everywhere({Fault::write_failed});
   std::printf("disk-full points covered: %lld, failed-write points covered: %lld\n",
               static_cast<long long>(full), static_cast<long long>(failed));
+}
+
+// What an open finds beside the file after a writer died as its commit
+// began, having grown the first area in the middle: its blocks written
+// back, the data behind moved in pieces of 1 KiB, each costing one sync of
+// the journal. The journal is rolled back, by a reader too, to the last
+// committed image byte for byte; a file that the process may not write
+// keeps a journal it cannot honour and is refused (-19), both untouched,
+// while one that restores nothing stays and is ignored; a file with no
+// journal is only read.
+TEST_F(FaultTest, WhatAnOpenFindsBesideTheFile) {
+  const std::string committed = env_.bytes(kName);
+  const std::string state = hardkit::observe(kName);
+  rbtest::play(
+      env_, kName,
+      [&](Host& h) {
+        h.open();
+        rb::g_lib.sys->lBufferLen = 1024;
+        const std::int64_t syncs = env_.syncs();
+        for (std::int32_t rec = 25; rec < 80; rec += 5) h.write(1, rec, 0, 10);
+        EXPECT_EQ(env_.syncs() - syncs, 2);
+        env_.crash_at(env_.calls() + 1, false);
+        h.flush();
+      },
+      base_);
+  env_.reboot(false);
+  ASSERT_EQ(dbInit(8, 4), 0);
+  const std::string crashed = env_.bytes(kName);
+  const std::string hot = env_.bytes(kJournal);
+  ASSERT_NE(crashed, committed);
+  ASSERT_GT(hot.size(), sizeof(rb::JournalHeader) + sizeof(rb::JournalRecord));
+
+  enum class Beside { none, hot_journal, empty };
+  struct Case {
+    const char* what;
+    Beside journal;
+    bool read_only;     // the process may not write the file
+    std::int32_t code;  // of the opens; 0: they find the committed state
+  };
+  const Case cases[] = {
+      {"hot journal", Beside::hot_journal, false, 0},
+      {"hot journal, file not writable", Beside::hot_journal, true, DB_ERR_JOURNAL},
+      {"empty journal, file not writable", Beside::empty, true, 0},
+      {"no journal", Beside::none, false, 0},
+      {"no journal, file not writable", Beside::none, true, 0},
+  };
+  for (const Case& c : cases) {
+    for (std::int32_t mode : {0, DB_MODE_WRITE}) {
+      SCOPED_TRACE(std::string(c.what) + (mode == 0 ? ", read-only open" : ", write open"));
+      Files files;
+      const std::string db = c.journal == Beside::hot_journal ? crashed : committed;
+      files[kName] = FaultEnv::Node{db, {}, 0, c.read_only};
+      const std::string journal = c.journal == Beside::hot_journal ? hot : "";
+      if (c.journal != Beside::none) files[kJournal] = FaultEnv::Node{journal, {}, 0, false};
+      env_.restore(files);
+
+      const std::string got = hardkit::observe(kName, mode);
+      // Only a journal that must go makes an open change the device.
+      const bool journal_stays = c.journal != Beside::none && c.read_only;
+      EXPECT_EQ(got, c.code != 0 ? "refused " + std::to_string(c.code) : state);
+      EXPECT_EQ(env_.exists(kJournal), journal_stays);
+      EXPECT_TRUE(!journal_stays || env_.bytes(kJournal) == journal);
+      if (mode == 0 || c.read_only) {
+        EXPECT_EQ(env_.calls() == 0, journal_stays || c.journal == Beside::none);
+        // Rolled back, the file is its committed image again, byte for byte.
+        EXPECT_TRUE(env_.bytes(kName) == (c.code != 0 ? db : committed));
+      }
+    }
+  }
 }
 
 // Writes cut short by the full disk: zeros up to 1 MiB and a vector of the

@@ -5,9 +5,10 @@
 // steps (dbFlush; dbClose at the end), telling its parent through a pipe
 // when each commit begins and when it has returned. The parent kills it
 // with SIGKILL after a random delay, within the few milliseconds that the
-// sequence takes, and opens the file: it must hold exactly the state of the last commit that
-// returned or, killed inside a commit, of the one being made. The states are those that the same
-// sequence commits in the in-memory file system (rbtest::random_sequence).
+// sequence takes, and opens the file: it must hold exactly the state of
+// the last commit that returned or, killed inside a commit, of the one
+// being made. The states are those that the same sequence
+// (rbtest::random_sequence) commits in the in-memory file system.
 //
 // RECBASE_KILLS sets the number of kills (500; a fifth of that under
 // AddressSanitizer).
@@ -21,11 +22,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -112,25 +110,19 @@ TEST_F(KillTest, KilledWritersLeaveACommittedState) {
     }
     close(pipe_fds[1]);
     const auto started = std::chrono::steady_clock::now();
-    std::int32_t last = 0;
-    const auto read_until = [&](std::int32_t until) {
-      for (std::int32_t m = 0; last != until && read(pipe_fds[0], &m, sizeof m) == sizeof m;) {
-        last = m;
-      }
-    };
-    if (timed) {
-      // Until the last commit returned: the child's exit takes no part.
-      read_until(2 * static_cast<std::int32_t>(states.size() - 1) + 1);
-      duration = std::max<std::int64_t>(1, std::chrono::duration_cast<std::chrono::microseconds>(
-                                               std::chrono::steady_clock::now() - started)
-                                               .count());
-    } else {
+    std::int32_t last = 0;  // the child's last message
+    if (!timed) {
       usleep(static_cast<useconds_t>(rng() % duration));
       ::kill(pid, SIGKILL);
     }
     int status = 0;
     waitpid(pid, &status, 0);
-    read_until(INT32_MIN);
+    if (timed) {
+      duration = std::max<std::int64_t>(1, std::chrono::duration_cast<std::chrono::microseconds>(
+                                               std::chrono::steady_clock::now() - started)
+                                               .count());
+    }
+    for (std::int32_t m = 0; read(pipe_fds[0], &m, sizeof m) == sizeof m;) last = m;
     close(pipe_fds[0]);
     ASSERT_GE(last, 0) << "a commit failed in the child, seed " << seed;
     if (WIFEXITED(status)) {

@@ -121,17 +121,4 @@ TEST_F(Cache, ABlockReachingPastTheFileEndIsNeverKept) {
   EXPECT_EQ(dbGetCashPtr(f, 0x7ffff000, 0x2000, &flags), nullptr);
 }
 
-TEST_F(Cache, GrowthShiftsOnlyTheGrowingFilesBlocks) {
-  const std::int32_t f1 = dbCreate("g1.db", 0, nullptr, 0, DB_MODE_WRITE);
-  const std::int32_t f2 = dbCreate("g2.db", 0, nullptr, 0, DB_MODE_WRITE);
-  std::int32_t flags = 0;
-  auto* block = static_cast<char*>(get(f1, 8192, flags, CASH_WRITE));
-  std::memset(block, 'm', 4096);
-  ASSERT_NE(get(f2, 8192, flags), nullptr);
-  EXPECT_EQ(dbExpandFile(f1, 8192, 100), 1);
-  EXPECT_EQ(slot_of(f2, 8192), 1);
-  ASSERT_EQ(dbFlush(f1), 0);
-  EXPECT_EQ(read_file("g1.db").substr(8192, 4196), std::string(100, '\0') + std::string(4096, 'm'));
-}
-
 }  // namespace

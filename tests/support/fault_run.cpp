@@ -51,52 +51,35 @@ Scenario random_sequence(std::uint32_t seed) {
     h.open();
     for (std::int32_t step = 0, steps = 10 + pick(16); step < steps; ++step) {
       h.salt = step;
-      switch (pick(9)) {
-        case 0:
-          h.write(1, pick(25), 0, 10);
-          break;
-        case 1:
-          h.write(1, 25 + pick(100), 0, 10);  // grows the first area
-          break;
-        case 2:
-          h.write(2, pick(80), 0, 8);
-          break;
-        case 3:
-          h.write(3, pick(2) == 0 ? 5 : 9, pick(3), 6);
-          break;
-        case 4:
-          h.write(4, pick(200), 0, 12);
-          break;
-        case 5:
-          if (new_types > 0 && pick(2) == 0) {
-            h.write(9 + pick(new_types), pick(20), 0, 30);
-          } else if (new_types < 6) {
-            const DataDesc d{9 + new_types++, DTF_INDEX, 30, 120, 0};
-            h.call(dbBeginData(h.file, &d));
-            for (std::int32_t rec = 0, n = 2 + pick(8); rec < n; ++rec)
-              h.write(d.nType, rec, 0, 30);
-            h.call(dbEndData(h.file));
-          }
-          break;
-        case 6:
-          if (new_keys < 6) {
-            std::int32_t key[4] = {10 + new_keys, new_keys % 3, -1, -1};
-            ++new_keys;
-            const std::int32_t s = h.call(dbBeginSection(h.file, hardkit::kSectionNo, key));
-            const DataDesc place{0, 0, 8, 32, 0};
-            h.call(dbBeginDataS(h.file, &place, hardkit::kSectionNo));
-            for (std::int32_t rec = 0, n = 1 + pick(5); rec < n; ++rec) h.write_s(0, rec, 8);
-            h.call(dbEndDataS(h.file));
-            h.call(dbEndSection(h.file, s));
-          }
-          break;
-        default: {
-          const bool first = pick(2) == 0;
-          hardkit::Key key = first ? hardkit::kFirstKey : hardkit::kSecondKey;
-          h.call(dbSetSection(h.file, hardkit::kSectionNo, key.data()));
-          h.write_s(first ? 0 : 1, pick(8), first ? 16 : 8);
-          break;
-        }
+      const std::int32_t kind = pick(9);
+      if (kind == 0) h.write(1, pick(25), 0, 10);
+      if (kind == 1) h.write(1, 25 + pick(100), 0, 10);  // grows the first area
+      if (kind == 2) h.write(2, pick(80), 0, 8);
+      if (kind == 3) h.write(3, pick(2) == 0 ? 5 : 9, pick(3), 6);
+      if (kind == 4) h.write(4, pick(200), 0, 12);
+      if (kind == 5 && new_types > 0 && pick(2) == 0) {
+        h.write(9 + pick(new_types), pick(20), 0, 30);
+      } else if (kind == 5 && new_types < 6) {
+        const DataDesc d{9 + new_types++, DTF_INDEX, 30, 120, 0};
+        h.call(dbBeginData(h.file, &d));
+        for (std::int32_t rec = 0, n = 2 + pick(8); rec < n; ++rec) h.write(d.nType, rec, 0, 30);
+        h.call(dbEndData(h.file));
+      }
+      if (kind == 6 && new_keys < 6) {
+        std::int32_t key[4] = {10 + new_keys, new_keys % 3, -1, -1};
+        ++new_keys;
+        const std::int32_t s = h.call(dbBeginSection(h.file, hardkit::kSectionNo, key));
+        const DataDesc place{0, 0, 8, 32, 0};
+        h.call(dbBeginDataS(h.file, &place, hardkit::kSectionNo));
+        for (std::int32_t rec = 0, n = 1 + pick(5); rec < n; ++rec) h.write_s(0, rec, 8);
+        h.call(dbEndDataS(h.file));
+        h.call(dbEndSection(h.file, s));
+      }
+      if (kind >= 7) {  // records of the keys of the base file
+        const bool first = pick(2) == 0;
+        hardkit::Key key = first ? hardkit::kFirstKey : hardkit::kSecondKey;
+        h.call(dbSetSection(h.file, hardkit::kSectionNo, key.data()));
+        h.write_s(first ? 0 : 1, pick(8), first ? 16 : 8);
       }
       if (pick(3) == 0) h.flush();
     }
