@@ -26,10 +26,14 @@ inline Lookup find_file(std::int32_t file_no, std::int32_t missing_code = -6) {
   return {f, 0};
 }
 
-// As find_file, and the file must have a stream (-1 otherwise).
+// As find_file, and the file must have a stream (-1 otherwise) that is
+// still in step with memory: after a growth whose move failed part-way,
+// every record, key and table operation answers that failure rather than
+// bytes from the wrong place.
 inline Lookup find_stream(std::int32_t file_no, std::int32_t missing_code = -6) {
   Lookup found = find_file(file_no, missing_code);
   if (found && found.file->pFile == nullptr) return {nullptr, report(-1)};
+  if (found && found.file->pFile->broken != 0) return {nullptr, report(found.file->pFile->broken)};
   return found;
 }
 
