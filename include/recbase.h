@@ -355,8 +355,9 @@ RECBASE_API int32_t RECBASE_CALL dbCloseAll(void);
  * the last committed state (or the new one, when only the final sync of
  * the emptied journal failed); the host may call dbFlush again or close
  * the file. A growth whose move failed part-way leaves memory and file
- * apart: no later commit of that session succeeds, and the next dbOpen
- * finds the last committed state. */
+ * apart: every later record, key and table operation of that session
+ * answers the move's failure, no later commit succeeds, and the next
+ * dbOpen finds the last committed state. */
 RECBASE_API int32_t RECBASE_CALL dbFlush(int32_t nFileNo);
 /* Drops the file's cache blocks without writing them (-1: every file);
  * returns the number of blocks dropped, or -5 (not logged) before dbInit. */
