@@ -103,6 +103,12 @@ void shift_offsets(FileCtrl& f, std::int32_t file_no, std::int32_t offset, std::
     CashCtrl& slot = *g_lib.buffers[i];
     if (slot.pBuffer != nullptr && slot.nFileNo == file_no && slot.lOffsetData >= offset) {
       shift(slot.lOffsetData, offset, length);
+      // A view follows its block to where the move put it.
+      if (slot_is_view(slot)) {
+        slot.pBuffer =
+            const_cast<unsigned char*>(stream_view(*f.pFile, slot.lOffsetData, slot.lLenData));
+        if (slot.pBuffer == nullptr) vacate_slot(slot);
+      }
       shifted = true;
     }
   }

@@ -303,8 +303,7 @@ std::int32_t reset(std::int32_t file_no) {
     CashCtrl& slot = *g_lib.buffers[i];
     if (slot.pBuffer == nullptr || (file_no != -1 && slot.nFileNo != file_no)) continue;
     cash_index_erase(i);
-    heap_free(slot.pBuffer);
-    slot = CashCtrl{-1, -1, 0, -1, -1, nullptr};
+    release_slot(slot);
     ++released;
   }
   return released;

@@ -75,6 +75,12 @@ std::int32_t protect(Stream& s, std::int64_t offset, std::int64_t length);
 std::int32_t save_committed(Stream& s, std::int64_t offset, std::int64_t length);
 std::int32_t sync_journal(Stream& s);
 
+// The committed or written bytes [offset, offset + length) in place (see
+// IoFile::view), or null when they can only be read.
+inline const unsigned char* stream_view(Stream& s, std::int64_t offset, std::int64_t length) {
+  return s.io->view(offset, length);
+}
+
 // Size of the file on the device, -1 when it cannot be told.
 std::int64_t stream_size(Stream& s);
 

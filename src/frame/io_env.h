@@ -28,6 +28,15 @@ class IoFile {
   virtual std::int64_t write_at(std::int64_t offset, const void* data, std::int64_t length) = 0;
   // Size in bytes, -1 when it cannot be told.
   virtual std::int64_t size() = 0;
+  // The bytes [offset, offset + length) in place, through a read-only map
+  // of the file: they stay readable until the file is closed and show
+  // every later write to the file. Null when the platform maps no files or
+  // the range reaches beyond the end of the file.
+  virtual const unsigned char* view(std::int64_t offset, std::int64_t length) {
+    (void)offset;
+    (void)length;
+    return nullptr;
+  }
   // Cuts the file to length bytes (or extends it with zero bytes).
   virtual bool truncate(std::int64_t length) = 0;
   // Forces what was written to the device.

@@ -6,6 +6,7 @@
 #ifndef _WIN32
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,9 +42,16 @@ struct flock lock_byte(short type) {
 class PosixFile final : public IoFile {
  public:
   explicit PosixFile(int fd) : fd_(fd) {}
-  ~PosixFile() override { ::close(fd_); }
+  ~PosixFile() override {
+    if (map_ != nullptr) ::munmap(map_, kMapSpan);
+    ::close(fd_);
+  }
 
   std::int64_t read_at(std::int64_t offset, void* buffer, std::int64_t length) override {
+    if (const unsigned char* bytes = view(offset, length); bytes != nullptr) {
+      std::memcpy(buffer, bytes, static_cast<std::size_t>(length));
+      return length;
+    }
     auto* out = static_cast<char*>(buffer);
     std::int64_t done = 0;
     while (done < length) {
@@ -64,10 +72,11 @@ class PosixFile final : public IoFile {
       const ssize_t put = ::pwrite(fd_, in + done, static_cast<std::size_t>(length - done),
                                    static_cast<off_t>(offset + done));
       if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) return done > 0 ? done : -1;
+      if (put <= 0) break;
       done += put;
     }
-    return done;
+    if (known_end_ >= 0 && offset + done > known_end_) known_end_ = offset + done;
+    return done > 0 || length == 0 ? done : -1;
   }
 
   std::int64_t size() override {
@@ -76,7 +85,13 @@ class PosixFile final : public IoFile {
     return static_cast<std::int64_t>(st.st_size);
   }
 
+  const unsigned char* view(std::int64_t offset, std::int64_t length) override {
+    if (offset < 0 || length < 0 || !map_covers(offset + length)) return nullptr;
+    return map_ + offset;
+  }
+
   bool truncate(std::int64_t length) override {
+    known_end_ = -1;
     return ::ftruncate(fd_, static_cast<off_t>(length)) == 0;
   }
 
@@ -106,7 +121,36 @@ class PosixFile final : public IoFile {
   }
 
  private:
+  // On 64-bit systems the file is mapped once, read-only and shared, over
+  // the 2^31 bytes a database file may ever hold, so the map never moves
+  // while the file is open and shows every write at once. Only bytes below
+  // the known end are ever touched: a page beyond the end of a file faults.
+  static constexpr std::size_t kMapSpan = std::size_t{1} << 31;
+
+  // True when the first `end` bytes lie in the file and its map.
+  bool map_covers(std::int64_t end) {
+    if (sizeof(void*) < 8 || map_failed_) return false;
+    if (end > known_end_) {
+      known_end_ = size();
+      if (end > known_end_) return false;
+    }
+    if (map_ == nullptr) {
+      void* m = ::mmap(nullptr, kMapSpan, PROT_READ, MAP_SHARED, fd_, 0);
+      if (m == MAP_FAILED) {
+        map_failed_ = true;
+        return false;
+      }
+      map_ = static_cast<unsigned char*>(m);
+    }
+    return true;
+  }
+
   int fd_;
+  unsigned char* map_ = nullptr;
+  bool map_failed_ = false;
+  // Bytes the file is known to hold: what it held when last asked, raised
+  // by this file's own writes; a cut makes it unknown again.
+  std::int64_t known_end_ = -1;
 };
 
 class PosixEnv final : public IoEnv {

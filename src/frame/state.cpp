@@ -9,6 +9,13 @@
 
 namespace rb {
 
+void release_slot(CashCtrl& s) {
+  vacate_slot(s);
+  heap_free(s.pOwn);
+  s.pOwn = nullptr;
+  s.lOwnLen = 0;
+}
+
 namespace {
 
 constexpr const char kLibVersion[] = "1.01.0000 - 10.09.05";
@@ -22,7 +29,7 @@ void release_cashsystem() {
     for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
       CashCtrl* slot = g_lib.buffers[i];
       if (slot == nullptr) continue;
-      heap_free(slot->pBuffer);
+      release_slot(*slot);
       heap_free(slot);
     }
     heap_free(g_lib.buffers);

@@ -48,7 +48,11 @@ inline constexpr SysData kSysDataDefaults = {
     15,     // nBucketMsk
 };
 
-// One cache slot. A slot is in use exactly when pBuffer is set.
+// One cache slot. A slot is in use exactly when pBuffer is set. The bytes
+// are either the slot's own buffer or, for a clean block read where the
+// file is mapped, the file's bytes in place (a view): a view is never
+// written to and needs no copy. The own buffer outlives the blocks the slot
+// holds, so that taking a slot for the next block allocates nothing.
 struct CashCtrl {
   std::int32_t nFileNo;
   std::int32_t nDataType;
@@ -56,8 +60,25 @@ struct CashCtrl {
   std::int32_t lOffsetData;
   std::int32_t lLenData;
   unsigned char* pBuffer;
+  unsigned char* pOwn = nullptr;  // lOwnLen bytes of the heap, or null
+  std::int32_t lOwnLen = 0;
 };
 inline constexpr std::int32_t kCashDirty = 0x1;
+
+inline bool slot_is_view(const CashCtrl& s) { return s.pBuffer != nullptr && s.pBuffer != s.pOwn; }
+
+// Makes the slot free; its own buffer stays for the next block.
+inline void vacate_slot(CashCtrl& s) {
+  s.nFileNo = -1;
+  s.nDataType = -1;
+  s.nFlags = 0;
+  s.lOffsetData = -1;
+  s.lLenData = -1;
+  s.pBuffer = nullptr;
+}
+
+// Makes the slot free and gives its own buffer back to the heap.
+void release_slot(CashCtrl& s);
 
 struct Cashsystem {
   std::int32_t nCashBuffers;

@@ -36,31 +36,56 @@ bool write_back(CashCtrl& slot) {
 }
 
 void free_slot(std::int32_t i) {
-  CashCtrl& slot = *g_lib.buffers[i];
   cash_index_erase(i);
-  heap_free(slot.pBuffer);
-  slot = CashCtrl{-1, -1, 0, -1, -1, nullptr};
+  vacate_slot(*g_lib.buffers[i]);
 }
 
-// Empties a slot for another block; its buffer is handed back when it can
-// serve a block of `length` bytes.
-bool evict(std::int32_t i, std::int32_t length, std::int32_t& flags, unsigned char*& reuse) {
+// Empties a slot for another block, writing a dirty block back first.
+bool evict(std::int32_t i, std::int32_t& flags) {
   CashCtrl& slot = *g_lib.buffers[i];
   if (slot.pBuffer == nullptr) return true;
   if (dirty(slot)) {
     if (!write_back(slot)) return false;
     flags |= CASH_WRITTEN;
   }
-  cash_index_erase(i);
-  if (slot.lLenData == length) {
-    reuse = slot.pBuffer;
-    slot.pBuffer = nullptr;
-  } else {
-    heap_free(slot.pBuffer);
-    slot.pBuffer = nullptr;
-  }
+  free_slot(i);
   flags |= CASH_FREED;
   return true;
+}
+
+// The slot's own buffer of `length` bytes: the one it kept when that has
+// the length, else a new one. Null when the heap is exhausted.
+unsigned char* own_buffer(CashCtrl& slot, std::int32_t length) {
+  if (slot.pOwn != nullptr && slot.lOwnLen == length) return slot.pOwn;
+  heap_free(slot.pOwn);
+  slot.pOwn = allocate<unsigned char>(length);
+  slot.lOwnLen = slot.pOwn != nullptr ? length : 0;
+  return slot.pOwn;
+}
+
+// Gives a slot that views its block a copy of its own, which may then be
+// changed. Null when the heap is exhausted; the slot then keeps its view.
+unsigned char* hold_copy(CashCtrl& slot) {
+  if (!slot_is_view(slot)) return slot.pBuffer;
+  const unsigned char* view = slot.pBuffer;
+  unsigned char* own = own_buffer(slot, slot.lLenData);
+  if (own == nullptr) return nullptr;
+  std::memcpy(own, view, static_cast<std::size_t>(slot.lLenData));
+  slot.pBuffer = own;
+  return own;
+}
+
+// The file's bytes of a clean block read in place, or null when they
+// must be copied: the block is written, reaches beyond the file's data, or
+// the file is not mapped. Counts as the read it replaces, also for the log.
+unsigned char* block_view(std::int32_t file_no, FileCtrl& f, std::int32_t offset,
+                          std::int32_t length, CashUse use) {
+  if (use != CashUse::read || static_cast<std::int64_t>(offset) + length > f.def.lFileLen)
+    return nullptr;
+  const unsigned char* view = stream_view(*f.pFile, offset, length);
+  if (view != nullptr) enter("dbCopyFromFile", file_no);
+  // Views are only read: writes go to a copy of the slot's own first.
+  return const_cast<unsigned char*>(view);
 }
 
 std::int32_t next_slot() {
@@ -76,10 +101,10 @@ std::int32_t next_slot() {
 // A dirty block that cannot be written back keeps its slot, so that one
 // failing file does not stop every other file from using the cache.
 // Returns the slot number, -1 when no slot could be given up.
-std::int32_t take_slot(std::int32_t length, std::int32_t& flags, unsigned char*& reuse) {
+std::int32_t take_slot(std::int32_t& flags) {
   for (std::int32_t tries = 0; tries < g_lib.cash->nCashBuffers; ++tries) {
     const std::int32_t i = next_slot();
-    if (evict(i, length, flags, reuse)) return i;
+    if (evict(i, flags)) return i;
   }
   return -1;
 }
@@ -87,8 +112,9 @@ std::int32_t take_slot(std::int32_t length, std::int32_t& flags, unsigned char*&
 }  // namespace
 
 unsigned char* cash_block(std::int32_t file_no, FileCtrl& f, std::int32_t offset,
-                          std::int32_t length, bool write, std::int32_t* flags) {
+                          std::int32_t length, CashUse use, std::int32_t* flags) {
   enter("dbGetCachPtr", file_no);
+  const bool write = use == CashUse::write;
   std::int32_t result_flags = 0;
   if (flags != nullptr) *flags = 0;
   if (write && !f.writable) {
@@ -99,9 +125,11 @@ unsigned char* cash_block(std::int32_t file_no, FileCtrl& f, std::int32_t offset
   if (const std::int32_t h = cash_index_find(file_no, offset); h >= 0) {
     CashCtrl* hit = g_lib.buffers[h];
     if (hit->lLenData >= length) {
+      unsigned char* bytes = use == CashUse::read ? hit->pBuffer : hold_copy(*hit);
+      if (bytes == nullptr) return nullptr;
       if (write) hit->nFlags |= kCashDirty;
       if (flags != nullptr) *flags = CASH_HIT;
-      return hit->pBuffer;
+      return bytes;
     }
     // The same offset cached with a shorter length cannot serve this
     // request: retire it so that one block never has two slots.
@@ -109,23 +137,24 @@ unsigned char* cash_block(std::int32_t file_no, FileCtrl& f, std::int32_t offset
     free_slot(h);
   }
 
-  unsigned char* buffer = nullptr;
-  const std::int32_t i = take_slot(length, result_flags, buffer);
-  if (i < 0) {
-    if (flags != nullptr) *flags = result_flags;
-    return nullptr;
-  }
+  const std::int32_t i = take_slot(result_flags);
+  if (flags != nullptr) *flags = result_flags;
+  if (i < 0) return nullptr;
   CashCtrl& slot = *g_lib.buffers[i];
-  if (buffer == nullptr) buffer = allocate<unsigned char>(length);
-  if (buffer == nullptr) {
-    slot = CashCtrl{-1, -1, 0, -1, -1, nullptr};
-    if (flags != nullptr) *flags = result_flags;
-    return nullptr;
-  }
-  slot = CashCtrl{file_no, -1, write ? kCashDirty : 0, offset, length, buffer};
+  unsigned char* buffer = block_view(file_no, f, offset, length, use);
+  const bool viewed = buffer != nullptr;
+  if (!viewed) buffer = own_buffer(slot, length);
+  if (buffer == nullptr) return nullptr;
+  slot.nFileNo = file_no;
+  slot.nFlags = write ? kCashDirty : 0;
+  slot.lOffsetData = offset;
+  slot.lLenData = length;
+  slot.pBuffer = buffer;
   cash_index_insert(i);
   result_flags |= CASH_NEW;
-  if (offset < f.def.lFileLen) {
+  if (viewed) {
+    result_flags |= CASH_READ;
+  } else if (offset < f.def.lFileLen) {
     const std::int32_t got = dbCopyFromFile(file_no, offset, buffer, length);
     if (got != length) {
       report(-14);
@@ -156,7 +185,9 @@ RECBASE_API void* RECBASE_CALL dbGetCashPtr(std::int32_t nFileNo, std::int32_t l
     rb::report(-90);
     return nullptr;
   }
-  return rb::cash_block(nFileNo, *found.file, lOffset, lLen, write, pFlags);
+  // The caller may change the bytes in place: it gets a copy, never a view.
+  const rb::CashUse use = write ? rb::CashUse::write : rb::CashUse::copy;
+  return rb::cash_block(nFileNo, *found.file, lOffset, lLen, use, pFlags);
 }
 
 }  // extern "C"

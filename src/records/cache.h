@@ -8,11 +8,18 @@
 
 namespace rb {
 
+// What the caller does with a block's bytes.
+enum class CashUse {
+  read,   // only reads them: the file's bytes in place may serve
+  write,  // changes them: the slot holds its own copy and becomes dirty
+  copy,   // may change them without telling: the slot holds its own copy
+};
+
 // The buffer holding length bytes of file file_no at offset, read from the
 // file when the block lies below lFileLen and zero-filled when it is new.
-// write marks the slot dirty. flags receives the CASH_* result bits.
-// Returns null after a failure (reported, except an exhausted heap).
+// flags receives the CASH_* result bits. Returns null after a failure
+// (reported, except an exhausted heap).
 unsigned char* cash_block(std::int32_t file_no, FileCtrl& f, std::int32_t offset,
-                          std::int32_t length, bool write, std::int32_t* flags);
+                          std::int32_t length, CashUse use, std::int32_t* flags);
 
 }  // namespace rb

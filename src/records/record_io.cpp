@@ -183,7 +183,8 @@ std::int32_t write_record(std::int32_t file_no, FileCtrl& f, std::int32_t k, std
     }
   }
 
-  unsigned char* buffer = cash_block(file_no, f, place.offset, place.length, true, nullptr);
+  unsigned char* buffer =
+      cash_block(file_no, f, place.offset, place.length, CashUse::write, nullptr);
   if (buffer == nullptr) return undo.restore(f, report(-70));
   std::memcpy(buffer + place.pos, data, static_cast<std::size_t>(dc->nDataSize));
 
@@ -224,7 +225,8 @@ std::int32_t read_record(std::int32_t file_no, FileCtrl& f, std::int32_t k, std:
     // A slot beyond the area would read another type's records.
     if (place.block >= dc->lMaxBlockRecs) return report(-52);
   }
-  const unsigned char* buffer = cash_block(file_no, f, place.offset, place.length, false, nullptr);
+  const unsigned char* buffer =
+      cash_block(file_no, f, place.offset, place.length, CashUse::read, nullptr);
   if (buffer == nullptr) return report(-70);
   std::memcpy(data, buffer + place.pos, static_cast<std::size_t>(dc->nDataSize));
   return 0;
@@ -284,7 +286,7 @@ std::int32_t read_key(std::int32_t file_no, std::int32_t k, std::int32_t rec, vo
   const DataCtrl* dc = nullptr;
   if (const std::int32_t r = key_place(*found.file, k, rec, place, dc); r != 0) return report(r);
   const unsigned char* buffer =
-      cash_block(file_no, *found.file, place.offset, place.length, false, nullptr);
+      cash_block(file_no, *found.file, place.offset, place.length, CashUse::read, nullptr);
   if (buffer == nullptr) return report(-70);
   std::memcpy(data, buffer + place.pos, static_cast<std::size_t>(dc->nDataSize));
   return 0;
@@ -301,7 +303,8 @@ std::int32_t write_key(std::int32_t file_no, std::int32_t k, std::int32_t rec, c
   Place place{};
   const DataCtrl* dc = nullptr;
   if (const std::int32_t r = key_place(f, k, rec, place, dc); r != 0) return report(r);
-  unsigned char* buffer = cash_block(file_no, f, place.offset, place.length, true, nullptr);
+  unsigned char* buffer =
+      cash_block(file_no, f, place.offset, place.length, CashUse::write, nullptr);
   if (buffer == nullptr) return report(-70);
   std::memcpy(buffer + place.pos, data, static_cast<std::size_t>(dc->nDataSize));
   return 0;
