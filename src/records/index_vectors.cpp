@@ -84,12 +84,22 @@ std::int32_t expand_index(std::int32_t file_no, std::int32_t vector_no, std::int
   if (new_len <= rec_no && rec_no != -1) new_len = static_cast<std::int64_t>(rec_no) + step;
   if (new_len > INT32_MAX) return report(-3201);
 
-  std::int32_t* entries = allocate_filled<std::int32_t>(new_len, -1);
+  // The vector in memory grows by half its size at least, so that records
+  // written in random order cost a few copies, not one per new highest
+  // record number; the stored length grows by the tunable step as always.
+  if (new_len <= vec->capacity && old_len <= vec->capacity) {
+    std::fill(vec->entries + old_len, vec->entries + new_len, -1);
+    ctrl->lIndexLen = static_cast<std::int32_t>(new_len);
+    return vector_no;
+  }
+  const std::int64_t capacity = std::min<std::int64_t>(
+      INT32_MAX, std::max<std::int64_t>(new_len, vec->capacity + vec->capacity / 2));
+  std::int32_t* entries = allocate_filled<std::int32_t>(capacity, -1);
   if (entries == nullptr) return report(-3201);
   const std::int64_t keep = std::min<std::int64_t>(old_len, vec->capacity);
   std::memcpy(entries, vec->entries, static_cast<std::size_t>(keep) * sizeof(std::int32_t));
   heap_free(vec->entries);
-  *vec = IndexVector{entries, static_cast<std::int32_t>(new_len)};
+  *vec = IndexVector{entries, static_cast<std::int32_t>(capacity)};
   ctrl->lIndexLen = static_cast<std::int32_t>(new_len);
   return vector_no;
 }
