@@ -45,7 +45,9 @@ std::int32_t move_up(std::int32_t file_no, unsigned char* buffer, std::int32_t p
                      std::int32_t offset, std::int32_t end, std::int32_t length, bool& moved) {
   std::int32_t failure = 0;
   for (std::int32_t high = end; high > offset;) {
-    const std::int32_t low = std::max(offset, high - piece);
+    // Pieces end on page boundaries where they can: no page is written twice.
+    const std::int32_t cut = high - piece;
+    const std::int32_t low = std::max(offset, piece >= 8192 ? cut + (-cut & 4095) : cut);
     const std::int32_t n = high - low;
     const std::int32_t got = dbCopyFromFile(file_no, low, buffer, n);
     const std::int32_t put = got == n ? dbCopyToFile(file_no, low + length, buffer, n) : got;
