@@ -26,45 +26,52 @@ std::uint64_t hash_of(const Key& k) {
 }
 
 // Key -> first record, open addressing with linear probing; the table is
-// at most half full.
+// at most half full. A slot holds the record and a 32-bit tag of the key's
+// hash, not the key, so that the table of a large bucket stays small
+// enough for the processor's caches: a record found is a candidate that the
+// caller compares with the key it asked for. Two keys with one tag share
+// the first record of either; the comparison then fails and the bucket is
+// scanned. A key whose tag is absent is absent.
 class FirstRecords {
  public:
+  // The tag also gives the slot's home, so the table can grow without keys.
+  static std::uint32_t tag_of(const Key& key) {
+    return static_cast<std::uint32_t>(hash_of(key) >> 32);
+  }
   void clear() {
     slots_.clear();
     used_ = 0;
   }
-  // Keeps the record already stored for key.
+  // Keeps the record already stored for the key's tag.
   void add(const Key& key, std::int32_t rec) {
     if (2 * (used_ + 1) > slots_.size()) grow();
-    Slot& slot = probe(key);
+    const std::uint32_t tag = tag_of(key);
+    Slot& slot = probe(tag);
     if (slot.rec >= 0) return;
-    slot = Slot{key, rec};
+    slot = Slot{tag, rec};
     ++used_;
   }
   std::int32_t find(const Key& key) const {
     if (slots_.empty()) return -1;
-    return const_cast<FirstRecords*>(this)->probe(key).rec;
+    return const_cast<FirstRecords*>(this)->probe(tag_of(key)).rec;
   }
 
  private:
   struct Slot {
-    Key key;
+    std::uint32_t tag = 0;
     std::int32_t rec = -1;
   };
-  static bool same(const Key& a, const Key& b) {
-    return a[0] == b[0] && a[1] == b[1] && a[2] == b[2] && a[3] == b[3];
-  }
-  Slot& probe(const Key& key) {
+  Slot& probe(std::uint32_t tag) {
     const std::size_t mask = slots_.size() - 1;
-    for (std::size_t p = hash_of(key) & mask;; p = (p + 1) & mask) {
-      if (slots_[p].rec < 0 || same(slots_[p].key, key)) return slots_[p];
+    for (std::size_t p = tag & mask;; p = (p + 1) & mask) {
+      if (slots_[p].rec < 0 || slots_[p].tag == tag) return slots_[p];
     }
   }
   void grow() {
     std::vector<Slot> old(std::max<std::size_t>(64, slots_.size() * 2));
     old.swap(slots_);
     for (const Slot& slot : old) {
-      if (slot.rec >= 0) probe(slot.key) = slot;
+      if (slot.rec >= 0) probe(slot.tag) = slot;
     }
   }
   std::vector<Slot> slots_;
@@ -214,6 +221,18 @@ bool find(std::int32_t file_no, FileCtrl& f, std::int32_t s, std::int32_t b,
 }
 
 }  // namespace
+
+bool key_index_shared_tag(const std::int32_t* a, const std::int32_t* b, std::int32_t levels) {
+  return FirstRecords::tag_of(key_of(a, levels)) == FirstRecords::tag_of(key_of(b, levels));
+}
+
+#ifdef RECBASE_TESTING
+namespace testing {
+std::uint32_t key_tag(const std::int32_t* keys, std::int32_t levels) {
+  return FirstRecords::tag_of(key_of(keys, levels));
+}
+}  // namespace testing
+#endif
 
 bool key_index_find(std::int32_t file_no, FileCtrl& f, std::int32_t s, std::int32_t b,
                     const std::int32_t* keys, std::int32_t& rec, std::int32_t& records) {

@@ -43,12 +43,24 @@ class KeyAppend {
 // True inside a KeyAppend scope.
 bool appending_key();
 
-// The record number of the first key record equal to keys (first nKeys
-// values) in bucket b of section s: true with rec set (-1 when the bucket
-// holds no such key) and records set to the bucket's record count when the
-// index can answer, false when the bucket must be scanned (a key record
-// cannot be read, or memory ran short).
+// Looks up keys (first nKeys values) in bucket b of section s: true with
+// records set to the bucket's record count and rec set to -1 when the
+// bucket holds no such key, else to the first record of the key or of
+// another key that shares its 32-bit tag (the caller compares the record
+// with keys; see key_index_shared_tag). False when the bucket must be
+// scanned (a key record cannot be read, or memory ran short).
 bool key_index_find(std::int32_t file_no, FileCtrl& f, std::int32_t s, std::int32_t b,
                     const std::int32_t* keys, std::int32_t& rec, std::int32_t& records);
+
+// True when two different keys of `levels` values share a tag: the index
+// then names the first record of either, and only a scan tells them apart.
+bool key_index_shared_tag(const std::int32_t* a, const std::int32_t* b, std::int32_t levels);
+
+#ifdef RECBASE_TESTING
+namespace testing {
+// The tag of a key of `levels` values.
+std::uint32_t key_tag(const std::int32_t* keys, std::int32_t levels);
+}  // namespace testing
+#endif
 
 }  // namespace rb

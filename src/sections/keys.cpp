@@ -141,7 +141,9 @@ std::int32_t find_key(std::int32_t file_no, FileCtrl& f, std::int32_t s, const s
       f.def.nActiveSectionHandle = s;
       return 1;
     }
-    key_index_forget(f);  // out of step: the scan answers
+    // Another key with the same tag is answered by the scan; any other
+    // record means the index is out of step and is dropped.
+    if (!key_index_shared_tag(keys, r.nKey, sec.nKeys)) key_index_forget(f);
   }
   for (n = 0;; ++n) {
     const DataCtrl* dc = bucket_ctrl(f, sec, b);
