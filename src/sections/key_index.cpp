@@ -42,6 +42,12 @@ class FirstRecords {
     slots_.clear();
     used_ = 0;
   }
+  // Makes room for `keys` keys in all, so that adding them moves nothing.
+  void reserve(std::size_t keys) {
+    std::size_t size = std::max<std::size_t>(64, slots_.size());
+    while (size < 2 * keys) size *= 2;
+    if (size > slots_.size()) rehash(size);
+  }
   // Keeps the record already stored for the key's tag.
   void add(const Key& key, std::int32_t rec) {
     if (2 * (used_ + 1) > slots_.size()) grow();
@@ -67,8 +73,9 @@ class FirstRecords {
       if (slots_[p].rec < 0 || slots_[p].tag == tag) return slots_[p];
     }
   }
-  void grow() {
-    std::vector<Slot> old(std::max<std::size_t>(64, slots_.size() * 2));
+  void grow() { rehash(std::max<std::size_t>(64, slots_.size() * 2)); }
+  void rehash(std::size_t size) {
+    std::vector<Slot> old(size);
     old.swap(slots_);
     for (const Slot& slot : old) {
       if (slot.rec >= 0) probe(slot.tag) = slot;
@@ -143,45 +150,50 @@ void key_index_touch(FileCtrl& f, std::int64_t offset, std::int64_t length) {
 
 namespace {
 
-// Reads the block at offset as a bucket read would see it: the cached
-// copy, the file, or zeros beyond the file. False when the read would fail
-// or would first have to retire a shorter cached copy of the block.
-bool block_bytes(std::int32_t file_no, FileCtrl& f, std::int32_t offset, std::int32_t length,
-                 std::vector<unsigned char>& out) {
-  out.resize(static_cast<std::size_t>(length));
+// The bytes of the block at offset as a bucket read would see them: the
+// cached copy, the file's bytes in place or read into `copy`, or zeros
+// beyond the file. Null when the read would fail or would first have to
+// retire a shorter cached copy of the block.
+const unsigned char* block_bytes(std::int32_t file_no, FileCtrl& f, std::int32_t offset,
+                                 std::int32_t length, std::vector<unsigned char>& copy) {
   if (const std::int32_t i = cash_index_find(file_no, offset); i >= 0) {
     const CashCtrl& slot = *g_lib.buffers[i];
-    if (slot.lLenData < length) return false;
-    std::memcpy(out.data(), slot.pBuffer, out.size());
-    return true;
+    return slot.lLenData < length ? nullptr : slot.pBuffer;
   }
+  copy.resize(static_cast<std::size_t>(length));
   if (offset >= f.def.lFileLen) {
-    std::fill(out.begin(), out.end(), 0);
-    return true;
+    std::fill(copy.begin(), copy.end(), 0);
+    return copy.data();
   }
-  if (static_cast<std::int64_t>(offset) + length > f.def.lFileLen) return false;
+  if (offset < 0 || static_cast<std::int64_t>(offset) + length > f.def.lFileLen) return nullptr;
+  if (const unsigned char* view = stream_view(*f.pFile, offset, length)) return view;
   const std::int32_t piece = std::max<std::int32_t>(1, g_lib.sys->lBufferLen);
-  return offset >= 0 && read_pieces(*f.pFile, offset, out.data(), length, piece) == length;
+  const bool read = read_pieces(*f.pFile, offset, copy.data(), length, piece) == length;
+  return read ? copy.data() : nullptr;
 }
 
 // Indexes the records of the bucket from entry.count up to n.
 bool extend(std::int32_t file_no, FileCtrl& f, BucketKeys& entry, std::int32_t n) {
   const Layout& l = entry.layout;
-  std::vector<unsigned char> block;
+  std::vector<unsigned char> copy;
+  const unsigned char* block = nullptr;
   std::int64_t loaded = -1;
+  // Room for the records the file holds at once (a damaged count reaching
+  // far beyond the file is not taken on trust).
+  const std::int64_t in_file =
+      (std::max<std::int64_t>(0, f.def.lFileLen - l.offset) / l.block_size + 1) * l.block_recs;
+  entry.first.reserve(static_cast<std::size_t>(std::min<std::int64_t>(n, in_file)));
   for (std::int32_t rec = entry.count; rec < n; ++rec) {
     const std::int64_t b = rec / l.block_recs;
     const std::int64_t offset = l.offset + b * l.block_size;
     if (b >= l.max_blocks || !range_fits(offset, l.block_size)) return false;
     if (b != loaded) {
-      if (!block_bytes(file_no, f, static_cast<std::int32_t>(offset), l.block_size, block)) {
-        return false;
-      }
+      block = block_bytes(file_no, f, static_cast<std::int32_t>(offset), l.block_size, copy);
+      if (block == nullptr) return false;
       loaded = b;
     }
     KeyRecord r{};
-    std::memcpy(&r, block.data() + static_cast<std::size_t>(rec % l.block_recs) * l.data_size,
-                sizeof r);
+    std::memcpy(&r, block + static_cast<std::size_t>(rec % l.block_recs) * l.data_size, sizeof r);
     entry.first.add(key_of(r.nKey, l.keys), rec);
     entry.count = rec + 1;
   }
