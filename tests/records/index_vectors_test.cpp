@@ -41,6 +41,28 @@ TEST_F(IndexVectorTest, NewVectorsAreEmptyAndTheTablesGrowByTen) {
   EXPECT_EQ(ctrl(19), std::vector<std::int32_t>(5, -1));
 }
 
+// The vector in memory grows ahead of the stored length; every growth
+// still adds one step to the stored length, keeps the entries and shows -1
+// for the new ones.
+TEST_F(IndexVectorTest, RepeatedGrowthKeepsTheStepRule) {
+  const std::int32_t v = dbAddIndexVector(0, 0, 1, 0);
+  ASSERT_GE(v, 0);
+  std::vector<std::int32_t> expected;
+  for (const std::int32_t rec : {1000, 1099, 1100, 1250, 1260}) {
+    if (rec >= static_cast<std::int32_t>(expected.size())) {
+      ASSERT_EQ(dbExpandIndex(0, v, rec), v);
+      const std::size_t step = rec < static_cast<std::int32_t>(expected.size()) + 100
+                                   ? expected.size() + 100
+                                   : static_cast<std::size_t>(rec) + 100;
+      expected.resize(step, -1);
+    }
+    file_ctrl(0).pIndexVectors[v].entries[rec] = rec;
+    expected[static_cast<std::size_t>(rec)] = rec;
+    EXPECT_EQ(entries(v), expected) << rec;
+  }
+  EXPECT_EQ(ctrl(v)[3], 1300);
+}
+
 TEST_F(IndexVectorTest, GrowthGoesOneStepOrOneStepPastTheRecord) {
   struct Case {
     std::int32_t length, rec_no, grown;
