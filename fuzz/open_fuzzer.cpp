@@ -224,6 +224,9 @@ class NoSyncFile final : public rb::IoFile {
     return file_->write_at(offset, data, length);
   }
   std::int64_t size() override { return file_->size(); }
+  const unsigned char* view(std::int64_t offset, std::int64_t length) override {
+    return file_->view(offset, length);
+  }
   bool truncate(std::int64_t length) override { return file_->truncate(length); }
   bool sync() override { return true; }
   Lock lock() override { return file_->lock(); }
