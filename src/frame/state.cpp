@@ -2,9 +2,9 @@
 #include "frame/state.h"
 
 #include "file/file_ctrl.h"
+#include "file/lifecycle.h"
 #include "frame/heap.h"
 #include "frame/log.h"
-#include "recbase.h"
 #include "records/cache_index.h"
 
 namespace rb {
@@ -91,8 +91,12 @@ std::int32_t init_library(std::int32_t nCashBuffers, std::int32_t nFiles) {
 }
 
 std::int32_t exit_library() {
-  dbCloseAll();
-  dbReset(-1);
+  // Closes the files and drops the cache slots as dbCloseAll and dbReset
+  // did when dbExit called them: each step records its name.
+  enter("dbCloseAll", -1);
+  close_all_files();
+  enter_name("dbReset");
+  drop_blocks(-1);
   release_cashsystem();
   heap_free(g_lib.sys);
   g_lib.sys = nullptr;

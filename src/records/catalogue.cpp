@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "file/block_io.h"
 #include "file/growth.h"
 #include "file/lookup.h"
 #include "file/stream.h"
@@ -250,7 +251,13 @@ std::int32_t close_area(std::int32_t file_no, FileCtrl& f, std::int32_t k) {
   // become zero bytes rather than whatever lay there before.
   const auto end = static_cast<std::int32_t>(area_end(f.pDataCtrl[k]));
   if (end > f.def.lFileLen) {
-    if (const std::int32_t r = dbFillUpTo(file_no, end); r < 0) return r;
+    // Filled as when this step called dbFillUpTo: under its name, on the
+    // file found with write access as that function finds it (a file open
+    // for reading is refused with -102 here).
+    enter("dbFillUpTo", file_no);
+    const Lookup writable = find_writable(file_no);
+    if (!writable) return writable.code;
+    if (const std::int32_t r = fill_up_to(*writable.file, end); r < 0) return r;
   }
   f.def.lFileLen = std::max(f.def.lFileLen, end);
   f.def.lOffsetVectors = std::max(f.def.lOffsetVectors, end);
