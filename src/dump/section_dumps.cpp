@@ -9,6 +9,7 @@
 #include "dump/dump_file.h"
 #include "file/lookup.h"
 #include "recbase.h"
+#include "records/record_io.h"
 
 namespace rb {
 namespace {
@@ -84,13 +85,17 @@ bool buckets_exist(FileCtrl& f, const Section& s) {
 }
 
 // The key lines of bucket DataCtrl k. A key record that cannot be read is
-// shown with its values zeroed; dbReadKey has logged why.
+// shown with its values zeroed; the read has logged why. Each record is
+// read as when this step called dbReadKey: under its name, from the file
+// found with its stream as that function finds it.
 void bucket_keys(std::FILE* out, std::int32_t file_no, FileCtrl& f, std::int32_t k) {
   const DataCtrl* bucket = data_ctrl(f, k);
   const std::int32_t count = bucket != nullptr ? bucket->lFileRecs : 0;
   for (std::int32_t n = 0; n < count; ++n) {
     KeyRecord key{};
-    if (dbReadKey(file_no, k, n, &key, static_cast<std::int32_t>(sizeof key)) < 0) key = {};
+    enter("dbReadKey", file_no);
+    const Lookup found = find_stream(file_no, -1);
+    if (!found || read_key(file_no, *found.file, k, n, &key) < 0) key = {};
     std::fprintf(out, "        %5ld %5d - %5d %5d %5d %5d %5d %5d %5d %5d\n", as_long(n), as_int(k),
                  as_int(key.nKey[0]), as_int(key.nKey[1]), as_int(key.nKey[2]), as_int(key.nKey[3]),
                  as_int(key.nIndDataCtrl[0]), as_int(key.nIndDataCtrl[1]),

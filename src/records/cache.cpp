@@ -184,24 +184,15 @@ unsigned char* cash_block(std::int32_t file_no, FileCtrl& f, std::int32_t offset
   return buffer;
 }
 
-}  // namespace rb
-
-extern "C" {
-
-RECBASE_API void* RECBASE_CALL dbGetCashPtr(std::int32_t nFileNo, std::int32_t lOffset,
-                                            std::int32_t lLen, std::int32_t* pFlags) {
-  rb::enter("dbGetCachPtr", nFileNo);
-  const bool write = pFlags != nullptr && (*pFlags & CASH_WRITE) != 0;
-  if (pFlags != nullptr) *pFlags = 0;
-  const rb::Lookup found = rb::find_stream(nFileNo, -1);
-  if (!found) return nullptr;
-  if (lLen < 1 || !rb::range_fits(lOffset, lLen)) {
-    rb::report(-90);
+void* cash_ptr(std::int32_t file_no, FileCtrl& f, std::int32_t offset, std::int32_t length,
+               bool write, std::int32_t* flags) {
+  if (length < 1 || !range_fits(offset, length)) {
+    report(-90);
     return nullptr;
   }
   // The caller may change the bytes in place: it gets a copy, never a view.
-  const rb::CashUse use = write ? rb::CashUse::write : rb::CashUse::copy;
-  return rb::cash_block(nFileNo, *found.file, lOffset, lLen, use, pFlags);
+  const CashUse use = write ? CashUse::write : CashUse::copy;
+  return cash_block(file_no, f, offset, length, use, flags);
 }
 
-}  // extern "C"
+}  // namespace rb

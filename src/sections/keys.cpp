@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "file/lookup.h"
+#include "records/catalogue.h"
 #include "records/record_io.h"
 #include "sections/key_index.h"
 #include "sections/sections.h"
@@ -182,7 +183,10 @@ std::int32_t add_hash_bucket(std::int32_t file_no, std::int32_t s) {
   const std::int32_t block = g_lib.sys->nBucketBlock;
   if (block < kKeyRecordSize) return report(kSectionMismatch);
   if (f.def.nDataTypes >= f.def.nDataTypesX || f.def.nDataTypes >= f.nDataCtrlCap) {
-    if (const std::int32_t r = dbExpandDataCtrl(file_no); r < 0) return r;
+    // Logged as dbExpandDataCtrl from here on, as when this step called
+    // the exported function.
+    enter("dbExpandDataCtrl", file_no);
+    if (const std::int32_t r = expand_data_ctrl(f); r < 0) return r;
   }
   const std::int32_t k = f.def.nDataTypes;
   f.def.nDataTypes = k + 1;

@@ -36,8 +36,14 @@ std::int32_t add_key_type(std::int32_t file_no, FileCtrl& f, const DataDesc* des
   const std::int32_t previous = sec.nIndDataCtrl[desc->nType];
   sec.nIndDataCtrl[desc->nType] = k;
   const KeyRecord image = key_image(sec);
-  const std::int32_t r = dbWriteKey(file_no, sec.nHashFstDataCtrlHandle + sec.nLstKeyBucket,
-                                    sec.lLstKeyHandle, &image, kKeyRecordSize);
+  // Written as when this step called dbWriteKey: under its name, on the
+  // file found with its stream as that function finds it.
+  enter("dbWriteKey", file_no);
+  const Lookup found = find_stream(file_no, -1);
+  const std::int32_t r =
+      found ? write_key(file_no, *found.file, sec.nHashFstDataCtrlHandle + sec.nLstKeyBucket,
+                        sec.lLstKeyHandle, &image)
+            : found.code;
   if (r < 0) {
     // The key record on file must list what the image lists.
     section_at(f, s)->nIndDataCtrl[desc->nType] = previous;
@@ -153,7 +159,10 @@ RECBASE_API std::int32_t RECBASE_CALL dbBeginDataS(std::int32_t nFileNo, const D
 }
 
 RECBASE_API std::int32_t RECBASE_CALL dbEndDataS(std::int32_t nFileNo) {
-  return rb::end_data_input("dbEndDataS", nFileNo);
+  rb::enter("dbEndDataS", nFileNo);
+  const rb::Lookup found = rb::find_file(nFileNo);
+  if (!found) return found.code;
+  return rb::end_data_input(nFileNo, *found.file);
 }
 
 }  // extern "C"

@@ -7,6 +7,7 @@
 
 #include "file/lookup.h"
 #include "frame/heap.h"
+#include "records/index_vectors.h"
 #include "sections/sections.h"
 
 namespace rb {
@@ -112,7 +113,11 @@ std::int32_t add_section(std::int32_t file_no, std::int32_t no, std::int32_t fla
   const std::int32_t i = f.def.nSections;
   f.def.nSections = i + 1;
   init_section(f.pSection[i], no, flags);
-  const std::int32_t v = dbAddIndexVector(file_no, g_lib.sys->lIndexLenExpand, kVectorSection, i);
+  // Added as when this step called dbAddIndexVector, under the name that
+  // function records.
+  enter("dbAddIndex", file_no);
+  const std::int32_t v =
+      add_index_vector(file_no, f, g_lib.sys->lIndexLenExpand, kVectorSection, i);
   if (v < 0) {
     f.def.nSections = i;
     return v;
