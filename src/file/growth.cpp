@@ -2,11 +2,10 @@
 // highest chunk first, so that overlapping moves arrive intact.
 #include "file/growth.h"
 
-#include "file/block_io.h"
-
 #include <algorithm>
 #include <cstring>
 
+#include "file/block_io.h"
 #include "file/lifecycle.h"
 #include "file/lookup.h"
 #include "file/stream.h"
