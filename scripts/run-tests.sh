@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # shellcheck disable=SC2317 # functions are called through run()
 # Builds and tests every configuration:
-#   format   clang-format check of the sources
+#   format   clang-format check of the sources, and the layering of src/
+#            (scripts/check-layers.sh)
 #   native   Linux shared library and tests (build/)
 #   consumer the native build installed into build/consumer/prefix, and a
 #            host project built against it (scripts/check-consumer.sh)
@@ -46,7 +47,8 @@ check_format() {
     mapfile -t files < <(find "${dirs[@]}" -type f \( -name '*.cpp' -o -name '*.h' -o -name '*.c' \) | sort)
   fi
   echo "clang-format: checking ${#files[@]} files"
-  [ "${#files[@]}" -eq 0 ] || clang-format --dry-run --Werror "${files[@]}"
+  [ "${#files[@]}" -eq 0 ] || clang-format --dry-run --Werror "${files[@]}" || return 1
+  bash scripts/check-layers.sh
 }
 
 # --- one build configuration ------------------------------------------------

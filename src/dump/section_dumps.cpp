@@ -7,8 +7,9 @@
 #include <cstdio>
 
 #include "dump/dump_file.h"
+#include "dump/dumps.h"
 #include "file/lookup.h"
-#include "recbase.h"
+#include "records/record_io.h"
 
 namespace rb {
 namespace {
@@ -57,17 +58,20 @@ void section_lines(std::FILE* out, std::int32_t file_no, std::int32_t index, con
                as_int(s.nLstKeyBucket));
 }
 
-std::int32_t dump_section(std::int32_t file_no, std::int32_t number, std::int32_t indirect) {
-  const Lookup found = find_file(file_no);
-  if (!found) return found.code;
-  const std::int32_t index = section_index(*found.file, number, indirect);
-  const Section* s = section_at(*found.file, index);
+}  // namespace
+
+std::int32_t dump_section(std::int32_t file_no, FileCtrl& f, std::int32_t number,
+                          std::int32_t indirect) {
+  const std::int32_t index = section_index(f, number, indirect);
+  const Section* s = section_at(f, index);
   if (s == nullptr) return report(-90);
   DumpFile dump;
   if (!dump) return report(kDumpOpenFailed);
   section_lines(dump.get(), file_no, index, *s);
   return 0;
 }
+
+namespace {
 
 // True when every bucket of the section is a DataCtrl of the catalogue
 // that holds key records (a larger record would not fit the read buffer).
@@ -84,13 +88,17 @@ bool buckets_exist(FileCtrl& f, const Section& s) {
 }
 
 // The key lines of bucket DataCtrl k. A key record that cannot be read is
-// shown with its values zeroed; dbReadKey has logged why.
+// shown with its values zeroed; the read has logged why. Each record is
+// read as when this step called dbReadKey: under its name, from the file
+// found with its stream as that function finds it.
 void bucket_keys(std::FILE* out, std::int32_t file_no, FileCtrl& f, std::int32_t k) {
   const DataCtrl* bucket = data_ctrl(f, k);
   const std::int32_t count = bucket != nullptr ? bucket->lFileRecs : 0;
   for (std::int32_t n = 0; n < count; ++n) {
     KeyRecord key{};
-    if (dbReadKey(file_no, k, n, &key, static_cast<std::int32_t>(sizeof key)) < 0) key = {};
+    enter("dbReadKey", file_no);
+    const Lookup found = find_stream(file_no, -1);
+    if (!found || read_key(file_no, *found.file, k, n, &key) < 0) key = {};
     std::fprintf(out, "        %5ld %5d - %5d %5d %5d %5d %5d %5d %5d %5d\n", as_long(n), as_int(k),
                  as_int(key.nKey[0]), as_int(key.nKey[1]), as_int(key.nKey[2]), as_int(key.nKey[3]),
                  as_int(key.nIndDataCtrl[0]), as_int(key.nIndDataCtrl[1]),
@@ -106,10 +114,10 @@ std::int32_t no_section_line(std::int32_t file_no, std::int32_t number) {
   return 0;
 }
 
-std::int32_t dump_section_keys(std::int32_t file_no, std::int32_t number, std::int32_t indirect) {
-  const Lookup found = find_file(file_no);
-  if (!found) return found.code;
-  FileCtrl& f = *found.file;
+}  // namespace
+
+std::int32_t dump_section_keys(std::int32_t file_no, FileCtrl& f, std::int32_t number,
+                               std::int32_t indirect) {
   const std::int32_t index = section_index(f, number, indirect);
   if (index == -1) return no_section_line(file_no, number);
   const Section* s = section_at(f, index);
@@ -129,6 +137,8 @@ std::int32_t dump_section_keys(std::int32_t file_no, std::int32_t number, std::i
   return 1;
 }
 
+namespace {
+
 void cash_lines(std::FILE* out, std::int32_t slot, const CashCtrl& c) {
   std::fprintf(out, "     Cashcontrol....................................: %d\n", as_int(slot + 1));
   std::fprintf(out, "       Dateihandle........................(nFileNo).: %d\n",
@@ -144,6 +154,8 @@ void cash_lines(std::FILE* out, std::int32_t slot, const CashCtrl& c) {
   std::fprintf(out, "       Bufferadresse......................(pBuffer).: %9lx\n",
                static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(c.pBuffer)));
 }
+
+}  // namespace
 
 std::int32_t dump_cash_ctrl() {
   if (!initialised() || g_lib.buffers == nullptr) return -5;
@@ -173,27 +185,4 @@ std::int32_t dump_io_ctrl(std::int32_t offset, std::int32_t length, const char* 
   return 0;
 }
 
-}  // namespace
 }  // namespace rb
-
-using std::int32_t;
-
-extern "C" {
-
-RECBASE_API int32_t RECBASE_CALL dbDumpSection(int32_t nFileNo, int32_t nNumber,
-                                               int32_t nIndirect) {
-  return rb::dump_section(nFileNo, nNumber, nIndirect);
-}
-
-RECBASE_API int32_t RECBASE_CALL dbDumpSectionKeys(int32_t nFileNo, int32_t nNumber,
-                                                   int32_t nIndirect) {
-  return rb::dump_section_keys(nFileNo, nNumber, nIndirect);
-}
-
-RECBASE_API int32_t RECBASE_CALL dbDumpCashCtrl(void) { return rb::dump_cash_ctrl(); }
-
-RECBASE_API int32_t RECBASE_CALL dumpIOCtrl(int32_t lOffset, int32_t lLen, const char* cText) {
-  return rb::dump_io_ctrl(lOffset, lLen, cText);
-}
-
-}  // extern "C"

@@ -9,8 +9,8 @@
 #include <ctime>
 
 #include "dump/dump_file.h"
+#include "dump/dumps.h"
 #include "file/lookup.h"
-#include "recbase.h"
 
 namespace rb {
 namespace {
@@ -21,6 +21,8 @@ const char* time_text(std::int32_t stamp) {
   const char* text = std::ctime(&t);
   return text != nullptr ? text : "\n";
 }
+
+}  // namespace
 
 std::int32_t dump_sys_data() {
   const SysData* s = g_lib.sys;
@@ -42,6 +44,8 @@ std::int32_t dump_sys_data() {
   std::fprintf(out, "       Letzter Fehler..........nLastError.: %8d\n", as_int(s->nLastError));
   return 0;
 }
+
+namespace {
 
 void file_def_head(std::FILE* out, std::int32_t file_no, const FileDef& f) {
   char format[sizeof f.cFormat + 1] = {};
@@ -118,18 +122,20 @@ void file_def_sections(std::FILE* out, const FileDef& f) {
                as_long(f.lOffsetSection), as_hex(f.lOffsetSection));
 }
 
-std::int32_t dump_file_def(std::int32_t file_no) {
-  const Lookup found = find_file(file_no);
-  if (!found) return found.code;
+}  // namespace
+
+std::int32_t dump_file_def(std::int32_t file_no, FileCtrl& file) {
   DumpFile dump;
   if (!dump) return report(kDumpOpenFailed);
-  const FileDef& f = found.file->def;
+  const FileDef& f = file.def;
   file_def_head(dump.get(), file_no, f);
   file_def_tables(dump.get(), f);
   file_def_vectors(dump.get(), f);
   file_def_sections(dump.get(), f);
   return 0;
 }
+
+namespace {
 
 void data_ctrl_lines(std::FILE* out, std::int32_t file_no, std::int32_t k, const DataCtrl& c) {
   std::fprintf(out, "\n     Datei %d, Datenbestand %d, Typ: %d\n", as_int(file_no), as_int(k),
@@ -161,10 +167,10 @@ void data_ctrl_lines(std::FILE* out, std::int32_t file_no, std::int32_t k, const
                as_int(c.nSectionIndexNo));
 }
 
-std::int32_t dump_data_ctrl(std::int32_t file_no, std::int32_t number, std::int32_t indirect) {
-  const Lookup found = find_file(file_no);
-  if (!found) return found.code;
-  FileCtrl& f = *found.file;
+}  // namespace
+
+std::int32_t dump_data_ctrl(std::int32_t file_no, FileCtrl& f, std::int32_t number,
+                            std::int32_t indirect) {
   const std::int32_t k = indirect != 0 ? type_to_ctrl(f, number) : number;
   const DataCtrl* c = data_ctrl(f, k);
   if (c == nullptr) return report(-90);
@@ -174,16 +180,17 @@ std::int32_t dump_data_ctrl(std::int32_t file_no, std::int32_t number, std::int3
   return 0;
 }
 
-std::int32_t dump_all_data_ctrl(std::int32_t file_no) {
-  const Lookup found = find_file(file_no);
-  if (!found) return found.code;
-  const std::int32_t n = found.file->def.nDataTypes;
+std::int32_t dump_all_data_ctrl(std::int32_t file_no, FileCtrl& f) {
+  const std::int32_t n = f.def.nDataTypes;
   for (std::int32_t k = 0; k < n; ++k) {
-    const std::int32_t r = dbDumpDataCtrl(file_no, k, 0);
+    // As dbDumpDataCtrl dumps entry k; dumps record nothing for the log.
+    const std::int32_t r = dump_data_ctrl(file_no, f, k, 0);
     if (r < 0) return r;
   }
   return 0;
 }
+
+namespace {
 
 // Entries of vector v that exist both by the length asked for and in memory.
 std::int32_t listed_length(FileCtrl& f, std::int32_t v, std::int32_t length) {
@@ -211,10 +218,10 @@ std::int32_t dump_vector(FileCtrl& f, std::int32_t file_no, std::int32_t type, V
   return 0;
 }
 
-std::int32_t dump_data_index(std::int32_t file_no, std::int32_t type, std::int32_t select) {
-  const Lookup found = find_file(file_no);
-  if (!found) return found.code;
-  FileCtrl& f = *found.file;
+}  // namespace
+
+std::int32_t dump_data_index(std::int32_t file_no, FileCtrl& f, std::int32_t type,
+                             std::int32_t select) {
   if (type < 0 || type >= std::min(f.def.nIndDataTypesX, f.nIndDataTypesCap)) return report(-90);
   const std::int32_t k = type_to_ctrl(f, type);
   if (k == -1) return 0;
@@ -233,6 +240,8 @@ std::int32_t dump_data_index(std::int32_t file_no, std::int32_t type, std::int32
   }
   return 0;
 }
+
+namespace {
 
 enum class Indirection { data_types, sections };
 
@@ -256,55 +265,16 @@ std::int32_t dump_indirection(std::int32_t file_no, Indirection which, const std
   return 0;
 }
 
-std::int32_t dump_ind_data_types(std::int32_t file_no) {
-  const Lookup found = find_file(file_no);
-  if (!found) return found.code;
-  const FileCtrl& f = *found.file;
+}  // namespace
+
+std::int32_t dump_ind_data_types(std::int32_t file_no, FileCtrl& f) {
   return dump_indirection(file_no, Indirection::data_types, f.pIndDataTypes, f.def.nIndDataTypes,
                           f.nIndDataTypesCap);
 }
 
-std::int32_t dump_ind_sections(std::int32_t file_no) {
-  const Lookup found = find_file(file_no);
-  if (!found) return found.code;
-  const FileCtrl& f = *found.file;
+std::int32_t dump_ind_sections(std::int32_t file_no, FileCtrl& f) {
   return dump_indirection(file_no, Indirection::sections, f.pIndSections, f.def.nIndSections,
                           ind_sections_len(f));
 }
 
-}  // namespace
 }  // namespace rb
-
-using std::int32_t;
-
-extern "C" {
-
-RECBASE_API int32_t RECBASE_CALL dbDumpSysData(void) { return rb::dump_sys_data(); }
-
-RECBASE_API int32_t RECBASE_CALL dbDumpFileDef(int32_t nFileNo) {
-  return rb::dump_file_def(nFileNo);
-}
-
-RECBASE_API int32_t RECBASE_CALL dbDumpDataCtrl(int32_t nFileNo, int32_t nNumber,
-                                                int32_t nIndirect) {
-  return rb::dump_data_ctrl(nFileNo, nNumber, nIndirect);
-}
-
-RECBASE_API int32_t RECBASE_CALL dbDumpAllDataCtrl(int32_t nFileNo) {
-  return rb::dump_all_data_ctrl(nFileNo);
-}
-
-RECBASE_API int32_t RECBASE_CALL dbDumpDataIndex(int32_t nFileNo, int32_t nDataType,
-                                                 int32_t nSelect) {
-  return rb::dump_data_index(nFileNo, nDataType, nSelect);
-}
-
-RECBASE_API int32_t RECBASE_CALL dbDumpIndDataTypes(int32_t nFileNo) {
-  return rb::dump_ind_data_types(nFileNo);
-}
-
-RECBASE_API int32_t RECBASE_CALL dbDumpIndSections(int32_t nFileNo) {
-  return rb::dump_ind_sections(nFileNo);
-}
-
-}  // extern "C"

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "file/block_io.h"
 #include "file/lookup.h"
 #include "file/stream.h"
 #include "frame/heap.h"
-#include "recbase.h"
 #include "sections/key_index.h"
 
 namespace rb {
@@ -18,22 +18,20 @@ void raise_file_len(FileDef& def, std::int64_t end) {
   if (end > def.lFileLen) def.lFileLen = static_cast<std::int32_t>(end);
 }
 
-std::int32_t fill_up_to(std::int32_t file_no, std::int32_t length) {
-  enter("dbFillUpTo", file_no);
-  if (g_lib.sys == nullptr) return -4;
-  const Lookup found = find_writable(file_no);
-  if (!found) return found.code;
-  FileDef& def = found.file->def;
+}  // namespace
+
+std::int32_t fill_up_to(FileCtrl& f, std::int32_t length) {
+  FileDef& def = f.def;
   const std::int64_t gap = static_cast<std::int64_t>(length) - def.lFileLen;
   if (gap < 1) return 0;
   if (!range_fits(def.lFileLen, gap)) return report(-12);
-  key_index_touch(*found.file, def.lFileLen, gap);
+  key_index_touch(f, def.lFileLen, gap);
 
   const std::int32_t piece = piece_size();
   auto* zeros = allocate<unsigned char>(piece);
   if (zeros == nullptr) return report(-2001);
   std::memset(zeros, 0, static_cast<std::size_t>(piece));
-  Stream& s = *found.file->pFile;
+  Stream& s = *f.pFile;
   if (const std::int32_t r = protect(s, def.lFileLen, gap); r < 0) {
     heap_free(zeros);
     return r;
@@ -52,52 +50,24 @@ std::int32_t fill_up_to(std::int32_t file_no, std::int32_t length) {
   return static_cast<std::int32_t>(total);
 }
 
-std::int32_t copy_to_file(std::int32_t file_no, std::int32_t offset, const void* buffer,
+std::int32_t copy_to_file(FileCtrl& f, std::int32_t offset, const void* buffer,
                           std::int32_t length) {
-  enter("dbCopyToFile", file_no);
-  if (g_lib.sys == nullptr) return -4;
-  const Lookup found = find_writable(file_no);
-  if (!found) return found.code;
   if (length < 1) return 0;
   if (buffer == nullptr) return report(-90);
   if (!range_fits(offset, length)) return report(-12);
-  key_index_touch(*found.file, offset, length);
-  const std::int32_t total = write_pieces(*found.file->pFile, offset, buffer, length, piece_size());
+  key_index_touch(f, offset, length);
+  const std::int32_t total = write_pieces(*f.pFile, offset, buffer, length, piece_size());
   if (total < 0) return total;
-  raise_file_len(found.file->def, static_cast<std::int64_t>(offset) + total);
+  raise_file_len(f.def, static_cast<std::int64_t>(offset) + total);
   return total;
 }
 
-std::int32_t copy_from_file(std::int32_t file_no, std::int32_t offset, void* buffer,
-                            std::int32_t length) {
-  enter("dbCopyFromFile", file_no);
-  if (g_lib.sys == nullptr) return -4;
-  const Lookup found = find_stream(file_no);
-  if (!found) return found.code;
-  if (static_cast<std::int64_t>(offset) + length > found.file->def.lFileLen) return report(-20);
+std::int32_t copy_from_file(FileCtrl& f, std::int32_t offset, void* buffer, std::int32_t length) {
+  if (static_cast<std::int64_t>(offset) + length > f.def.lFileLen) return report(-20);
   if (length < 1) return 0;
   if (buffer == nullptr) return report(-90);
   if (offset < 0) return report(-12);
-  return read_pieces(*found.file->pFile, offset, buffer, length, piece_size());
+  return read_pieces(*f.pFile, offset, buffer, length, piece_size());
 }
 
-}  // namespace
 }  // namespace rb
-
-extern "C" {
-
-RECBASE_API std::int32_t RECBASE_CALL dbFillUpTo(std::int32_t nFileNo, std::int32_t lLength) {
-  return rb::fill_up_to(nFileNo, lLength);
-}
-
-RECBASE_API std::int32_t RECBASE_CALL dbCopyToFile(std::int32_t nFileNo, std::int32_t lOffset,
-                                                   const void* pBuffer, std::int32_t lLen) {
-  return rb::copy_to_file(nFileNo, lOffset, pBuffer, lLen);
-}
-
-RECBASE_API std::int32_t RECBASE_CALL dbCopyFromFile(std::int32_t nFileNo, std::int32_t lOffset,
-                                                     void* pBuffer, std::int32_t lLen) {
-  return rb::copy_from_file(nFileNo, lOffset, pBuffer, lLen);
-}
-
-}  // extern "C"

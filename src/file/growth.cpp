@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "file/block_io.h"
 #include "file/lifecycle.h"
 #include "file/lookup.h"
 #include "file/stream.h"
 #include "frame/heap.h"
-#include "recbase.h"
 #include "records/cache_index.h"
 #include "sections/key_index.h"
 
@@ -41,7 +41,10 @@ void shift_placed_records(FileCtrl& f, std::int32_t offset, std::int32_t length)
 
 // Moves [offset, end) up by length, highest chunk first. Returns the first
 // failure of a chunk (the move goes on with the next chunk), else 0.
-std::int32_t move_up(std::int32_t file_no, unsigned char* buffer, std::int32_t piece,
+// Each chunk is read and written as when this step called dbCopyFromFile
+// and dbCopyToFile: each records its name (the file was found with its
+// stream and write access, and stays so while the move runs).
+std::int32_t move_up(std::int32_t file_no, FileCtrl& f, unsigned char* buffer, std::int32_t piece,
                      std::int32_t offset, std::int32_t end, std::int32_t length, bool& moved) {
   std::int32_t failure = 0;
   for (std::int32_t high = end; high > offset;) {
@@ -49,8 +52,13 @@ std::int32_t move_up(std::int32_t file_no, unsigned char* buffer, std::int32_t p
     const std::int32_t cut = high - piece;
     const std::int32_t low = std::max(offset, piece >= 8192 ? cut + (-cut & 4095) : cut);
     const std::int32_t n = high - low;
-    const std::int32_t got = dbCopyFromFile(file_no, low, buffer, n);
-    const std::int32_t put = got == n ? dbCopyToFile(file_no, low + length, buffer, n) : got;
+    enter("dbCopyFromFile", file_no);
+    const std::int32_t got = copy_from_file(f, low, buffer, n);
+    std::int32_t put = got;
+    if (got == n) {
+      enter("dbCopyToFile", file_no);
+      put = copy_to_file(f, low + length, buffer, n);
+    }
     if (failure == 0 && got != n) failure = got < 0 ? got : report(-14);
     if (failure == 0 && put != n) failure = put < 0 ? put : report(-13);
     moved = true;
@@ -60,12 +68,15 @@ std::int32_t move_up(std::int32_t file_no, unsigned char* buffer, std::int32_t p
 }
 
 // Clears the opened room, which still holds a copy of the moved bytes.
-std::int32_t clear_room(std::int32_t file_no, unsigned char* buffer, std::int32_t piece,
-                        std::int32_t offset, std::int32_t length) {
+// Each piece is written as when this step called dbCopyToFile, under its
+// name.
+std::int32_t clear_room(std::int32_t file_no, FileCtrl& f, unsigned char* buffer,
+                        std::int32_t piece, std::int32_t offset, std::int32_t length) {
   std::memset(buffer, 0, static_cast<std::size_t>(piece));
   for (std::int32_t done = 0; done < length;) {
     const std::int32_t n = std::min(piece, length - done);
-    if (dbCopyToFile(file_no, offset + done, buffer, n) != n) return report(-13);
+    enter("dbCopyToFile", file_no);
+    if (copy_to_file(f, offset + done, buffer, n) != n) return report(-13);
     done += n;
   }
   return 0;
@@ -117,12 +128,8 @@ void shift_offsets(FileCtrl& f, std::int32_t file_no, std::int32_t offset, std::
   if (shifted) cash_index_rebuild();
 }
 
-std::int32_t expand_file(std::int32_t file_no, std::int32_t offset, std::int32_t length,
-                         std::int32_t growing) {
-  enter("dbExpandFile", file_no);
-  const Lookup found = find_stream(file_no);
-  if (!found) return found.code;
-  FileCtrl& f = *found.file;
+std::int32_t expand_file(std::int32_t file_no, FileCtrl& f, std::int32_t offset,
+                         std::int32_t length, std::int32_t growing) {
   if (offset < 0 || length < 1) return report(-90);
   if (!f.writable) return report(-102);
   if (const std::int32_t r = flush_blocks(file_no); r < 0) return r;
@@ -139,8 +146,8 @@ std::int32_t expand_file(std::int32_t file_no, std::int32_t offset, std::int32_t
     const std::int32_t piece = std::max<std::int32_t>(1, g_lib.sys->lBufferLen);
     auto* buffer = allocate<unsigned char>(piece);
     if (buffer == nullptr) return report(-3401);
-    failure = move_up(file_no, buffer, piece, offset, end, length, moved);
-    const std::int32_t cleared = clear_room(file_no, buffer, piece, offset, length);
+    failure = move_up(file_no, f, buffer, piece, offset, end, length, moved);
+    const std::int32_t cleared = clear_room(file_no, f, buffer, piece, offset, length);
     if (failure == 0) failure = cleared;
     heap_free(buffer);
     // The file no longer holds what memory says it does.
@@ -169,8 +176,13 @@ std::int32_t grow_area(std::int32_t file_no, FileCtrl& f, std::int32_t k, std::i
     // The moves carry every byte with its offsets; a key index of a bucket
     // whose area moved sees the new layout.
     const KeyIndexQuiet same_bytes;
-    r = expand_file(file_no, static_cast<std::int32_t>(offset), static_cast<std::int32_t>(length),
-                    k);
+    // Opened as dbExpandFile opens room, under its name, on the file found
+    // with its stream as that function finds it.
+    enter("dbExpandFile", file_no);
+    const Lookup found = find_stream(file_no);
+    r = found ? expand_file(file_no, *found.file, static_cast<std::int32_t>(offset),
+                            static_cast<std::int32_t>(length), k)
+              : found.code;
   }
   if (r < 0) return r;
   DataCtrl& grown = f.pDataCtrl[k];
@@ -179,26 +191,14 @@ std::int32_t grow_area(std::int32_t file_no, FileCtrl& f, std::int32_t k, std::i
   return 0;
 }
 
-}  // namespace rb
-
-extern "C" {
-
-RECBASE_API std::int32_t RECBASE_CALL dbExpandFile(std::int32_t nFileNo, std::int32_t lOffset,
-                                                   std::int32_t lLen) {
-  return rb::expand_file(nFileNo, lOffset, lLen, -1);
-}
-
-RECBASE_API std::int32_t RECBASE_CALL dbShiftOffsets(std::int32_t nFileNo, std::int32_t lOffset,
-                                                     std::int32_t lLen) {
-  rb::enter("dbShiftOffsets", nFileNo);
-  const rb::Lookup found = rb::find_file(nFileNo);
-  if (!found) return found.code;
+std::int32_t shift_file_offsets(std::int32_t file_no, FileCtrl& f, std::int32_t offset,
+                                std::int32_t length) {
   // Offsets of -1 (no place yet) lie before every insertion point.
-  if (lOffset < 0 || lLen < 0) return rb::report(-90);
-  if (!rb::room_fits(*found.file, lOffset, lLen)) return rb::report(-12);
-  rb::key_index_forget(*found.file);
-  rb::shift_offsets(*found.file, nFileNo, lOffset, lLen, -1);
+  if (offset < 0 || length < 0) return report(-90);
+  if (!room_fits(f, offset, length)) return report(-12);
+  key_index_forget(f);
+  shift_offsets(f, file_no, offset, length, -1);
   return 0;
 }
 
-}  // extern "C"
+}  // namespace rb

@@ -4,12 +4,13 @@
 #include <cstring>
 #include <ctime>
 
+#include "file/block_io.h"
 #include "file/lifecycle.h"
 #include "file/lookup.h"
 #include "file/open_checks.h"
 #include "file/stream.h"
+#include "file/table_io.h"
 #include "frame/heap.h"
-#include "recbase.h"
 #include "records/cache_index.h"
 #include "records/catalogue.h"
 #include "sections/key_index.h"
@@ -75,9 +76,10 @@ void init_file_def(FileDef& d, std::int32_t flags, std::int32_t n, std::int32_t 
   d.lOffsetVectors = -1;
 }
 
-std::int32_t create(const char* name, std::int32_t count, const DataDesc* desc,
-                    std::int32_t sections, std::int32_t flags) {
-  enter("dbCreate", -1);
+}  // namespace
+
+std::int32_t create_file(const char* name, std::int32_t count, const DataDesc* desc,
+                         std::int32_t sections, std::int32_t flags) {
   if (!initialised()) return report(-5);
   if (name == nullptr || (count > 0 && desc == nullptr)) return report(-90);
   const std::int32_t n = count < 1 ? g_lib.sys->nDataCtrlExpand : count;
@@ -122,10 +124,14 @@ std::int32_t create(const char* name, std::int32_t count, const DataDesc* desc,
     return r == kCannotOpen ? fail(slot, -10) : abandon(slot, r);
   }
   f->writable = true;
-  const std::int32_t written = dbWriteFileDef(slot);
+  // Logged as dbWriteFileDef, as when this step called the exported writer.
+  enter("dbWriteFileDef", slot);
+  const std::int32_t written = write_file_def(slot, *f);
   if (written < 0) return abandon(slot, written);
   return slot;
 }
+
+namespace {
 
 // Allocates an int32 vector of count entries for a table read from disk.
 std::int32_t* vector_for(std::int64_t count, std::int64_t file_size) {
@@ -144,21 +150,24 @@ T* table_for(std::int32_t count, std::int64_t file_size) {
 }
 
 // Reads the tables of an opened file into memory, each checked against the
-// file before it is allocated.
+// file before it is allocated. Each reader is logged under its exported
+// name, as when this step called the exported readers.
 std::int32_t read_tables(std::int32_t slot, FileCtrl& f, std::int64_t size) {
   FileDef& d = f.def;
   if (!table_fits(d.nIndDataTypesX, 4, size)) return report(-100);
   f.pIndDataTypes = vector_for(d.nIndDataTypesX, size);
   if (f.pIndDataTypes == nullptr) return report(-1257);
   f.nIndDataTypesCap = d.nIndDataTypesX;
-  if (const std::int32_t r = dbReadIndDataTypes(slot); r < 0) return r;
+  enter("dbReadIndDataTypes", slot);
+  if (const std::int32_t r = read_ind_data_types(slot, f); r < 0) return r;
 
   if (d.nIndSectionsX > 0) {
     if (!table_fits(d.nIndSectionsX, 4, size)) return report(-100);
     f.pIndSections = vector_for(d.nIndSectionsX, size);
     if (f.pIndSections == nullptr) return report(-1258);
     f.nIndSectionsCap = d.nIndSectionsX;
-    if (const std::int32_t r = dbReadIndSections(slot); r < 0) return r;
+    enter("dbReadIndSections", slot);
+    if (const std::int32_t r = read_ind_sections(slot, f); r < 0) return r;
   }
   if ((d.nFlags & kModeWrite) != 0) d.tUpdate = now();
 
@@ -166,13 +175,15 @@ std::int32_t read_tables(std::int32_t slot, FileCtrl& f, std::int64_t size) {
   f.pDataCtrl = table_for<DataCtrl>(d.nDataTypesX, size);
   if (f.pDataCtrl == nullptr) return report(-1253);
   f.nDataCtrlCap = d.nDataTypesX;
-  if (const std::int32_t r = dbReadDataCtrl(slot); r < 0) return r;
+  enter("dbReadDataCtrl", slot);
+  if (const std::int32_t r = read_data_ctrl(slot, f); r < 0) return r;
 
   if (!table_fits(d.nIndexCtrlsX, sizeof(IndexCtrl), size)) return report(-100);
   f.pIndexCtrl = table_for<IndexCtrl>(d.nIndexCtrlsX, size);
   if (f.pIndexCtrl == nullptr) return report(-1254);
   f.nIndexCtrlCap = d.nIndexCtrlsX;
-  if (const std::int32_t r = dbReadIndexCtrl(slot); r < 0) return r;
+  enter("dbReadIndexCtrl", slot);
+  if (const std::int32_t r = read_index_ctrl(slot, f); r < 0) return r;
 
   if (d.nIndexVectorsX > 0) {
     if (check_index_ctrls(f, size) != 0) return report(-100);
@@ -186,7 +197,8 @@ std::int32_t read_tables(std::int32_t slot, FileCtrl& f, std::int64_t size) {
       if (f.pIndexVectors[v].entries == nullptr) return report(-1259);
       f.pIndexVectors[v].capacity = length;
     }
-    if (const std::int32_t r = dbReadDataIndex(slot); r < 0) return r;
+    enter("dbReadDataIndex", slot);
+    if (const std::int32_t r = read_data_index(slot, f); r < 0) return r;
   }
 
   if (d.nIndSectionsX > 0 && d.nSectionsX > 0) {
@@ -194,7 +206,8 @@ std::int32_t read_tables(std::int32_t slot, FileCtrl& f, std::int64_t size) {
     f.pSection = table_for<Section>(d.nSectionsX, size);
     if (f.pSection == nullptr) return report(-1256);
     f.nSectionCap = d.nSectionsX;
-    if (const std::int32_t r = dbReadSections(slot); r < 0) return r;
+    enter("dbReadSections", slot);
+    if (const std::int32_t r = read_sections(slot, f); r < 0) return r;
   } else if (d.nSections > 0) {
     return report(-100);  // sections without a vector to name them
   }
@@ -202,8 +215,9 @@ std::int32_t read_tables(std::int32_t slot, FileCtrl& f, std::int64_t size) {
   return 0;
 }
 
-std::int32_t open(const char* name, std::int32_t mode) {
-  enter("dbOpen", -1);
+}  // namespace
+
+std::int32_t open_file(const char* name, std::int32_t mode) {
   if (!initialised()) return report(-5);
   if (name == nullptr) return report(-90);
   const std::int32_t slot = lowest_empty_slot();
@@ -224,7 +238,10 @@ std::int32_t open(const char* name, std::int32_t mode) {
   if (r == kCannotOpen) return fail(slot, -11);
   if (r != 0) return abandon(slot, r);
 
-  if (const std::int32_t h = dbReadFileDef(slot); h < 0) return abandon(slot, h);
+  // Logged as dbReadFileDef from here on (also the format checks below), as
+  // when this step called the exported reader.
+  enter("dbReadFileDef", slot);
+  if (const std::int32_t h = read_file_def(slot, *f); h < 0) return abandon(slot, h);
   if (std::memcmp(f->def.cFormat, kFormatId, kFormatIdCheckLen) != 0) return fail(slot, -101);
   if ((f->def.nFlags & kModeWriteLock) != 0 && wants_write) return fail(slot, -102);
   // A file that can be opened for reading only is opened without write
@@ -234,7 +251,10 @@ std::int32_t open(const char* name, std::int32_t mode) {
   f->def.nDataTypeCursor = -1;
   // A header that gives the IndDataTypes vector no place (a file never
   // closed after writing) is refused by the reader itself.
-  if (f->def.lOffsetIndDataTypes < 0) return abandon(slot, dbReadIndDataTypes(slot));
+  if (f->def.lOffsetIndDataTypes < 0) {
+    enter("dbReadIndDataTypes", slot);  // as the exported reader records it
+    return abandon(slot, read_ind_data_types(slot, *f));
+  }
   if (const std::int32_t c = check_header(f->def); c != 0) return fail(slot, c);
 
   const std::int64_t size = stream_size(*f->pFile);
@@ -252,6 +272,8 @@ std::int32_t open(const char* name, std::int32_t mode) {
   return slot;
 }
 
+namespace {
+
 bool dirty_block_of(const CashCtrl& slot, std::int32_t file_no) {
   return slot.pBuffer != nullptr && slot.nFileNo == file_no && (slot.nFlags & kCashDirty) != 0;
 }
@@ -262,9 +284,13 @@ std::int32_t flush_blocks(std::int32_t file_no) {
   enter("dbFlush", file_no);
   const Lookup found = find_stream(file_no);
   if (!found) return found.code;
+  return write_dirty_blocks(file_no, *found.file);
+}
+
+std::int32_t write_dirty_blocks(std::int32_t file_no, FileCtrl& f) {
   // The committed bytes that the blocks overwrite are saved first, all of
   // them with one sync of the journal.
-  Stream& stream = *found.file->pFile;
+  Stream& stream = *f.pFile;
   for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
     const CashCtrl& slot = *g_lib.buffers[i];
     if (!dirty_block_of(slot, file_no)) continue;
@@ -277,22 +303,25 @@ std::int32_t flush_blocks(std::int32_t file_no) {
   for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
     CashCtrl& slot = *g_lib.buffers[i];
     if (!dirty_block_of(slot, file_no)) continue;
-    if (found.file->def.lFileLen < slot.lOffsetData) {
-      if (const std::int32_t r = dbFillUpTo(file_no, slot.lOffsetData); r < 0) return r;
+    // Each block goes out as when this step called dbFillUpTo and
+    // dbCopyToFile: under their names, to a file found with write access.
+    if (f.def.lFileLen < slot.lOffsetData) {
+      enter("dbFillUpTo", file_no);
+      const Lookup writable = find_writable(file_no);
+      if (!writable) return writable.code;
+      if (const std::int32_t r = fill_up_to(f, slot.lOffsetData); r < 0) return r;
     }
+    enter("dbCopyToFile", file_no);
+    const Lookup writable = find_writable(file_no);
     const std::int32_t written =
-        dbCopyToFile(file_no, slot.lOffsetData, slot.pBuffer, slot.lLenData);
+        writable ? copy_to_file(f, slot.lOffsetData, slot.pBuffer, slot.lLenData) : writable.code;
     if (written != slot.lLenData) return report(-13);
     slot.nFlags &= ~kCashDirty;
   }
   return 0;
 }
 
-namespace {
-
-std::int32_t reset(std::int32_t file_no) {
-  enter_name("dbReset");
-  if (!initialised()) return -5;
+std::int32_t drop_blocks(std::int32_t file_no) {
   // Dropped blocks take back what was written into them.
   for (std::int32_t n = 0; n < g_lib.cash->nFiles; ++n) {
     FileCtrl* f = g_lib.files[n];
@@ -309,6 +338,8 @@ std::int32_t reset(std::int32_t file_no) {
   return released;
 }
 
+namespace {
+
 // Writes the tables behind the data. Every table and vector is placed anew
 // from the end of the data, so that none is ever written over data or
 // over another table, and the boundary stored with the header covers
@@ -323,8 +354,11 @@ std::int32_t write_tables(std::int32_t file_no, FileCtrl& f) {
     end = std::max(end, records_end(f.pDataCtrl[k]));
   }
   if (end > d.lFileLen) {
+    // Logged as dbFillUpTo, as when this step called the exported function
+    // (the file is the committing writer's: its stream takes writes).
+    enter("dbFillUpTo", file_no);
     const std::int32_t filled =
-        dbFillUpTo(file_no, static_cast<std::int32_t>(std::min(end, kMaxFileOffset)));
+        fill_up_to(f, static_cast<std::int32_t>(std::min(end, kMaxFileOffset)));
     if (filled < 0) return filled;
   }
   d.lOffsetVectors = d.lFileLen;
@@ -333,10 +367,19 @@ std::int32_t write_tables(std::int32_t file_no, FileCtrl& f) {
   }
   d.lOffsetIndDataTypes = d.lOffsetIndSections = -1;
 
-  using Writer = std::int32_t (*)(std::int32_t);
-  for (Writer write : {dbWriteDataIndex, dbWriteIndexCtrl, dbWriteDataCtrl, dbWriteSections,
-                       dbWriteIndDataTypes, dbWriteIndSections}) {
-    if (const std::int32_t r = write(file_no); r < 0) return r;
+  // Each writer is logged under its exported name, as when this step
+  // called the exported writers.
+  struct Writer {
+    const char* name;
+    std::int32_t (*write)(std::int32_t, FileCtrl&);
+  };
+  for (const Writer w :
+       {Writer{"dbWriteDataIndex", write_data_index}, Writer{"dbWriteIndexCtrl", write_index_ctrl},
+        Writer{"dbWriteDataCtrl", write_data_ctrl}, Writer{"dbWriteSections", write_sections},
+        Writer{"dbWriteIndDataTypes", write_ind_data_types},
+        Writer{"dbWriteIndSections", write_ind_sections}}) {
+    enter(w.name, file_no);
+    if (const std::int32_t r = w.write(file_no, f); r < 0) return r;
   }
   return 0;
 }
@@ -395,7 +438,11 @@ std::int32_t commit(std::int32_t file_no, FileCtrl& f, const char* name) {
   // the journal holds the old header: a crash in between restores it.
   const bool header_journaled = s.writer && s.journal.committed() >= kHeaderBlockSize;
   if (!header_journaled && !s.io->sync()) return fail_as(kSyncFailed);
-  const std::int32_t header = dbWriteFileDef(file_no);
+  // Logged as dbWriteFileDef from here on (also the failures below that
+  // report no name of their own), as when this step called the exported
+  // writer.
+  enter("dbWriteFileDef", file_no);
+  const std::int32_t header = write_file_def(file_no, f);
   if (header < 0) return header;
   if (!s.io->sync()) return fail_as(kSyncFailed);
   const std::int64_t size = stream_size(s);
@@ -412,13 +459,14 @@ bool commits(const FileCtrl& f) {
   return (f.def.nFlags & kModeWrite) != 0 && f.writable;
 }
 
+}  // namespace
+
 // dbFlush as the host calls it: the blocks written back and, for a file
 // with write access, a commit point. Memory keeps the state it had: the
 // host sees every count, offset and place as before; only the device
 // holds the committed image.
-std::int32_t flush(std::int32_t file_no) {
-  if (const std::int32_t r = flush_blocks(file_no); r < 0) return r;
-  FileCtrl& f = *file_at(file_no);
+std::int32_t flush_file(std::int32_t file_no, FileCtrl& f) {
+  if (const std::int32_t r = write_dirty_blocks(file_no, f); r < 0) return r;
   if (!commits(f)) return 0;
   const char* const function = g_lib.cFunction;
   const std::int32_t current = g_lib.nCurrentFileNo;
@@ -440,15 +488,8 @@ std::int32_t flush(std::int32_t file_no) {
   return 0;
 }
 
-std::int32_t close(std::int32_t file_no) {
-  enter("dbClose", file_no);
-  if (!initialised()) return -5;
-  if (g_lib.files == nullptr) return -6;
-  if (file_no < 0 || file_no >= g_lib.cash->nFiles) return report(-6);
-  FileCtrl* f = g_lib.files[file_no];
-  if (f == nullptr) return 0;
-  if (f->pFile == nullptr) return report(-1);
-
+std::int32_t close_file(std::int32_t file_no, FileCtrl* f) {
+  // Its blocks are written back as dbFlush writes them, under that name.
   std::int32_t result = flush_blocks(file_no);
   // Blocks that did not reach the file are never committed: the journal
   // keeps the last committed image for the next open.
@@ -457,33 +498,25 @@ std::int32_t close(std::int32_t file_no) {
   f->pFile = nullptr;
   release_file_ctrl(f);
   g_lib.files[file_no] = nullptr;
-  dbReset(file_no);
+  // Logged as dbReset, as when this step called the exported function.
+  enter_name("dbReset");
+  drop_blocks(file_no);
   return result;
 }
 
-std::int32_t close_all() {
-  enter("dbCloseAll", -1);
-  if (!initialised()) return -5;
-  for (std::int32_t i = 0; i < g_lib.cash->nFiles; ++i) dbClose(i);
-  return 0;
+void close_all_files() {
+  for (std::int32_t i = 0; i < g_lib.cash->nFiles; ++i) {
+    // Each file is closed as dbClose closes it, under its name and number
+    // (the number always names a slot of the table).
+    enter("dbClose", i);
+    FileCtrl* f = g_lib.files[i];
+    if (f == nullptr) continue;
+    if (f->pFile == nullptr) {
+      report(-1);
+      continue;
+    }
+    close_file(i, f);
+  }
 }
 
-}  // namespace
 }  // namespace rb
-
-extern "C" {
-
-RECBASE_API std::int32_t RECBASE_CALL dbCreate(const char* cName, std::int32_t nDesc,
-                                               const DataDesc* pDesc, std::int32_t nSections,
-                                               std::int32_t nFlags) {
-  return rb::create(cName, nDesc, pDesc, nSections, nFlags);
-}
-RECBASE_API std::int32_t RECBASE_CALL dbOpen(const char* cName, std::int32_t nMode) {
-  return rb::open(cName, nMode);
-}
-RECBASE_API std::int32_t RECBASE_CALL dbClose(std::int32_t nFileNo) { return rb::close(nFileNo); }
-RECBASE_API std::int32_t RECBASE_CALL dbCloseAll(void) { return rb::close_all(); }
-RECBASE_API std::int32_t RECBASE_CALL dbFlush(std::int32_t nFileNo) { return rb::flush(nFileNo); }
-RECBASE_API std::int32_t RECBASE_CALL dbReset(std::int32_t nFileNo) { return rb::reset(nFileNo); }
-
-}  // extern "C"

@@ -7,7 +7,6 @@
 #include "frame/io_env.h"
 
 #include "frame/state.h"
-#include "recbase.h"
 
 namespace rb {
 
@@ -125,13 +124,3 @@ std::int32_t report(std::int32_t code) { return log_record(code, Kind::error); }
 std::int32_t report_warning(std::int32_t code) { return log_record(code, Kind::warning); }
 
 }  // namespace rb
-
-extern "C" {
-
-RECBASE_API std::int32_t RECBASE_CALL dbSetError(std::int32_t nCode) { return rb::report(nCode); }
-
-RECBASE_API std::int32_t RECBASE_CALL dbSetWarnung(std::int32_t nCode) {
-  return rb::report_warning(nCode);
-}
-
-}  // extern "C"

@@ -2,9 +2,9 @@
 #include "frame/state.h"
 
 #include "file/file_ctrl.h"
+#include "file/lifecycle.h"
 #include "frame/heap.h"
 #include "frame/log.h"
-#include "recbase.h"
 #include "records/cache_index.h"
 
 namespace rb {
@@ -17,8 +17,6 @@ void release_slot(CashCtrl& s) {
 }
 
 namespace {
-
-constexpr const char kLibVersion[] = "1.01.0000 - 10.09.05";
 
 // Releases the cache slot table, the file table and the Cashsystem,
 // whatever of them exists. Used by dbExit and to undo a dbInit that ran out
@@ -61,8 +59,9 @@ CashCtrl* new_cash_slot() {
   return slot;
 }
 
-std::int32_t init(std::int32_t nCashBuffers, std::int32_t nFiles) {
-  enter("dbInit", -1);
+}  // namespace
+
+std::int32_t init_library(std::int32_t nCashBuffers, std::int32_t nFiles) {
   if (g_lib.sys == nullptr) {
     g_lib.sys = allocate<SysData>(1);
     if (g_lib.sys == nullptr) return -4;
@@ -92,10 +91,12 @@ std::int32_t init(std::int32_t nCashBuffers, std::int32_t nFiles) {
 }
 
 std::int32_t exit_library() {
-  if (!initialised()) return -5;
-  enter("dbExit", -1);
-  dbCloseAll();
-  dbReset(-1);
+  // Closes the files and drops the cache slots as dbCloseAll and dbReset
+  // did when dbExit called them: each step records its name.
+  enter("dbCloseAll", -1);
+  close_all_files();
+  enter_name("dbReset");
+  drop_blocks(-1);
   release_cashsystem();
   heap_free(g_lib.sys);
   g_lib.sys = nullptr;
@@ -114,54 +115,4 @@ std::int32_t get_tunable(std::int32_t SysData::*field) {
   return g_lib.sys == nullptr ? -4 : g_lib.sys->*field;
 }
 
-}  // namespace
 }  // namespace rb
-
-using rb::SysData;
-
-extern "C" {
-
-RECBASE_API std::int32_t RECBASE_CALL dbInit(std::int32_t nCashBuffers, std::int32_t nFiles) {
-  return rb::init(nCashBuffers, nFiles);
-}
-RECBASE_API std::int32_t RECBASE_CALL dbExit(void) { return rb::exit_library(); }
-
-RECBASE_API std::int32_t RECBASE_CALL dbSetMaxDataType(std::int32_t n) {
-  return rb::swap_tunable(&SysData::nMaxDataType, n);
-}
-RECBASE_API std::int32_t RECBASE_CALL dbSetMaxSection(std::int32_t n) {
-  return rb::swap_tunable(&SysData::nMaxSection, n);
-}
-RECBASE_API std::int32_t RECBASE_CALL dbSetBucketBlock(std::int32_t n) {
-  return rb::swap_tunable(&SysData::nBucketBlock, n);
-}
-RECBASE_API std::int32_t RECBASE_CALL dbSetBucket(std::int32_t n) {
-  return rb::swap_tunable(&SysData::nBucket, n);
-}
-RECBASE_API std::int32_t RECBASE_CALL dbSetBucketMsk(std::int32_t n) {
-  return rb::swap_tunable(&SysData::nBucketMsk, n);
-}
-RECBASE_API std::int32_t RECBASE_CALL dbGetMaxDataType(void) {
-  return rb::get_tunable(&SysData::nMaxDataType);
-}
-RECBASE_API std::int32_t RECBASE_CALL dbGetMaxSection(void) {
-  return rb::get_tunable(&SysData::nMaxSection);
-}
-RECBASE_API std::int32_t RECBASE_CALL dbGetBucketBlock(void) {
-  return rb::get_tunable(&SysData::nBucketBlock);
-}
-RECBASE_API std::int32_t RECBASE_CALL dbGetBucket(void) {
-  return rb::get_tunable(&SysData::nBucket);
-}
-RECBASE_API std::int32_t RECBASE_CALL dbGetBucketMsk(void) {
-  return rb::get_tunable(&SysData::nBucketMsk);
-}
-RECBASE_API std::int32_t RECBASE_CALL dbGetLastError(void) {
-  return rb::get_tunable(&SysData::nLastError);
-}
-RECBASE_API std::int32_t RECBASE_CALL dbGetErrorCount(void) {
-  return rb::get_tunable(&SysData::nErrorCount);
-}
-RECBASE_API const char* RECBASE_CALL dbGetLibVersion(void) { return rb::kLibVersion; }
-
-}  // extern "C"

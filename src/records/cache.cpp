@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "file/block_io.h"
 #include "file/lookup.h"
 #include "file/stream.h"
 #include "frame/heap.h"
@@ -22,11 +23,19 @@ bool write_back(CashCtrl& slot) {
   FileCtrl* owner = file_at(slot.nFileNo);
   if (owner == nullptr) return true;  // the file is gone; nothing to keep
   const KeyIndexQuiet same_bytes;
-  if (owner->def.lFileLen < slot.lOffsetData && dbFillUpTo(slot.nFileNo, slot.lOffsetData) < 0) {
-    return false;
+  // The block goes out as when this step called dbFillUpTo and
+  // dbCopyToFile: under their names and the slot's file number, to the
+  // slot's file found with write access as they find it.
+  if (owner->def.lFileLen < slot.lOffsetData) {
+    enter("dbFillUpTo", slot.nFileNo);
+    const Lookup writable = find_writable(slot.nFileNo);
+    if (!writable || fill_up_to(*writable.file, slot.lOffsetData) < 0) return false;
   }
+  enter("dbCopyToFile", slot.nFileNo);
+  const Lookup writable = find_writable(slot.nFileNo);
   const std::int32_t written =
-      dbCopyToFile(slot.nFileNo, slot.lOffsetData, slot.pBuffer, slot.lLenData);
+      writable ? copy_to_file(*writable.file, slot.lOffsetData, slot.pBuffer, slot.lLenData)
+               : writable.code;
   if (written != slot.lLenData) {
     report(-13);
     return false;
@@ -155,7 +164,12 @@ unsigned char* cash_block(std::int32_t file_no, FileCtrl& f, std::int32_t offset
   if (viewed) {
     result_flags |= CASH_READ;
   } else if (offset < f.def.lFileLen) {
-    const std::int32_t got = dbCopyFromFile(file_no, offset, buffer, length);
+    // Read as when this step called dbCopyFromFile: under its name, from
+    // the file found with its stream as that function finds it.
+    enter("dbCopyFromFile", file_no);
+    const Lookup readable = find_stream(file_no);
+    const std::int32_t got =
+        readable ? copy_from_file(*readable.file, offset, buffer, length) : readable.code;
     if (got != length) {
       report(-14);
       free_slot(i);  // never served nor written back as this block
@@ -170,24 +184,15 @@ unsigned char* cash_block(std::int32_t file_no, FileCtrl& f, std::int32_t offset
   return buffer;
 }
 
-}  // namespace rb
-
-extern "C" {
-
-RECBASE_API void* RECBASE_CALL dbGetCashPtr(std::int32_t nFileNo, std::int32_t lOffset,
-                                            std::int32_t lLen, std::int32_t* pFlags) {
-  rb::enter("dbGetCachPtr", nFileNo);
-  const bool write = pFlags != nullptr && (*pFlags & CASH_WRITE) != 0;
-  if (pFlags != nullptr) *pFlags = 0;
-  const rb::Lookup found = rb::find_stream(nFileNo, -1);
-  if (!found) return nullptr;
-  if (lLen < 1 || !rb::range_fits(lOffset, lLen)) {
-    rb::report(-90);
+void* cash_ptr(std::int32_t file_no, FileCtrl& f, std::int32_t offset, std::int32_t length,
+               bool write, std::int32_t* flags) {
+  if (length < 1 || !range_fits(offset, length)) {
+    report(-90);
     return nullptr;
   }
   // The caller may change the bytes in place: it gets a copy, never a view.
-  const rb::CashUse use = write ? rb::CashUse::write : rb::CashUse::copy;
-  return rb::cash_block(nFileNo, *found.file, lOffset, lLen, use, pFlags);
+  const CashUse use = write ? CashUse::write : CashUse::copy;
+  return cash_block(file_no, f, offset, length, use, flags);
 }
 
-}  // extern "C"
+}  // namespace rb

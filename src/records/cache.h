@@ -18,8 +18,18 @@ enum class CashUse {
 // The buffer holding length bytes of file file_no at offset, read from the
 // file when the block lies below lFileLen and zero-filled when it is new.
 // flags receives the CASH_* result bits. Returns null after a failure
-// (reported, except an exhausted heap).
+// (reported, except an exhausted heap). Records "dbGetCachPtr" (the name
+// dbGetCashPtr logs under) for every block request; a block read or
+// written back is logged as dbCopyFromFile / dbFillUpTo / dbCopyToFile
+// were when this step called them.
 unsigned char* cash_block(std::int32_t file_no, FileCtrl& f, std::int32_t offset,
                           std::int32_t length, CashUse use, std::int32_t* flags);
+
+// dbGetCashPtr on the file found with its stream (-1 for an empty slot),
+// under the name the caller recorded: checks the range (-90) and hands out
+// a block the caller may change (write: marked dirty). Null after a
+// failure.
+void* cash_ptr(std::int32_t file_no, FileCtrl& f, std::int32_t offset, std::int32_t length,
+               bool write, std::int32_t* flags);
 
 }  // namespace rb

@@ -6,10 +6,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "file/block_io.h"
 #include "file/growth.h"
 #include "file/lookup.h"
 #include "file/stream.h"
 #include "frame/heap.h"
+#include "records/index_vectors.h"
 
 namespace rb {
 
@@ -46,7 +48,10 @@ namespace {
 // Enters data type number type as catalogue entry k.
 std::int32_t map_type_number(std::int32_t file_no, FileCtrl& f, std::int32_t type, std::int32_t k) {
   if (type >= f.def.nIndDataTypesX || type >= f.nIndDataTypesCap) {
-    const std::int32_t r = dbExpandIndDataTypes(file_no, type);
+    // Logged as dbExpandIndDataTypes from here on, as when this step
+    // called the exported function.
+    enter("dbExpandIndDataTypes", file_no);
+    const std::int32_t r = expand_ind_data_types(f, type);
     if (r < 0) return r;
   }
   f.pIndDataTypes[type] = k;
@@ -95,13 +100,17 @@ std::int32_t fill_catalogue(std::int32_t file_no, FileCtrl& f, std::int32_t n,
     dc.lMaxFileRecs = d.lMaxFileRecs;
     dc.nIndexNo = dc.nIteratorNo = dc.nSectionIndexNo = -1;
     dc.lMaxIndex = 0;
+    // Each vector is added as when this step called dbAddIndexVector,
+    // under the name that function records.
     if ((d.nFlags & kTypeIndex) != 0) {
-      const std::int32_t v = dbAddIndexVector(file_no, d.lMaxFileRecs, kVectorIndex, i);
+      enter("dbAddIndex", file_no);
+      const std::int32_t v = add_index_vector(file_no, f, d.lMaxFileRecs, kVectorIndex, i);
       if (v < 0) return v;
       f.pDataCtrl[i].nIndexNo = v;
     }
     if ((d.nFlags & kTypeIterator) != 0) {
-      const std::int32_t v = dbAddIndexVector(file_no, d.lMaxFileRecs, kVectorIterator, i);
+      enter("dbAddIndex", file_no);
+      const std::int32_t v = add_index_vector(file_no, f, d.lMaxFileRecs, kVectorIterator, i);
       if (v < 0) return v;
       f.pDataCtrl[i].nIteratorNo = v;
     }
@@ -115,7 +124,10 @@ std::int32_t fill_catalogue(std::int32_t file_no, FileCtrl& f, std::int32_t n,
 std::int32_t append_data_type(std::int32_t file_no, FileCtrl& f, const DataDesc& desc,
                               std::int32_t section, std::int32_t max_index) {
   if (f.def.nDataTypes >= f.def.nDataTypesX || f.def.nDataTypes >= f.nDataCtrlCap) {
-    const std::int32_t r = dbExpandDataCtrl(file_no);
+    // Logged as dbExpandDataCtrl from here on, as when this step called
+    // the exported function.
+    enter("dbExpandDataCtrl", file_no);
+    const std::int32_t r = expand_data_ctrl(f);
     if (r < 0) return r;
   }
   const std::int32_t k = f.def.nDataTypes;
@@ -131,12 +143,16 @@ std::int32_t append_data_type(std::int32_t file_no, FileCtrl& f, const DataDesc&
   added.nIndexNo = added.nIteratorNo = -1;
   added.nSectionIndexNo = section;
   const std::int32_t length = g_lib.sys->lIndexLenExpand;
+  // Each vector is added as when this step called dbAddIndexVector, under
+  // the name that function records.
   if ((desc.nFlags & kTypeIndex) != 0) {
-    added.nIndexNo = dbAddIndexVector(file_no, length, kVectorIndex, k);
+    enter("dbAddIndex", file_no);
+    added.nIndexNo = add_index_vector(file_no, f, length, kVectorIndex, k);
     if (added.nIndexNo < 0) return added.nIndexNo;
   }
   if ((desc.nFlags & kTypeIterator) != 0) {
-    added.nIteratorNo = dbAddIndexVector(file_no, length, kVectorIterator, k);
+    enter("dbAddIndex", file_no);
+    added.nIteratorNo = add_index_vector(file_no, f, length, kVectorIterator, k);
     if (added.nIteratorNo < 0) return added.nIteratorNo;
   }
   f.pDataCtrl[k] = added;
@@ -144,24 +160,16 @@ std::int32_t append_data_type(std::int32_t file_no, FileCtrl& f, const DataDesc&
   return k;
 }
 
-namespace {
-
-std::int32_t set_data_ctrl(std::int32_t file_no, std::int32_t n, const DataDesc* desc) {
-  enter("dbSetDataCtrl", file_no);
-  const Lookup found = find_file(file_no);
-  if (!found) return found.code;
+std::int32_t set_data_ctrl(std::int32_t file_no, FileCtrl& f, std::int32_t n,
+                           const DataDesc* desc) {
   if (n < 1) return 0;
   // Filling entries that hold data types already would re-address their
   // areas; the catalogue is filled this way only while it is empty.
-  if (found.file->def.nDataTypes != 0) return report(-90);
-  return fill_catalogue(file_no, *found.file, n, desc);
+  if (f.def.nDataTypes != 0) return report(-90);
+  return fill_catalogue(file_no, f, n, desc);
 }
 
-std::int32_t expand_data_ctrl(std::int32_t file_no) {
-  enter("dbExpandDataCtrl", file_no);
-  const Lookup found = find_file(file_no);
-  if (!found) return found.code;
-  FileCtrl& f = *found.file;
+std::int32_t expand_data_ctrl(FileCtrl& f) {
   const std::int32_t step = std::max<std::int32_t>(1, g_lib.sys->nDataCtrlExpand);
   std::int64_t grown = static_cast<std::int64_t>(std::max(f.def.nDataTypesX, 0)) + step;
   grown = std::max<std::int64_t>(grown, static_cast<std::int64_t>(f.def.nDataTypes) + 1);
@@ -179,11 +187,7 @@ std::int32_t expand_data_ctrl(std::int32_t file_no) {
   return capacity;
 }
 
-std::int32_t expand_ind_data_types(std::int32_t file_no, std::int32_t type) {
-  enter("dbExpandIndDataTypes", file_no);
-  const Lookup found = find_file(file_no);
-  if (!found) return found.code;
-  FileCtrl& f = *found.file;
+std::int32_t expand_ind_data_types(FileCtrl& f, std::int32_t type) {
   if (type < 0) return report(-90);
   const std::int32_t current = std::max(f.def.nIndDataTypesX, 0);
   const std::int64_t base = type >= current ? static_cast<std::int64_t>(type) + 1 : current;
@@ -200,11 +204,7 @@ std::int32_t expand_ind_data_types(std::int32_t file_no, std::int32_t type) {
   return f.def.nIndDataTypesX;
 }
 
-std::int32_t add_data_ctrl(std::int32_t file_no, const DataDesc* desc) {
-  enter("dbAddDataCtrl", file_no);
-  const Lookup found = find_file(file_no);
-  if (!found) return found.code;
-  FileCtrl& f = *found.file;
+std::int32_t add_data_ctrl(std::int32_t file_no, FileCtrl& f, const DataDesc* desc) {
   if (desc == nullptr) return report(-90);
   if (const std::int32_t r = check_description(*desc, true); r != 0) return report(r);
   if (const std::int32_t r = check_type_flags(desc->nFlags); r != 0) return report(r);
@@ -214,15 +214,9 @@ std::int32_t add_data_ctrl(std::int32_t file_no, const DataDesc* desc) {
   return k;
 }
 
-}  // namespace
-
 std::int32_t add_section_data_type(std::int32_t file_no, FileCtrl& f, const DataDesc* desc);
 
-std::int32_t end_data_input(const char* name, std::int32_t file_no) {
-  enter(name, file_no);
-  const Lookup found = find_file(file_no);
-  if (!found) return found.code;
-  FileCtrl& f = *found.file;
+std::int32_t end_data_input(std::int32_t file_no, FileCtrl& f) {
   if (f.def.nDataCtrlOpen == -1) return report(-41);
   const std::int32_t k = f.def.nDataCtrlOpen;
   f.def.nDataCtrlOpen = -1;
@@ -250,55 +244,38 @@ std::int32_t close_area(std::int32_t file_no, FileCtrl& f, std::int32_t k) {
   // become zero bytes rather than whatever lay there before.
   const auto end = static_cast<std::int32_t>(area_end(f.pDataCtrl[k]));
   if (end > f.def.lFileLen) {
-    if (const std::int32_t r = dbFillUpTo(file_no, end); r < 0) return r;
+    // Filled as when this step called dbFillUpTo: under its name, on the
+    // file found with write access as that function finds it (a file open
+    // for reading is refused with -102 here).
+    enter("dbFillUpTo", file_no);
+    const Lookup writable = find_writable(file_no);
+    if (!writable) return writable.code;
+    if (const std::int32_t r = fill_up_to(*writable.file, end); r < 0) return r;
   }
   f.def.lFileLen = std::max(f.def.lFileLen, end);
   f.def.lOffsetVectors = std::max(f.def.lOffsetVectors, end);
   return 0;
 }
 
-namespace {
-
-std::int32_t begin_data(std::int32_t file_no, const DataDesc* desc) {
-  enter("dbBeginData", file_no);
-  const Lookup found = find_file(file_no);
-  if (!found) return found.code;
-  FileCtrl& f = *found.file;
+std::int32_t begin_data(std::int32_t file_no, FileCtrl& f, const DataDesc* desc) {
   if (f.def.nDataCtrlOpen != -1) {
     report_warning(-40);
-    dbEndData(file_no);
+    // Closed as when this step called dbEndData: under its name.
+    enter("dbEndData", file_no);
+    end_data_input(file_no, f);
   }
-  const std::int32_t r = f.def.nOpenSectionHandle != -1 ? add_section_data_type(file_no, f, desc)
-                                                        : dbAddDataCtrl(file_no, desc);
+  std::int32_t r = 0;
+  if (f.def.nOpenSectionHandle != -1) {
+    r = add_section_data_type(file_no, f, desc);  // records dbAddDataCtrlS
+  } else {
+    // Logged as dbAddDataCtrl from here on (also the second record of
+    // its failure below), as when this step called the exported function.
+    enter("dbAddDataCtrl", file_no);
+    r = add_data_ctrl(file_no, f, desc);
+  }
   if (r < 0) return report(r);
   f.def.nDataCtrlOpen = r;
   return r;
 }
 
-}  // namespace
 }  // namespace rb
-
-extern "C" {
-
-RECBASE_API std::int32_t RECBASE_CALL dbSetDataCtrl(std::int32_t nFileNo, std::int32_t nDesc,
-                                                    const DataDesc* pDesc) {
-  return rb::set_data_ctrl(nFileNo, nDesc, pDesc);
-}
-RECBASE_API std::int32_t RECBASE_CALL dbAddDataCtrl(std::int32_t nFileNo, const DataDesc* pDesc) {
-  return rb::add_data_ctrl(nFileNo, pDesc);
-}
-RECBASE_API std::int32_t RECBASE_CALL dbExpandDataCtrl(std::int32_t nFileNo) {
-  return rb::expand_data_ctrl(nFileNo);
-}
-RECBASE_API std::int32_t RECBASE_CALL dbExpandIndDataTypes(std::int32_t nFileNo,
-                                                           std::int32_t nType) {
-  return rb::expand_ind_data_types(nFileNo, nType);
-}
-RECBASE_API std::int32_t RECBASE_CALL dbBeginData(std::int32_t nFileNo, const DataDesc* pDesc) {
-  return rb::begin_data(nFileNo, pDesc);
-}
-RECBASE_API std::int32_t RECBASE_CALL dbEndData(std::int32_t nFileNo) {
-  return rb::end_data_input("dbEndData", nFileNo);
-}
-
-}  // extern "C"

@@ -27,10 +27,10 @@ bool size_area_from_count(DataCtrl& dc);
 std::int32_t append_data_type(std::int32_t file_no, FileCtrl& f, const DataDesc& desc,
                               std::int32_t section, std::int32_t max_index);
 
-// Closes the open data input of a file (dbEndData, dbEndDataS, recording
-// name): sizes the type's area and keeps it covered; returns the DataCtrl
-// index, -6 or -41.
-std::int32_t end_data_input(const char* name, std::int32_t file_no);
+// Closes the open data input of a file (dbEndData, dbEndDataS): sizes the
+// type's area and keeps it covered; returns the DataCtrl index or a
+// reported code (-41, or a failure of the growth or fill).
+std::int32_t end_data_input(std::int32_t file_no, FileCtrl& f);
 
 // Closes the data input of entry k: sizes its area to whole blocks for its
 // lMaxFileRecs records and keeps lFileLen and lOffsetVectors covering it.
@@ -39,5 +39,35 @@ std::int32_t close_area(std::int32_t file_no, FileCtrl& f, std::int32_t k);
 // Fills catalogue entries 0 .. n - 1 (the body of dbSetDataCtrl).
 std::int32_t fill_catalogue(std::int32_t file_no, FileCtrl& f, std::int32_t n,
                             const DataDesc* desc);
+
+// ---- the exported catalogue functions (Part 3.2) --------------------------
+// The bodies of dbSetDataCtrl .. dbBeginData on the file the caller found
+// (find_file), under the name the caller recorded. Steps that stand for an
+// exported function the operation has always called record that name
+// where the call was made (dbAddIndex, dbExpandDataCtrl,
+// dbExpandIndDataTypes, dbEndData, dbAddDataCtrl, dbAddDataCtrlS, ...).
+
+// dbSetDataCtrl: fills the empty catalogue with n descriptions (-90 when
+// it holds data types already). Returns 0 or a reported code.
+std::int32_t set_data_ctrl(std::int32_t file_no, FileCtrl& f, std::int32_t n, const DataDesc* desc);
+
+// dbAddDataCtrl: appends a data type with an empty area under its number.
+// Returns the DataCtrl index or a reported code (-90, -51, -54, ...).
+std::int32_t add_data_ctrl(std::int32_t file_no, FileCtrl& f, const DataDesc* desc);
+
+// Grows the DataCtrl table by nDataCtrlExpand. Returns the new capacity or
+// -3151, reported.
+std::int32_t expand_data_ctrl(FileCtrl& f);
+
+// Grows the IndDataTypes vector so that it holds number type and
+// nIndDataTypesExpand more. Returns the new length or a reported code
+// (-90, -3301).
+std::int32_t expand_ind_data_types(FileCtrl& f, std::int32_t type);
+
+// dbBeginData: closes an open data input first (warning -40), then
+// appends the type (for the current key of the open section, if any) and
+// opens its data input. Returns the DataCtrl index or the failure, which
+// is reported a second time.
+std::int32_t begin_data(std::int32_t file_no, FileCtrl& f, const DataDesc* desc);
 
 }  // namespace rb

@@ -1,23 +1,22 @@
 // Index vectors: growable arrays of 32-bit entries, one per record number,
 // each described by an IndexCtrl. The IndexCtrl table and the table of
 // vectors grow together and always have the same capacity.
+#include "records/index_vectors.h"
+
 #include <algorithm>
 #include <cstring>
 
 #include "file/lookup.h"
 #include "frame/heap.h"
-#include "recbase.h"
 
 namespace rb {
 namespace {
 
 constexpr IndexCtrl kUnusedIndexCtrl = {-1, -1, -1, -1, -1};
 
-std::int32_t expand_index_vectors(std::int32_t file_no) {
-  enter("dbExpandIndexVectors", file_no);
-  const Lookup found = find_file(file_no);
-  if (!found) return found.code;
-  FileCtrl& f = *found.file;
+}  // namespace
+
+std::int32_t expand_index_vectors(FileCtrl& f) {
   const std::int32_t step = std::max<std::int32_t>(1, g_lib.sys->nIndexCountExpand);
   std::int64_t grown = static_cast<std::int64_t>(std::max(f.def.nIndexVectorsX, 0)) + step;
   grown = std::max<std::int64_t>(grown, static_cast<std::int64_t>(f.def.nIndexVectors) + 1);
@@ -46,16 +45,15 @@ std::int32_t expand_index_vectors(std::int32_t file_no) {
   return capacity;
 }
 
-std::int32_t add_index_vector(std::int32_t file_no, std::int32_t length, std::int32_t kind,
-                              std::int32_t owner) {
-  enter("dbAddIndex", file_no);
-  const Lookup found = find_file(file_no);
-  if (!found) return found.code;
-  FileCtrl& f = *found.file;
+std::int32_t add_index_vector(std::int32_t file_no, FileCtrl& f, std::int32_t length,
+                              std::int32_t kind, std::int32_t owner) {
   if (length < 0) return report(-90);
   if (f.def.nIndexVectors >= f.def.nIndexVectorsX || f.def.nIndexVectors >= f.nIndexVectorCap ||
       f.def.nIndexVectors >= f.nIndexCtrlCap) {
-    const std::int32_t r = dbExpandIndexVectors(file_no);
+    // Logged as dbExpandIndexVectors from here on (also the failures
+    // below), as when this step called the exported function.
+    enter("dbExpandIndexVectors", file_no);
+    const std::int32_t r = expand_index_vectors(f);
     if (r < 0) return r;
   }
   const std::int32_t v = f.def.nIndexVectors;
@@ -69,11 +67,7 @@ std::int32_t add_index_vector(std::int32_t file_no, std::int32_t length, std::in
   return v;
 }
 
-std::int32_t expand_index(std::int32_t file_no, std::int32_t vector_no, std::int32_t rec_no) {
-  enter("dbExpandIndex", file_no);
-  const Lookup found = find_file(file_no);
-  if (!found) return found.code;
-  FileCtrl& f = *found.file;
+std::int32_t expand_index(FileCtrl& f, std::int32_t vector_no, std::int32_t rec_no) {
   IndexCtrl* ctrl = index_ctrl(f, vector_no);
   IndexVector* vec = index_vector(f, vector_no);
   if (ctrl == nullptr || vec == nullptr || ctrl->lIndexLen < 0) return report(-90);
@@ -104,24 +98,4 @@ std::int32_t expand_index(std::int32_t file_no, std::int32_t vector_no, std::int
   return vector_no;
 }
 
-}  // namespace
 }  // namespace rb
-
-extern "C" {
-
-RECBASE_API std::int32_t RECBASE_CALL dbAddIndexVector(std::int32_t nFileNo, std::int32_t lLen,
-                                                       std::int32_t nIndexType,
-                                                       std::int32_t nOwnerNo) {
-  return rb::add_index_vector(nFileNo, lLen, nIndexType, nOwnerNo);
-}
-
-RECBASE_API std::int32_t RECBASE_CALL dbExpandIndexVectors(std::int32_t nFileNo) {
-  return rb::expand_index_vectors(nFileNo);
-}
-
-RECBASE_API std::int32_t RECBASE_CALL dbExpandIndex(std::int32_t nFileNo, std::int32_t nVector,
-                                                    std::int32_t lRecNo) {
-  return rb::expand_index(nFileNo, nVector, lRecNo);
-}
-
-}  // extern "C"

@@ -1,11 +1,12 @@
 // Read-only questions about the data type catalogue of an open file: which
 // numbers are declared, record sizes and counts, and the slot a record
 // number maps to. Only the enumeration cursor ever changes.
+#include "records/queries.h"
+
 #include <algorithm>
 #include <cstdint>
 
 #include "file/lookup.h"
-#include "recbase.h"
 
 namespace rb {
 namespace {
@@ -69,33 +70,26 @@ std::int32_t advanced(std::int32_t cursor) {
   return cursor == INT32_MAX ? cursor : cursor + 1;
 }
 
-std::int32_t get_first_data_type(std::int32_t file_no) {
-  enter("dbGetFirstDataType", file_no);
-  const Lookup found = find_file(file_no);
-  if (!found) return found.code;
-  const std::int32_t t = next_declared(*found.file, 0);
-  if (t >= 0) found.file->def.nDataTypeCursor = t;
+}  // namespace
+
+std::int32_t get_first_data_type(FileCtrl& f) {
+  const std::int32_t t = next_declared(f, 0);
+  if (t >= 0) f.def.nDataTypeCursor = t;
   return t;
 }
 
-std::int32_t get_next_data_type(std::int32_t file_no) {
-  enter("dbGetNextDataType", file_no);
-  const Lookup found = find_file(file_no);
-  if (!found) return found.code;
-  FileDef& d = found.file->def;
+std::int32_t get_next_data_type(FileCtrl& f) {
+  FileDef& d = f.def;
   d.nDataTypeCursor = advanced(d.nDataTypeCursor);
   if (d.nDataTypeCursor >= d.nIndDataTypesX) return -1;
-  const std::int32_t t = next_declared(*found.file, d.nDataTypeCursor);
+  const std::int32_t t = next_declared(f, d.nDataTypeCursor);
   if (t >= 0) d.nDataTypeCursor = t;
   return t;
 }
 
-std::int32_t exist_data_type(std::int32_t file_no, std::int32_t type) {
-  enter("dbExistDataType", file_no);
-  const Lookup found = find_file(file_no);
-  if (!found) return found.code;
-  return declared_ctrl(*found.file, type);
-}
+std::int32_t exist_data_type(FileCtrl& f, std::int32_t type) { return declared_ctrl(f, type); }
+
+namespace {
 
 // The DataCtrl of a data type number for the size and count queries:
 // -90 for a number outside the vector, undeclared_code for one that names
@@ -111,42 +105,32 @@ const DataCtrl* typed_ctrl(FileCtrl& f, std::int32_t type, std::int32_t undeclar
   return dc;
 }
 
-std::int32_t get_data_type_size(std::int32_t file_no, std::int32_t type) {
-  enter("dbGetDataTypeSize", file_no);
-  const Lookup found = find_file(file_no);
-  if (!found) return found.code;
+}  // namespace
+
+std::int32_t get_data_type_size(FileCtrl& f, std::int32_t type) {
   std::int32_t code = 0;
-  const DataCtrl* dc = typed_ctrl(*found.file, type, -50, code);
+  const DataCtrl* dc = typed_ctrl(f, type, -50, code);
   return dc != nullptr ? dc->nDataSize : code;
 }
 
-std::int32_t get_data_type_max_count(std::int32_t file_no, std::int32_t type) {
-  enter("dbGetDataTypeMaxCount", file_no);
-  const Lookup found = find_file(file_no);
-  if (!found) return found.code;
+std::int32_t get_data_type_max_count(FileCtrl& f, std::int32_t type) {
   std::int32_t code = 0;
-  const DataCtrl* dc = typed_ctrl(*found.file, type, -9002, code);
+  const DataCtrl* dc = typed_ctrl(f, type, -9002, code);
   return dc != nullptr ? dc->lMaxIndex : code;
 }
 
-std::int32_t get_data_type_max_count_s(std::int32_t file_no, std::int32_t section_no,
-                                       std::int32_t place) {
-  enter("dbGetDataTypeMaxCountS", file_no);
-  const Lookup found = find_file(file_no);
-  if (!found) return found.code;
-  const SectionType st = section_type(*found.file, section_no, place);
+std::int32_t get_data_type_max_count_s(FileCtrl& f, std::int32_t section_no, std::int32_t place) {
+  const SectionType st = section_type(f, section_no, place);
   if (st.code != 0) return st.code;
-  const DataCtrl* dc = data_ctrl(*found.file, st.ctrl);
+  const DataCtrl* dc = data_ctrl(f, st.ctrl);
   return dc != nullptr ? dc->lMaxIndex : report(-50);
 }
 
-std::int32_t get_data_type_recs(std::int32_t file_no, std::int32_t type, std::int32_t rec) {
-  enter("dbGetDataTypeRecs", file_no);
-  const Lookup found = find_file(file_no);
-  if (!found) return found.code;
-  FileCtrl& f = *found.file;
+std::int32_t get_data_type_recs(std::int32_t file_no, FileCtrl& f, std::int32_t type,
+                                std::int32_t rec) {
   // Asked through dbExistDataType, whose name a later log record carries.
-  const DataCtrl* dc = data_ctrl(f, exist_data_type(file_no, type));
+  enter("dbExistDataType", file_no);
+  const DataCtrl* dc = data_ctrl(f, exist_data_type(f, type));
   if (dc == nullptr || rec < 0) return 0;
   const std::int32_t index_len = vector_length(f, dc->nIndexNo);
   if (index_len >= 0 && rec >= index_len) return 0;
@@ -161,6 +145,8 @@ std::int32_t get_data_type_recs(std::int32_t file_no, std::int32_t type, std::in
   return vector_entry(f, dc->nIndexNo, rec, entry) && entry != -1 ? 1 : 0;
 }
 
+namespace {
+
 // The slot of record rec of catalogue entry k, -1 when it maps to none.
 std::int32_t slot_of(FileCtrl& f, std::int32_t k, std::int32_t rec) {
   const DataCtrl& dc = *data_ctrl(f, k);
@@ -171,15 +157,15 @@ std::int32_t slot_of(FileCtrl& f, std::int32_t k, std::int32_t rec) {
   return vector_entry(f, dc.nIndexNo, rec, entry) ? entry : -1;
 }
 
-std::int32_t get_index(std::int32_t file_no, std::int32_t section_no, std::int32_t type,
-                       std::int32_t rec) {
-  enter("dbGetIndex", file_no);
-  const Lookup found = find_stream(file_no, -1);
-  if (!found) return found.code;
-  FileCtrl& f = *found.file;
+}  // namespace
+
+std::int32_t get_index(std::int32_t file_no, FileCtrl& f, std::int32_t section_no,
+                       std::int32_t type, std::int32_t rec) {
   std::int32_t k = -1;
   if (section_no == -1) {
-    k = exist_data_type(file_no, type);
+    // Asked through dbExistDataType, whose name a later log record carries.
+    enter("dbExistDataType", file_no);
+    k = exist_data_type(f, type);
   } else {
     const SectionType st = section_type(f, section_no, type);
     if (st.code != 0) return st.code;
@@ -188,46 +174,4 @@ std::int32_t get_index(std::int32_t file_no, std::int32_t section_no, std::int32
   return k < 0 ? -1 : slot_of(f, k, rec);
 }
 
-}  // namespace
 }  // namespace rb
-
-using std::int32_t;
-
-extern "C" {
-
-RECBASE_API int32_t RECBASE_CALL dbGetFirstDataType(int32_t nFileNo) {
-  return rb::get_first_data_type(nFileNo);
-}
-
-RECBASE_API int32_t RECBASE_CALL dbGetNextDataType(int32_t nFileNo) {
-  return rb::get_next_data_type(nFileNo);
-}
-
-RECBASE_API int32_t RECBASE_CALL dbExistDataType(int32_t nFileNo, int32_t nDataType) {
-  return rb::exist_data_type(nFileNo, nDataType);
-}
-
-RECBASE_API int32_t RECBASE_CALL dbGetDataTypeSize(int32_t nFileNo, int32_t nDataType) {
-  return rb::get_data_type_size(nFileNo, nDataType);
-}
-
-RECBASE_API int32_t RECBASE_CALL dbGetDataTypeMaxCount(int32_t nFileNo, int32_t nDataType) {
-  return rb::get_data_type_max_count(nFileNo, nDataType);
-}
-
-RECBASE_API int32_t RECBASE_CALL dbGetDataTypeMaxCountS(int32_t nFileNo, int32_t nSectionNo,
-                                                        int32_t nDataType) {
-  return rb::get_data_type_max_count_s(nFileNo, nSectionNo, nDataType);
-}
-
-RECBASE_API int32_t RECBASE_CALL dbGetDataTypeRecs(int32_t nFileNo, int32_t nDataType,
-                                                   int32_t lRecNo) {
-  return rb::get_data_type_recs(nFileNo, nDataType, lRecNo);
-}
-
-RECBASE_API int32_t RECBASE_CALL dbGetIndex(int32_t nFileNo, int32_t nSectionNo, int32_t nDataType,
-                                            int32_t lRecNo) {
-  return rb::get_index(nFileNo, nSectionNo, nDataType, lRecNo);
-}
-
-}  // extern "C"

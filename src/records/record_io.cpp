@@ -9,8 +9,8 @@
 #include "file/growth.h"
 #include "file/lookup.h"
 #include "file/stream.h"
-#include "recbase.h"
 #include "records/cache.h"
+#include "records/index_vectors.h"
 
 namespace rb {
 
@@ -65,7 +65,10 @@ bool has(std::int32_t flags, std::int32_t bit) { return (flags & bit) != 0; }
 std::int32_t reach(std::int32_t file_no, FileCtrl& f, std::int32_t v, std::int32_t rec) {
   const Vector vec = vector_of(f, v);
   if (rec < vec.length()) return 0;
-  if (dbExpandIndex(file_no, v, rec) < 0) return report(-60);
+  // Logged as dbExpandIndex from here on (also the -60 below), as when
+  // this step called the exported function.
+  enter("dbExpandIndex", file_no);
+  if (expand_index(f, v, rec) < 0) return report(-60);
   return vector_of(f, v).length() > rec ? 0 : report(-60);
 }
 
@@ -246,27 +249,25 @@ std::int32_t resolve_type(FileCtrl& f, std::int32_t type, std::int32_t& k) {
   return data_ctrl(f, k) == nullptr ? -90 : 0;
 }
 
-std::int32_t read(std::int32_t file_no, std::int32_t type, std::int32_t rec, std::int32_t sub,
-                  void* data) {
-  enter("dbRead", file_no);
-  const Lookup found = find_stream(file_no, -1);
-  if (!found) return found.code;
+}  // namespace
+
+std::int32_t read_typed(std::int32_t file_no, FileCtrl& f, std::int32_t type, std::int32_t rec,
+                        std::int32_t sub, void* data) {
   if (rec < 0 || data == nullptr) return report(-90);
   std::int32_t k = -1;
-  if (const std::int32_t r = resolve_type(*found.file, type, k); r != 0) return report(r);
-  return read_record(file_no, *found.file, k, rec, sub, data);
+  if (const std::int32_t r = resolve_type(f, type, k); r != 0) return report(r);
+  return read_record(file_no, f, k, rec, sub, data);
 }
 
-std::int32_t write(std::int32_t file_no, std::int32_t type, std::int32_t rec, std::int32_t sub,
-                   const void* data) {
-  enter("dbWrite", file_no);
-  const Lookup found = find_stream(file_no, -1);
-  if (!found) return found.code;
+std::int32_t write_typed(std::int32_t file_no, FileCtrl& f, std::int32_t type, std::int32_t rec,
+                         std::int32_t sub, const void* data) {
   if (rec < 0 || data == nullptr) return report(-90);
   std::int32_t k = -1;
-  if (const std::int32_t r = resolve_type(*found.file, type, k); r != 0) return report(r);
-  return write_record(file_no, *found.file, k, rec, sub, data, Growth::always);
+  if (const std::int32_t r = resolve_type(f, type, k); r != 0) return report(r);
+  return write_record(file_no, f, k, rec, sub, data, Growth::always);
 }
+
+namespace {
 
 // The bare form for key records: entry and slot given directly.
 std::int32_t key_place(FileCtrl& f, std::int32_t k, std::int32_t rec, Place& place,
@@ -277,26 +278,23 @@ std::int32_t key_place(FileCtrl& f, std::int32_t k, std::int32_t rec, Place& pla
   return place.block < dc->lMaxBlockRecs ? 0 : -52;
 }
 
-std::int32_t read_key(std::int32_t file_no, std::int32_t k, std::int32_t rec, void* data) {
-  enter("dbReadKey", file_no);
-  const Lookup found = find_stream(file_no, -1);
-  if (!found) return found.code;
+}  // namespace
+
+std::int32_t read_key(std::int32_t file_no, FileCtrl& f, std::int32_t k, std::int32_t rec,
+                      void* data) {
   if (data == nullptr) return report(-90);
   Place place{};
   const DataCtrl* dc = nullptr;
-  if (const std::int32_t r = key_place(*found.file, k, rec, place, dc); r != 0) return report(r);
+  if (const std::int32_t r = key_place(f, k, rec, place, dc); r != 0) return report(r);
   const unsigned char* buffer =
-      cash_block(file_no, *found.file, place.offset, place.length, CashUse::read, nullptr);
+      cash_block(file_no, f, place.offset, place.length, CashUse::read, nullptr);
   if (buffer == nullptr) return report(-70);
   std::memcpy(data, buffer + place.pos, static_cast<std::size_t>(dc->nDataSize));
   return 0;
 }
 
-std::int32_t write_key(std::int32_t file_no, std::int32_t k, std::int32_t rec, const void* data) {
-  enter("dbWriteKey", file_no);
-  const Lookup found = find_stream(file_no, -1);
-  if (!found) return found.code;
-  FileCtrl& f = *found.file;
+std::int32_t write_key(std::int32_t file_no, FileCtrl& f, std::int32_t k, std::int32_t rec,
+                       const void* data) {
   if (rec < 0 || data == nullptr || data_ctrl(f, k) == nullptr) return report(-90);
   if (rec >= f.pDataCtrl[k].lFileRecs) return report(-5001);
   if (!f.writable) return report(-102);
@@ -310,36 +308,4 @@ std::int32_t write_key(std::int32_t file_no, std::int32_t k, std::int32_t rec, c
   return 0;
 }
 
-}  // namespace
 }  // namespace rb
-
-extern "C" {
-
-RECBASE_API std::int32_t RECBASE_CALL dbRead(std::int32_t nFileNo, std::int32_t nDataType,
-                                             std::int32_t lRecNo, std::int32_t lSubNo, void* pData,
-                                             std::int32_t nLen) {
-  (void)nLen;  // the record's own size is copied
-  return rb::read(nFileNo, nDataType, lRecNo, lSubNo, pData);
-}
-
-RECBASE_API std::int32_t RECBASE_CALL dbWrite(std::int32_t nFileNo, std::int32_t nDataType,
-                                              std::int32_t lRecNo, std::int32_t lSubNo,
-                                              const void* pData) {
-  return rb::write(nFileNo, nDataType, lRecNo, lSubNo, pData);
-}
-
-RECBASE_API std::int32_t RECBASE_CALL dbReadKey(std::int32_t nFileNo, std::int32_t nDataCtrlNo,
-                                                std::int32_t lRecNo, void* pData,
-                                                std::int32_t nLen) {
-  (void)nLen;
-  return rb::read_key(nFileNo, nDataCtrlNo, lRecNo, pData);
-}
-
-RECBASE_API std::int32_t RECBASE_CALL dbWriteKey(std::int32_t nFileNo, std::int32_t nDataCtrlNo,
-                                                 std::int32_t lRecNo, const void* pData,
-                                                 std::int32_t nLen) {
-  (void)nLen;
-  return rb::write_key(nFileNo, nDataCtrlNo, lRecNo, pData);
-}
-
-}  // extern "C"

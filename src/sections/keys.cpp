@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "file/lookup.h"
+#include "records/catalogue.h"
 #include "records/record_io.h"
 #include "sections/key_index.h"
 #include "sections/sections.h"
@@ -163,26 +164,16 @@ std::int32_t find_key(std::int32_t file_no, FileCtrl& f, std::int32_t s, const s
   }
 }
 
-namespace {
-
-// The open file for a key operation that reads or writes a bucket.
-Lookup find_key_file(std::int32_t file_no, const void* keys) {
-  const Lookup found = find_stream(file_no);
-  if (found && keys == nullptr) return {nullptr, report(-90)};
-  return found;
-}
-
-std::int32_t add_hash_bucket(std::int32_t file_no, std::int32_t s) {
-  enter("dbAddHashBucket", file_no);
-  const Lookup found = find_stream(file_no);
-  if (!found) return found.code;
-  FileCtrl& f = *found.file;
+std::int32_t add_hash_bucket(std::int32_t file_no, FileCtrl& f, std::int32_t s) {
   if (s < 0) return report(-9000);
   if (section_at(f, s) == nullptr) return report(kBadSectionHandle);
   const std::int32_t block = g_lib.sys->nBucketBlock;
   if (block < kKeyRecordSize) return report(kSectionMismatch);
   if (f.def.nDataTypes >= f.def.nDataTypesX || f.def.nDataTypes >= f.nDataCtrlCap) {
-    if (const std::int32_t r = dbExpandDataCtrl(file_no); r < 0) return r;
+    // Logged as dbExpandDataCtrl from here on, as when this step called
+    // the exported function.
+    enter("dbExpandDataCtrl", file_no);
+    if (const std::int32_t r = expand_data_ctrl(f); r < 0) return r;
   }
   const std::int32_t k = f.def.nDataTypes;
   f.def.nDataTypes = k + 1;
@@ -207,11 +198,8 @@ std::int32_t add_hash_bucket(std::int32_t file_no, std::int32_t s) {
   return r < 0 ? r : k;
 }
 
-std::int32_t add_key(std::int32_t file_no, std::int32_t s, const std::int32_t* keys) {
-  enter("dbAddKey", file_no);
-  const Lookup found = find_key_file(file_no, keys);
-  if (!found) return found.code;
-  FileCtrl& f = *found.file;
+std::int32_t add_key(std::int32_t file_no, FileCtrl& f, std::int32_t s, const std::int32_t* keys) {
+  if (keys == nullptr) return report(-90);
   Section* sec = section_at(f, s);
   if (sec == nullptr) return report(kBadSectionHandle);
   const std::int32_t b = bucket_of(*sec, keys);
@@ -242,6 +230,8 @@ std::int32_t add_key(std::int32_t file_no, std::int32_t s, const std::int32_t* k
   return n;
 }
 
+namespace {
+
 // The section with buckets that a section number names, or the reported
 // failure (-3404 no such section, -111 no buckets).
 std::int32_t keyed_section(FileCtrl& f, std::int32_t no) {
@@ -251,27 +241,26 @@ std::int32_t keyed_section(FileCtrl& f, std::int32_t no) {
   return s;
 }
 
-std::int32_t exist_key(const char* name, std::int32_t file_no, std::int32_t no,
+}  // namespace
+
+std::int32_t exist_key(std::int32_t file_no, FileCtrl& f, std::int32_t no,
                        const std::int32_t* keys) {
-  enter(name, file_no);
-  const Lookup found = find_key_file(file_no, keys);
-  if (!found) return found.code;
-  const std::int32_t s = keyed_section(*found.file, no);
+  if (keys == nullptr) return report(-90);
+  const std::int32_t s = keyed_section(f, no);
   if (s < 0) return s;
-  return find_key(file_no, *found.file, s, keys);
+  return find_key(file_no, f, s, keys);
 }
 
-std::int32_t get_max_key(std::int32_t file_no, std::int32_t no, std::int32_t* keys) {
-  enter("dbGetMaxKey", file_no);
-  const Lookup found = find_file(file_no);
-  if (!found) return found.code;
+std::int32_t get_max_key(FileCtrl& f, std::int32_t no, std::int32_t* keys) {
   if (keys == nullptr) return report(-90);
-  const std::int32_t s = keyed_section(*found.file, no);
+  const std::int32_t s = keyed_section(f, no);
   if (s < 0) return s;
-  const Section& sec = *section_at(*found.file, s);
+  const Section& sec = *section_at(f, s);
   std::copy(sec.nMaxKeys, sec.nMaxKeys + sec.nKeys, keys);
   return sec.nKeys;
 }
+
+namespace {
 
 // A start value below 0 lies before every key of the level: the
 // enumeration goes on with 0 at the highest such level and every level
@@ -329,6 +318,8 @@ std::int32_t next_key(std::int32_t file_no, FileCtrl& f, std::int32_t s, const s
   return found ? 1 : 0;
 }
 
+}  // namespace
+
 std::int32_t get_key(std::int32_t file_no, std::int32_t no, std::int32_t mode, std::int32_t* keys) {
   FileCtrl* f = file_at(file_no);
   if (f == nullptr || f->pFile == nullptr || keys == nullptr) return 0;
@@ -347,11 +338,7 @@ std::int32_t get_key(std::int32_t file_no, std::int32_t no, std::int32_t mode, s
   return find_key(file_no, *f, s, keys) == 1 ? 1 : 0;
 }
 
-std::int32_t get_section(std::int32_t file_no, std::int32_t* section_no, std::int32_t* keys) {
-  enter("dbGetSection", file_no);
-  const Lookup found = find_file(file_no);
-  if (!found) return found.code;
-  FileCtrl& f = *found.file;
+std::int32_t get_section(FileCtrl& f, std::int32_t* section_no, std::int32_t* keys) {
   if (section_no == nullptr || keys == nullptr) return report(-90);
   const std::int32_t s = f.def.nActiveSectionHandle;
   const Section* sec = section_at(f, s);
@@ -367,44 +354,4 @@ std::int32_t get_section(std::int32_t file_no, std::int32_t* section_no, std::in
   return 0;
 }
 
-}  // namespace
 }  // namespace rb
-
-extern "C" {
-
-RECBASE_API std::int32_t RECBASE_CALL dbAddHashBucket(std::int32_t nFileNo,
-                                                      std::int32_t nSectionIndex) {
-  return rb::add_hash_bucket(nFileNo, nSectionIndex);
-}
-
-RECBASE_API std::int32_t RECBASE_CALL dbAddKey(std::int32_t nFileNo, std::int32_t nSectionIndex,
-                                               const std::int32_t* pKeys) {
-  return rb::add_key(nFileNo, nSectionIndex, pKeys);
-}
-
-RECBASE_API std::int32_t RECBASE_CALL dbExistKey(std::int32_t nFileNo, std::int32_t nSectionNo,
-                                                 const std::int32_t* pKeys) {
-  return rb::exist_key("dbExistKey", nFileNo, nSectionNo, pKeys);
-}
-
-RECBASE_API std::int32_t RECBASE_CALL dbSetSection(std::int32_t nFileNo, std::int32_t nSectionNo,
-                                                   const std::int32_t* pKeys) {
-  return rb::exist_key("dbSetSection", nFileNo, nSectionNo, pKeys);
-}
-
-RECBASE_API std::int32_t RECBASE_CALL dbGetMaxKey(std::int32_t nFileNo, std::int32_t nSectionNo,
-                                                  std::int32_t* pKeys) {
-  return rb::get_max_key(nFileNo, nSectionNo, pKeys);
-}
-
-RECBASE_API std::int32_t RECBASE_CALL dbGetKey(std::int32_t nFileNo, std::int32_t nSectionNo,
-                                               std::int32_t nMode, std::int32_t* pKeys) {
-  return rb::get_key(nFileNo, nSectionNo, nMode, pKeys);
-}
-
-RECBASE_API std::int32_t RECBASE_CALL dbGetSection(std::int32_t nFileNo, std::int32_t* pSectionNo,
-                                                   std::int32_t* pKeys) {
-  return rb::get_section(nFileNo, pSectionNo, pKeys);
-}
-
-}  // extern "C"

@@ -36,8 +36,14 @@ std::int32_t add_key_type(std::int32_t file_no, FileCtrl& f, const DataDesc* des
   const std::int32_t previous = sec.nIndDataCtrl[desc->nType];
   sec.nIndDataCtrl[desc->nType] = k;
   const KeyRecord image = key_image(sec);
-  const std::int32_t r = dbWriteKey(file_no, sec.nHashFstDataCtrlHandle + sec.nLstKeyBucket,
-                                    sec.lLstKeyHandle, &image, kKeyRecordSize);
+  // Written as when this step called dbWriteKey: under its name, on the
+  // file found with its stream as that function finds it.
+  enter("dbWriteKey", file_no);
+  const Lookup found = find_stream(file_no, -1);
+  const std::int32_t r =
+      found ? write_key(file_no, *found.file, sec.nHashFstDataCtrlHandle + sec.nLstKeyBucket,
+                        sec.lLstKeyHandle, &image)
+            : found.code;
   if (r < 0) {
     // The key record on file must list what the image lists.
     section_at(f, s)->nIndDataCtrl[desc->nType] = previous;
@@ -46,26 +52,30 @@ std::int32_t add_key_type(std::int32_t file_no, FileCtrl& f, const DataDesc* des
   return k;
 }
 
-std::int32_t add_data_ctrl_s(std::int32_t file_no, const DataDesc* desc, std::int32_t no) {
-  enter("dbAddDataCtrlS", file_no);
-  const Lookup found = find_stream(file_no);
-  if (!found) return found.code;
-  const std::int32_t s = stored_section_of_number(*found.file, no);
+}  // namespace
+
+std::int32_t add_data_ctrl_s(std::int32_t file_no, FileCtrl& f, const DataDesc* desc,
+                             std::int32_t no) {
+  const std::int32_t s = stored_section_of_number(f, no);
   if (s < 0) return report(kBadSectionNo);
-  return add_key_type(file_no, *found.file, desc, s);
+  return add_key_type(file_no, f, desc, s);
 }
 
-std::int32_t begin_data_s(std::int32_t file_no, const DataDesc* desc, std::int32_t no) {
-  enter("dbBeginDataS", file_no);
-  const Lookup found = find_file(file_no);
-  if (!found) return found.code;
-  FileCtrl& f = *found.file;
+std::int32_t begin_data_s(std::int32_t file_no, FileCtrl& f, const DataDesc* desc,
+                          std::int32_t no) {
   if (f.def.nDataCtrlOpen != -1) return report(-40);
-  const std::int32_t k = dbAddDataCtrlS(file_no, desc, no);
+  // Added as when this step called dbAddDataCtrlS: under its name (also
+  // the second record of its failure below), on the file found with its
+  // stream as that function finds it.
+  enter("dbAddDataCtrlS", file_no);
+  const Lookup found = find_stream(file_no);
+  const std::int32_t k = found ? add_data_ctrl_s(file_no, *found.file, desc, no) : found.code;
   if (k < 0) return report(k);
   f.def.nDataCtrlOpen = k;
   return k;
 }
+
+namespace {
 
 // The data type that the current key of section number no lists at place,
 // or the reported failure.
@@ -92,28 +102,21 @@ KeyType key_type(FileCtrl& f, std::int32_t place, std::int32_t rec, const void* 
   return {k, 0};
 }
 
-std::int32_t read_s(std::int32_t file_no, std::int32_t place, std::int32_t rec, std::int32_t sub,
-                    void* data, std::int32_t no) {
-  enter("dbReadS", file_no);
-  const Lookup found = find_stream(file_no, -1);
-  if (!found) return found.code;
-  const KeyType t = key_type(*found.file, place, rec, data, no);
+}  // namespace
+
+std::int32_t read_s(std::int32_t file_no, FileCtrl& f, std::int32_t place, std::int32_t rec,
+                    std::int32_t sub, void* data, std::int32_t no) {
+  const KeyType t = key_type(f, place, rec, data, no);
   if (t.ctrl < 0) return t.code;
-  return read_record(file_no, *found.file, t.ctrl, rec, sub, data);
+  return read_record(file_no, f, t.ctrl, rec, sub, data);
 }
 
-std::int32_t write_s(std::int32_t file_no, std::int32_t place, std::int32_t rec, std::int32_t sub,
-                     const void* data, std::int32_t no) {
-  enter("dbWriteS", file_no);
-  const Lookup found = find_stream(file_no, -1);
-  if (!found) return found.code;
-  FileCtrl& f = *found.file;
+std::int32_t write_s(std::int32_t file_no, FileCtrl& f, std::int32_t place, std::int32_t rec,
+                     std::int32_t sub, const void* data, std::int32_t no) {
   const KeyType t = key_type(f, place, rec, data, no);
   if (t.ctrl < 0) return t.code;
   return write_record(file_no, f, t.ctrl, rec, sub, data, Growth::unless_input_open);
 }
-
-}  // namespace
 
 std::int32_t add_section_data_type(std::int32_t file_no, FileCtrl& f, const DataDesc* desc) {
   enter("dbAddDataCtrlS", file_no);
@@ -124,36 +127,3 @@ std::int32_t add_section_data_type(std::int32_t file_no, FileCtrl& f, const Data
 }
 
 }  // namespace rb
-
-extern "C" {
-
-RECBASE_API std::int32_t RECBASE_CALL dbReadS(std::int32_t nFileNo, std::int32_t nDataType,
-                                              std::int32_t lRecNo, std::int32_t lSubNo, void* pData,
-                                              std::int32_t nLen, std::int32_t nSectionNo) {
-  (void)nLen;
-  return rb::read_s(nFileNo, nDataType, lRecNo, lSubNo, pData, nSectionNo);
-}
-
-RECBASE_API std::int32_t RECBASE_CALL dbWriteS(std::int32_t nFileNo, std::int32_t nDataType,
-                                               std::int32_t lRecNo, std::int32_t lSubNo,
-                                               const void* pData, std::int32_t nLen,
-                                               std::int32_t nSectionNo) {
-  (void)nLen;
-  return rb::write_s(nFileNo, nDataType, lRecNo, lSubNo, pData, nSectionNo);
-}
-
-RECBASE_API std::int32_t RECBASE_CALL dbAddDataCtrlS(std::int32_t nFileNo, const DataDesc* pDesc,
-                                                     std::int32_t nSectionNo) {
-  return rb::add_data_ctrl_s(nFileNo, pDesc, nSectionNo);
-}
-
-RECBASE_API std::int32_t RECBASE_CALL dbBeginDataS(std::int32_t nFileNo, const DataDesc* pDesc,
-                                                   std::int32_t nSectionNo) {
-  return rb::begin_data_s(nFileNo, pDesc, nSectionNo);
-}
-
-RECBASE_API std::int32_t RECBASE_CALL dbEndDataS(std::int32_t nFileNo) {
-  return rb::end_data_input("dbEndDataS", nFileNo);
-}
-
-}  // extern "C"

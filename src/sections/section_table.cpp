@@ -7,6 +7,7 @@
 
 #include "file/lookup.h"
 #include "frame/heap.h"
+#include "records/index_vectors.h"
 #include "sections/sections.h"
 
 namespace rb {
@@ -30,13 +31,7 @@ bool bucket_layout_fits(std::int32_t buckets, std::int32_t mask, std::int32_t bl
   return static_cast<std::int64_t>(buckets) * block <= INT32_MAX - kHeaderBlockSize;
 }
 
-namespace {
-
-std::int32_t expand_sections(std::int32_t file_no) {
-  enter("dbExpandSections", file_no);
-  const Lookup found = find_file(file_no);
-  if (!found) return found.code;
-  FileCtrl& f = *found.file;
+std::int32_t expand_sections(FileCtrl& f) {
   std::int64_t grown = static_cast<std::int64_t>(std::max(f.def.nSectionsX, 0)) +
                        std::max<std::int32_t>(1, g_lib.sys->nSectionExpand);
   grown = std::max<std::int64_t>(grown, static_cast<std::int64_t>(f.def.nSections) + 1);
@@ -53,11 +48,7 @@ std::int32_t expand_sections(std::int32_t file_no) {
   return capacity;
 }
 
-std::int32_t expand_ind_sections(std::int32_t file_no, std::int32_t no) {
-  enter("dbExpandIndSections", file_no);
-  const Lookup found = find_file(file_no);
-  if (!found) return found.code;
-  FileCtrl& f = *found.file;
+std::int32_t expand_ind_sections(FileCtrl& f, std::int32_t no) {
   const std::int32_t old = std::max(f.def.nIndSectionsX, 0);
   std::int64_t grown = static_cast<std::int64_t>(std::max(old, no)) +
                        std::max<std::int32_t>(0, g_lib.sys->nIndSectionsExpand);
@@ -79,6 +70,8 @@ std::int32_t expand_ind_sections(std::int32_t file_no, std::int32_t no) {
   return f.def.nIndSectionsX;
 }
 
+namespace {
+
 void init_section(Section& s, std::int32_t no, std::int32_t flags) {
   s.nSectionType = no;
   s.nFlags = flags;
@@ -91,28 +84,36 @@ void init_section(Section& s, std::int32_t no, std::int32_t flags) {
   std::fill(std::begin(s.nKeysLst), std::end(s.nKeysLst), -1);
 }
 
-std::int32_t add_section(std::int32_t file_no, std::int32_t no, std::int32_t flags) {
-  enter("dbAddSection", file_no);
-  const Lookup found = find_file(file_no);
-  if (!found) return found.code;
-  FileCtrl& f = *found.file;
+}  // namespace
+
+std::int32_t add_section(std::int32_t file_no, FileCtrl& f, std::int32_t no, std::int32_t flags) {
   if (no < 0) return report(kBadSectionNo);
   const SysData& sys = *g_lib.sys;
   if (!bucket_layout_fits(sys.nBucket, sys.nBucketMsk, sys.nBucketBlock)) {
     return report(kSectionMismatch);
   }
   if (f.def.nSections >= f.def.nSectionsX || f.def.nSections >= f.nSectionCap) {
-    if (const std::int32_t r = dbExpandSections(file_no); r < 0) return r;
+    // Logged as dbExpandSections from here on, as when this step called
+    // the exported function.
+    enter("dbExpandSections", file_no);
+    if (const std::int32_t r = expand_sections(f); r < 0) return r;
   }
   // The vector grows before the section is counted, so that a failure
   // leaves no section behind that no number leads to.
   if (no >= f.def.nIndSectionsX || no >= ind_sections_len(f)) {
-    if (const std::int32_t r = dbExpandIndSections(file_no, no); r < 0) return r;
+    // Logged as dbExpandIndSections from here on, as when this step called
+    // the exported function.
+    enter("dbExpandIndSections", file_no);
+    if (const std::int32_t r = expand_ind_sections(f, no); r < 0) return r;
   }
   const std::int32_t i = f.def.nSections;
   f.def.nSections = i + 1;
   init_section(f.pSection[i], no, flags);
-  const std::int32_t v = dbAddIndexVector(file_no, g_lib.sys->lIndexLenExpand, kVectorSection, i);
+  // Added as when this step called dbAddIndexVector, under the name that
+  // function records.
+  enter("dbAddIndex", file_no);
+  const std::int32_t v =
+      add_index_vector(file_no, f, g_lib.sys->lIndexLenExpand, kVectorSection, i);
   if (v < 0) {
     f.def.nSections = i;
     return v;
@@ -122,25 +123,4 @@ std::int32_t add_section(std::int32_t file_no, std::int32_t no, std::int32_t fla
   return i;
 }
 
-}  // namespace
 }  // namespace rb
-
-extern "C" {
-
-// An existing number is taken over by the new section; the earlier one
-// stays in the table, reachable through its index only.
-RECBASE_API std::int32_t RECBASE_CALL dbAddSection(std::int32_t nFileNo, std::int32_t nSectionNo,
-                                                   std::int32_t nFlags) {
-  return rb::add_section(nFileNo, nSectionNo, nFlags);
-}
-
-RECBASE_API std::int32_t RECBASE_CALL dbExpandSections(std::int32_t nFileNo) {
-  return rb::expand_sections(nFileNo);
-}
-
-RECBASE_API std::int32_t RECBASE_CALL dbExpandIndSections(std::int32_t nFileNo,
-                                                          std::int32_t nSectionNo) {
-  return rb::expand_ind_sections(nFileNo, nSectionNo);
-}
-
-}  // extern "C"

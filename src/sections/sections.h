@@ -70,4 +70,57 @@ std::int32_t find_key(std::int32_t file_no, FileCtrl& f, std::int32_t s, const s
 // type of the open section's current key (see dbBeginData).
 std::int32_t add_section_data_type(std::int32_t file_no, FileCtrl& f, const DataDesc* desc);
 
+// ---- the exported section functions (Parts 4.1 to 4.4) --------------------
+// The bodies of the section functions on the file the caller found, under
+// the name the caller recorded: the API layer records the exported name
+// and finds the file (find_file; find_stream for dbAddHashBucket, dbAddKey,
+// dbExistKey, dbSetSection and dbAddDataCtrlS; find_stream with -1 for
+// dbReadS and dbWriteS). Steps that stand for an exported function the
+// operation has always called (dbExpandSections, dbExpandIndSections,
+// dbAddIndex, dbExpandDataCtrl, dbAddSection, dbAddHashBucket, dbAddKey,
+// dbAddDataCtrlS, dbWriteKey) record that name where the call was made,
+// and find the file as that function does. Each returns its result or a
+// reported negative code.
+
+// Section table (Part 4.1). add_section: appends a section under number
+// no (the tables grow first when full) with its section vector; returns
+// its index (-3404, -111, -3251, -3351, ...). The expansions return the
+// new capacity (-3251, -3351).
+std::int32_t add_section(std::int32_t file_no, FileCtrl& f, std::int32_t no, std::int32_t flags);
+std::int32_t expand_sections(FileCtrl& f);
+std::int32_t expand_ind_sections(FileCtrl& f, std::int32_t no);
+
+// Hash buckets and keys (Part 4.2). add_hash_bucket returns the bucket's
+// DataCtrl index; add_key the key record's number; exist_key (dbExistKey,
+// dbSetSection) 1 found, 0 not; get_max_key nKeys; get_section 0.
+std::int32_t add_hash_bucket(std::int32_t file_no, FileCtrl& f, std::int32_t s);
+std::int32_t add_key(std::int32_t file_no, FileCtrl& f, std::int32_t s, const std::int32_t* keys);
+std::int32_t exist_key(std::int32_t file_no, FileCtrl& f, std::int32_t no,
+                       const std::int32_t* keys);
+std::int32_t get_max_key(FileCtrl& f, std::int32_t no, std::int32_t* keys);
+std::int32_t get_section(FileCtrl& f, std::int32_t* section_no, std::int32_t* keys);
+
+// dbGetKey, whole: records nothing and reports nothing of its own; 1 when
+// a next key was found (and made current), else 0.
+std::int32_t get_key(std::int32_t file_no, std::int32_t no, std::int32_t mode, std::int32_t* keys);
+
+// Section data types and records (Part 4.3).
+std::int32_t read_s(std::int32_t file_no, FileCtrl& f, std::int32_t place, std::int32_t rec,
+                    std::int32_t sub, void* data, std::int32_t no);
+std::int32_t write_s(std::int32_t file_no, FileCtrl& f, std::int32_t place, std::int32_t rec,
+                     std::int32_t sub, const void* data, std::int32_t no);
+std::int32_t add_data_ctrl_s(std::int32_t file_no, FileCtrl& f, const DataDesc* desc,
+                             std::int32_t no);
+// Its failure is reported a second time.
+std::int32_t begin_data_s(std::int32_t file_no, FileCtrl& f, const DataDesc* desc, std::int32_t no);
+
+// Section brackets (Part 4.4). begin_sections reports a failure of its
+// dbAddSection step a second time; begin_section answers -1 for a failed
+// dbAddKey step (reported there).
+std::int32_t begin_sections(std::int32_t file_no, FileCtrl& f, std::int32_t no, std::int32_t keys,
+                            std::int32_t flags);
+std::int32_t end_sections(FileCtrl& f, std::int32_t i);
+std::int32_t begin_section(std::int32_t file_no, FileCtrl& f, std::int32_t no, std::int32_t* keys);
+std::int32_t end_section(FileCtrl& f, std::int32_t i);
+
 }  // namespace rb

@@ -1,0 +1,176 @@
+// The exported functions of sections and keys (Parts 4.1 to 4.4): the
+// section table, hash buckets and keys, section data types and records,
+// and the section brackets. Each records its name and file number, finds
+// its file and calls the internal functions of src/sections/.
+#include <cstdint>
+
+#include "file/lookup.h"
+#include "frame/log.h"
+#include "frame/state.h"
+#include "recbase.h"
+#include "records/catalogue.h"
+#include "sections/sections.h"
+
+using rb::Lookup;
+using std::int32_t;
+
+extern "C" {
+
+// ---- section table (Part 4.1) ---------------------------------------------
+
+// An existing number is taken over by the new section; the earlier one
+// stays in the table, reachable through its index only.
+RECBASE_API int32_t RECBASE_CALL dbAddSection(int32_t nFileNo, int32_t nSectionNo, int32_t nFlags) {
+  rb::enter("dbAddSection", nFileNo);
+  const Lookup found = rb::find_file(nFileNo);
+  if (!found) return found.code;
+  return rb::add_section(nFileNo, *found.file, nSectionNo, nFlags);
+}
+
+RECBASE_API int32_t RECBASE_CALL dbExpandSections(int32_t nFileNo) {
+  rb::enter("dbExpandSections", nFileNo);
+  const Lookup found = rb::find_file(nFileNo);
+  if (!found) return found.code;
+  return rb::expand_sections(*found.file);
+}
+
+RECBASE_API int32_t RECBASE_CALL dbExpandIndSections(int32_t nFileNo, int32_t nSectionNo) {
+  rb::enter("dbExpandIndSections", nFileNo);
+  const Lookup found = rb::find_file(nFileNo);
+  if (!found) return found.code;
+  return rb::expand_ind_sections(*found.file, nSectionNo);
+}
+
+// ---- hash buckets and keys (Part 4.2) -------------------------------------
+
+RECBASE_API int32_t RECBASE_CALL dbAddHashBucket(int32_t nFileNo, int32_t nSectionIndex) {
+  rb::enter("dbAddHashBucket", nFileNo);
+  const Lookup found = rb::find_stream(nFileNo);
+  if (!found) return found.code;
+  return rb::add_hash_bucket(nFileNo, *found.file, nSectionIndex);
+}
+
+RECBASE_API int32_t RECBASE_CALL dbAddKey(int32_t nFileNo, int32_t nSectionIndex,
+                                          const int32_t* pKeys) {
+  rb::enter("dbAddKey", nFileNo);
+  const Lookup found = rb::find_stream(nFileNo);
+  if (!found) return found.code;
+  return rb::add_key(nFileNo, *found.file, nSectionIndex, pKeys);
+}
+
+RECBASE_API int32_t RECBASE_CALL dbExistKey(int32_t nFileNo, int32_t nSectionNo,
+                                            const int32_t* pKeys) {
+  rb::enter("dbExistKey", nFileNo);
+  const Lookup found = rb::find_stream(nFileNo);
+  if (!found) return found.code;
+  return rb::exist_key(nFileNo, *found.file, nSectionNo, pKeys);
+}
+
+RECBASE_API int32_t RECBASE_CALL dbSetSection(int32_t nFileNo, int32_t nSectionNo,
+                                              const int32_t* pKeys) {
+  rb::enter("dbSetSection", nFileNo);
+  const Lookup found = rb::find_stream(nFileNo);
+  if (!found) return found.code;
+  return rb::exist_key(nFileNo, *found.file, nSectionNo, pKeys);
+}
+
+RECBASE_API int32_t RECBASE_CALL dbGetMaxKey(int32_t nFileNo, int32_t nSectionNo, int32_t* pKeys) {
+  rb::enter("dbGetMaxKey", nFileNo);
+  const Lookup found = rb::find_file(nFileNo);
+  if (!found) return found.code;
+  return rb::get_max_key(*found.file, nSectionNo, pKeys);
+}
+
+RECBASE_API int32_t RECBASE_CALL dbGetKey(int32_t nFileNo, int32_t nSectionNo, int32_t nMode,
+                                          int32_t* pKeys) {
+  // Records nothing and reports nothing: 0 whenever no next key is found.
+  return rb::get_key(nFileNo, nSectionNo, nMode, pKeys);
+}
+
+RECBASE_API int32_t RECBASE_CALL dbGetSection(int32_t nFileNo, int32_t* pSectionNo,
+                                              int32_t* pKeys) {
+  rb::enter("dbGetSection", nFileNo);
+  const Lookup found = rb::find_file(nFileNo);
+  if (!found) return found.code;
+  return rb::get_section(*found.file, pSectionNo, pKeys);
+}
+
+// ---- section data types and records (Part 4.3) ----------------------------
+// nLen is not used: the record's own size is copied.
+
+RECBASE_API int32_t RECBASE_CALL dbReadS(int32_t nFileNo, int32_t nDataType, int32_t lRecNo,
+                                         int32_t lSubNo, void* pData, int32_t nLen,
+                                         int32_t nSectionNo) {
+  (void)nLen;
+  rb::enter("dbReadS", nFileNo);
+  const Lookup found = rb::find_stream(nFileNo, -1);
+  if (!found) return found.code;
+  return rb::read_s(nFileNo, *found.file, nDataType, lRecNo, lSubNo, pData, nSectionNo);
+}
+
+RECBASE_API int32_t RECBASE_CALL dbWriteS(int32_t nFileNo, int32_t nDataType, int32_t lRecNo,
+                                          int32_t lSubNo, const void* pData, int32_t nLen,
+                                          int32_t nSectionNo) {
+  (void)nLen;
+  rb::enter("dbWriteS", nFileNo);
+  const Lookup found = rb::find_stream(nFileNo, -1);
+  if (!found) return found.code;
+  return rb::write_s(nFileNo, *found.file, nDataType, lRecNo, lSubNo, pData, nSectionNo);
+}
+
+RECBASE_API int32_t RECBASE_CALL dbAddDataCtrlS(int32_t nFileNo, const DataDesc* pDesc,
+                                                int32_t nSectionNo) {
+  rb::enter("dbAddDataCtrlS", nFileNo);
+  const Lookup found = rb::find_stream(nFileNo);
+  if (!found) return found.code;
+  return rb::add_data_ctrl_s(nFileNo, *found.file, pDesc, nSectionNo);
+}
+
+RECBASE_API int32_t RECBASE_CALL dbBeginDataS(int32_t nFileNo, const DataDesc* pDesc,
+                                              int32_t nSectionNo) {
+  rb::enter("dbBeginDataS", nFileNo);
+  const Lookup found = rb::find_file(nFileNo);
+  if (!found) return found.code;
+  return rb::begin_data_s(nFileNo, *found.file, pDesc, nSectionNo);
+}
+
+RECBASE_API int32_t RECBASE_CALL dbEndDataS(int32_t nFileNo) {
+  rb::enter("dbEndDataS", nFileNo);
+  const Lookup found = rb::find_file(nFileNo);
+  if (!found) return found.code;
+  return rb::end_data_input(nFileNo, *found.file);
+}
+
+// ---- section brackets (Part 4.4) ------------------------------------------
+
+RECBASE_API int32_t RECBASE_CALL dbBeginSections(int32_t nFileNo, int32_t nSectionNo, int32_t nKeys,
+                                                 int32_t nFlags) {
+  rb::enter("dbBeginSections", nFileNo);
+  const Lookup found = rb::find_file(nFileNo);
+  if (!found) return found.code;
+  return rb::begin_sections(nFileNo, *found.file, nSectionNo, nKeys, nFlags);
+}
+
+RECBASE_API int32_t RECBASE_CALL dbEndSections(int32_t nFileNo, int32_t nSectionIndex) {
+  rb::enter("dbEndSections", nFileNo);
+  const Lookup found = rb::find_file(nFileNo);
+  if (!found) return found.code;
+  return rb::end_sections(*found.file, nSectionIndex);
+}
+
+RECBASE_API int32_t RECBASE_CALL dbBeginSection(int32_t nFileNo, int32_t nSectionNo,
+                                                int32_t* pKeys) {
+  rb::enter("dbBeginSection", nFileNo);
+  const Lookup found = rb::find_file(nFileNo);
+  if (!found) return found.code;
+  return rb::begin_section(nFileNo, *found.file, nSectionNo, pKeys);
+}
+
+RECBASE_API int32_t RECBASE_CALL dbEndSection(int32_t nFileNo, int32_t nSectionIndex) {
+  rb::enter("dbEndSection", nFileNo);
+  const Lookup found = rb::find_file(nFileNo);
+  if (!found) return found.code;
+  return rb::end_section(*found.file, nSectionIndex);
+}
+
+}  // extern "C"
