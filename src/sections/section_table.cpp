@@ -22,14 +22,6 @@ std::int32_t stored_section_of_number(FileCtrl& f, std::int32_t no) {
   return section_of_number(f, no);
 }
 
-bool bucket_layout_fits(std::int32_t buckets, std::int32_t mask, std::int32_t block) {
-  // The largest bucket a masked sum can select is the mask itself.
-  if (buckets < 1 || mask < 0 || mask >= buckets) return false;
-  if (block < kKeyRecordSize) return false;
-  // Every bucket gets at least one block of the file.
-  return static_cast<std::int64_t>(buckets) * block <= INT32_MAX - kHeaderBlockSize;
-}
-
 namespace {
 
 std::int32_t expand_sections(std::int32_t file_no) {

@@ -89,6 +89,9 @@ TEST_F(DamagedFileTest, RecordsClaimedBeyondThoseWrittenAreRefused) {
                 {bucket + offsetof(rb::DataCtrl, lLenData), blocks * dc.nBlockSize},
                 {bucket + offsetof(rb::DataCtrl, lFileRecs), blocks * dc.lBlockRecs}})},
       {"records beyond the file", patched({{type + offsetof(rb::DataCtrl, lFileRecs), 1000}})},
+      // The last record of a block would lie across its end.
+      {"more records to a block than it holds",
+       patched({{type + offsetof(rb::DataCtrl, lBlockRecs), 6}})},
       {"slot beyond the records", patched({{ic.lOffsetIndex + 4 * 3, 1 << 24}})},
       // The next area would begin there, in the header block.
       {"area in the header block",
@@ -153,17 +156,6 @@ TEST_F(DamagedFileTest, KeyRecordNamingNoDataTypeIsNotMadeCurrent) {
   EXPECT_EQ(dbSetSection(0, kSectionNo, sound), 1);
   EXPECT_EQ(dbClose(0), 4096);
   EXPECT_EQ(dbOpen(kBad, 0), 0);
-}
-
-// lBlockRecs is read from the file: one more record than a block holds
-// would place the last record across the end of the cached block.
-TEST_F(DamagedFileTest, RecordCountPerBlockBeyondTheBlockIsRefused) {
-  write_file(kBad, patched({{data_ctrl_at(0) + offsetof(rb::DataCtrl, lBlockRecs), 6}}));
-  ASSERT_EQ(dbOpen(kBad, DB_MODE_WRITE), 0);
-  char record[24] = {};
-  EXPECT_EQ(dbRead(0, kType, 0, 0, record, sizeof record), -51);
-  EXPECT_EQ(dbWrite(0, kType, 5, 0, record), -51);
-  EXPECT_EQ(dbClose(0), 4096);
 }
 
 // The largest key values stored with a section span the enumeration; huge
