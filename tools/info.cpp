@@ -115,8 +115,8 @@ int run_info(const Args& args) {
   print_sections(image);
   print_vectors(image);
   if (!findings.empty()) {
-    std::fprintf(stderr, "recbase: %s: %zu faults in the layout (see recbase check)\n",
-                 args[0].c_str(), findings.size());
+    std::fprintf(stderr, "recbase: %s: %s faults in the layout (see recbase check)\n",
+                 args[0].c_str(), std::to_string(findings.size()).c_str());
   }
   return kExitOk;
 }
