@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "commands.h"
-#include "image.h"
+#include "layout.h"
 #include "messages.h"
 #include "recbase.h"
 #include "session.h"
@@ -129,22 +129,31 @@ class Writer {
 };
 
 // Records stored under rec: the run length of an iterator type, else 1 or 0.
-std::int32_t record_runs(const FileImage& image, const rb::DataCtrl& dc, std::int32_t rec) {
+std::int32_t record_runs(const rb::FileLayout& image, const rb::DataCtrl& dc, std::int32_t rec) {
   if ((dc.nFlags & rb::kTypeIndex) == 0) return rec < dc.lFileRecs ? 1 : 0;
-  if (image.vector_entry(dc.nIndexNo, rec) == -1) return 0;
+  if (vector_entry(image, dc.nIndexNo, rec) == -1) return 0;
   if ((dc.nFlags & rb::kTypeIterator) == 0) return 1;
-  return std::max(image.vector_entry(dc.nIteratorNo, rec), 0);
+  return std::max(vector_entry(image, dc.nIteratorNo, rec), 0);
 }
 
 // The key records of a section in key order (level 0 fastest), with the
 // catalogue entry at place; keys without a data type there are left out.
-std::vector<Source> section_sources(const FileImage& image, std::int32_t s, std::int32_t keys,
-                                    std::int32_t place) {
+std::vector<Source> section_sources(const rb::FileLayout& image, std::int32_t file, std::int32_t s,
+                                    std::int32_t keys, std::int32_t place) {
   std::vector<Source> sources;
-  for (const StoredKey& stored : stored_keys(image, s)) {
-    const std::int32_t k = stored.image.nIndDataCtrl[place];
-    if (k == -1) continue;
-    sources.push_back({k, std::vector<std::int32_t>(stored.image.nKey, stored.image.nKey + keys)});
+  if (s < 0 || static_cast<std::size_t>(s) >= image.sections.size()) return sources;
+  const rb::Section& section = image.sections[static_cast<std::size_t>(s)];
+  for (std::int32_t b = 0; section.nHashFstDataCtrlHandle >= 0 && b < section.nBuckets; ++b) {
+    const std::int32_t d = section.nHashFstDataCtrlHandle + b;
+    if (static_cast<std::size_t>(d) >= image.types.size()) break;
+    const rb::DataCtrl& bucket = image.types[static_cast<std::size_t>(d)];
+    for (std::int32_t n = 0; n < bucket.lFileRecs; ++n) {
+      rb::KeyRecord key{};
+      const std::int32_t k =
+          dbReadKey(file, d, n, &key, sizeof key) < 0 ? -1 : key.nIndDataCtrl[place];
+      if (k == -1) continue;
+      sources.push_back({k, std::vector<std::int32_t>(key.nKey, key.nKey + keys)});
+    }
   }
   std::stable_sort(sources.begin(), sources.end(), [](const Source& a, const Source& b) {
     return std::lexicographical_compare(a.key.rbegin(), a.key.rend(), b.key.rbegin(), b.key.rend());
@@ -153,7 +162,7 @@ std::vector<Source> section_sources(const FileImage& image, std::int32_t s, std:
 }
 
 // What to export, or a failure message.
-bool find_sources(const FileImage& image, std::int32_t file, const Options& o,
+bool find_sources(const rb::FileLayout& image, std::int32_t file, const Options& o,
                   std::vector<Source>& sources, std::size_t& levels, std::string& error) {
   if (o.section < 0) {
     const std::int32_t k = dbExistDataType(file, o.type);
@@ -181,21 +190,21 @@ bool find_sources(const FileImage& image, std::int32_t file, const Options& o,
   const std::int32_t s = image.ind_sections[static_cast<std::size_t>(o.section)];
   const std::int32_t depth = std::clamp(keys, 1, rb::kMaxKeyLevels);
   levels = static_cast<std::size_t>(depth);
-  sources = section_sources(image, s, depth, o.type);
+  sources = section_sources(image, file, s, depth, o.type);
   return true;
 }
 
-int export_source(const FileImage& image, std::int32_t file, const Source& source,
+int export_source(const rb::FileLayout& image, std::int32_t file, const Source& source,
                   const Writer& writer, const std::string& name) {
   if (source.k < 0 || static_cast<std::size_t>(source.k) >= image.types.size()) {
     return fail(kExitUnreadable, name + ": DataCtrl " + std::to_string(source.k) + " missing");
   }
   const rb::DataCtrl& dc = image.types[static_cast<std::size_t>(source.k)];
-  if (dc.nDataSize < 1 || dc.nDataSize > image.size()) {
+  if (dc.nDataSize < 1 || dc.nDataSize > image.size) {
     return fail(kExitUnreadable, name + ": record size " + std::to_string(dc.nDataSize));
   }
   std::vector<unsigned char> data(static_cast<std::size_t>(dc.nDataSize));
-  Progress progress("exporting", image.size(), dc.lMaxIndex);
+  Progress progress("exporting", image.size, dc.lMaxIndex);
   for (std::int32_t rec = 0; rec < dc.lMaxIndex; ++rec) {
     progress.update(rec + 1);
     const std::int32_t runs = record_runs(image, dc, rec);
@@ -224,9 +233,12 @@ int run_export(const Args& args) {
   Library library;
   const std::int32_t file = library.open(path, o.file);
   if (file < 0) return fail(kExitUnreadable, o.file + ": " + library_failure("dbOpen", file));
-  FileImage image;
+  rb::FileLayout image;
+  std::vector<rb::Finding> findings;
   std::string error;
-  if (!image.load(path, error)) return fail(kExitUnreadable, o.file + ": " + error);
+  if (!load_file(path, nullptr, image, findings, error)) {
+    return fail(kExitUnreadable, o.file + ": " + error);
+  }
   std::vector<Source> sources;
   std::size_t levels = 0;
   if (!find_sources(image, file, o, sources, levels, error)) {

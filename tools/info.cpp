@@ -5,8 +5,8 @@
 #include <string>
 
 #include "commands.h"
-#include "image.h"
 #include "journal_file.h"
+#include "layout.h"
 #include "regions.h"
 #include "session.h"
 
@@ -31,8 +31,8 @@ std::string mode_words(std::int32_t flags) {
   return words.empty() ? " -" : words;
 }
 
-void print_header(const FileImage& image, const std::string& name) {
-  const rb::FileDef& d = image.def();
+void print_header(const rb::FileLayout& image, const std::string& name) {
+  const rb::FileDef& d = image.def;
   char format[sizeof d.cFormat + 1] = {};
   std::memcpy(format, d.cFormat, sizeof d.cFormat);
   std::printf("file            %s\n", name.c_str());
@@ -42,7 +42,7 @@ void print_header(const FileImage& image, const std::string& name) {
   std::printf("flags           0x%08x (%s)\n", static_cast<unsigned>(d.nFlags),
               mode_words(d.nFlags).c_str() + 1);
   std::printf("file length     %d (lFileLen), %s bytes on disk\n", d.lFileLen,
-              std::to_string(image.size()).c_str());
+              std::to_string(image.size).c_str());
   std::printf("data area       4096..%s\n", std::to_string(data_end(d)).c_str());
   std::printf("table area      %s..%d\n", std::to_string(data_end(d)).c_str(), d.lFileLen);
   std::printf("data types      %d (capacity %d)\n", d.nDataTypes, d.nDataTypesX);
@@ -56,7 +56,7 @@ void print_header(const FileImage& image, const std::string& name) {
       d.lOffsetSection);
 }
 
-void print_types(const FileImage& image) {
+void print_types(const rb::FileLayout& image) {
   std::printf("\ndata types\n");
   std::printf("  %4s  %-18s  %-15s  %6s  %6s  %8s  %10s  %10s\n", "#", "number", "flags", "size",
               "block", "records", "offset", "length");
@@ -68,7 +68,7 @@ void print_types(const FileImage& image) {
   }
 }
 
-void print_sections(const FileImage& image) {
+void print_sections(const rb::FileLayout& image) {
   std::printf("\nsections\n");
   std::printf("  %5s  %6s  %4s  %7s  %9s\n", "index", "number", "keys", "buckets", "key count");
   for (std::size_t s = 0; s < image.sections.size(); ++s) {
@@ -85,7 +85,7 @@ void print_sections(const FileImage& image) {
   }
 }
 
-void print_vectors(const FileImage& image) {
+void print_vectors(const rb::FileLayout& image) {
   std::printf("\nindex vectors\n");
   std::printf("  %4s  %-8s  %5s  %8s  %10s\n", "no", "kind", "owner", "length", "offset");
   for (std::size_t v = 0; v < image.index_ctrls.size(); ++v) {
@@ -99,21 +99,24 @@ void print_vectors(const FileImage& image) {
 
 int run_info(const Args& args) {
   if (args.size() != 1) return fail(kExitUsage, "info: expected FILE (see recbase info --help)");
-  FileImage image;
+  rb::FileLayout image;
+  std::vector<rb::Finding> findings;
   std::string error;
-  if (!image.load(args[0], error)) return fail(kExitUnreadable, args[0] + ": " + error);
+  if (!load_file(args[0], nullptr, image, findings, error)) {
+    return fail(kExitUnreadable, args[0] + ": " + error);
+  }
   const std::string note = journal_note(read_journal(args[0], false), args[0], false);
   if (!note.empty()) std::fprintf(stderr, "recbase: %s\n", note.c_str());
-  if (!image.header_complete() ||
-      std::memcmp(image.def().cFormat, rb::kFormatId, rb::kFormatIdCheckLen) != 0) {
+  if (!image.has_header) {
     return fail(kExitUnreadable, args[0] + ": not a database file (no TOVEK header)");
   }
   print_header(image, args[0]);
   print_types(image);
   print_sections(image);
   print_vectors(image);
-  for (const std::string& line : image.unread()) {
-    std::fprintf(stderr, "recbase: %s: %s\n", args[0].c_str(), line.c_str());
+  if (!findings.empty()) {
+    std::fprintf(stderr, "recbase: %s: %s faults in the layout (see recbase check)\n",
+                 args[0].c_str(), std::to_string(findings.size()).c_str());
   }
   return kExitOk;
 }

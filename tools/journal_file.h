@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "image.h"
+#include "layout.h"
 
 namespace rbtool {
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "commands.h"
-#include "image.h"
 #include "journal_file.h"
+#include "layout.h"
 #include "regions.h"
 #include "session.h"
 
@@ -81,7 +81,7 @@ std::string escaped(const std::string& text) {
 }
 
 // Regions in file order with the unused stretches between them.
-std::vector<Drawn> laid_out(const FileImage& image) {
+std::vector<Drawn> laid_out(const rb::FileLayout& image) {
   std::vector<Region> regions = file_regions(image);
   const std::vector<Region> placed = placed_runs(image);
   regions.insert(regions.end(), placed.begin(), placed.end());
@@ -99,7 +99,7 @@ std::vector<Drawn> laid_out(const FileImage& image) {
     drawn.push_back({r});
     cursor = std::max(cursor, r.offset + r.length);
   }
-  const std::int64_t end = std::max<std::int64_t>(image.size(), image.def().lFileLen);
+  const std::int64_t end = std::max<std::int64_t>(image.size, image.def.lFileLen);
   if (end > cursor) drawn.push_back({{"unused", RegionKind::kTable, cursor, end - cursor}, true});
   return drawn;
 }
@@ -137,7 +137,7 @@ std::string row_text(const Drawn& d) {
   return text + ")";
 }
 
-void write_svg(std::FILE* out, const std::string& name, const FileImage& image,
+void write_svg(std::FILE* out, const std::string& name, const rb::FileLayout& image,
                std::vector<Drawn>& drawn) {
   const bool log_scale = scale(drawn);
   const double legend_top = kBarTop + kBarHeight + 50;
@@ -148,7 +148,7 @@ void write_svg(std::FILE* out, const std::string& name, const FileImage& image,
                "font-family=\"sans-serif\" font-size=\"12\">\n",
                kBarWidth + 2 * kMargin, height);
   std::fprintf(out, "<text x=\"%.0f\" y=\"25\" font-size=\"16\">%s: %s bytes</text>\n", kMargin,
-               escaped(name).c_str(), std::to_string(image.size()).c_str());
+               escaped(name).c_str(), std::to_string(image.size).c_str());
   std::fprintf(out, "<text x=\"%.0f\" y=\"45\">%s</text>\n", kMargin,
                log_scale ? "widths on a log scale: log2(length + 1) per region, not to scale"
                          : "widths to scale (linear in bytes)");
@@ -198,13 +198,15 @@ int run_map(const Args& args) {
   if (file.empty() || output.empty()) {
     return fail(kExitUsage, "map: expected FILE -o OUTPUT.svg (see recbase map --help)");
   }
-  FileImage image;
+  rb::FileLayout image;
+  std::vector<rb::Finding> findings;
   std::string error;
-  if (!image.load(file, error)) return fail(kExitUnreadable, file + ": " + error);
+  if (!load_file(file, nullptr, image, findings, error)) {
+    return fail(kExitUnreadable, file + ": " + error);
+  }
   const std::string note = journal_note(read_journal(file, false), file, false);
   if (!note.empty()) std::fprintf(stderr, "recbase: %s\n", note.c_str());
-  if (!image.header_complete() ||
-      std::memcmp(image.def().cFormat, rb::kFormatId, rb::kFormatIdCheckLen) != 0) {
+  if (!image.has_header) {
     return fail(kExitUnreadable, file + ": not a database file (no TOVEK header)");
   }
   std::vector<Drawn> drawn = laid_out(image);

@@ -59,7 +59,7 @@ std::string flag_words(std::int32_t flags) {
   return words.empty() ? "-" : words;
 }
 
-std::string type_label(const FileImage& image, std::size_t k) {
+std::string type_label(const rb::FileLayout& image, std::size_t k) {
   std::string label = "#";
   label += std::to_string(k);
   label += ' ';
@@ -67,7 +67,7 @@ std::string type_label(const FileImage& image, std::size_t k) {
   return label;
 }
 
-std::string type_name(const FileImage& image, std::size_t k) {
+std::string type_name(const rb::FileLayout& image, std::size_t k) {
   const rb::DataCtrl& dc = image.types[k];
   if ((dc.nFlags & rb::kTypeBucket) != 0) {
     const auto index = static_cast<std::int64_t>(k);
@@ -104,8 +104,8 @@ std::int64_t data_end(const rb::FileDef& def) {
   return def.lOffsetVectors >= rb::kHeaderBlockSize ? def.lOffsetVectors : def.lFileLen;
 }
 
-std::vector<Region> file_regions(const FileImage& image) {
-  const rb::FileDef& d = image.def();
+std::vector<Region> file_regions(const rb::FileLayout& image) {
+  const rb::FileDef& d = image.def;
   std::vector<Region> regions;
   regions.push_back({"header", RegionKind::kHeader, 0, rb::kHeaderBlockSize});
   const std::int64_t end = data_end(d);
@@ -139,7 +139,7 @@ std::vector<Region> file_regions(const FileImage& image) {
   return regions;
 }
 
-std::vector<Region> placed_records(const FileImage& image) {
+std::vector<Region> placed_records(const rb::FileLayout& image) {
   std::vector<Region> records;
   for (std::size_t k = 0; k < image.types.size(); ++k) {
     const rb::DataCtrl& dc = image.types[k];
@@ -155,7 +155,7 @@ std::vector<Region> placed_records(const FileImage& image) {
   return records;
 }
 
-std::vector<Region> placed_runs(const FileImage& image) {
+std::vector<Region> placed_runs(const rb::FileLayout& image) {
   std::vector<Region> records = placed_records(image);
   std::stable_sort(records.begin(), records.end(),
                    [](const Region& a, const Region& b) { return a.offset < b.offset; });

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "image.h"
+#include "layout.h"
 
 namespace rbtool {
 
@@ -29,9 +29,9 @@ RegionKind data_kind(const rb::DataCtrl& dc);
 std::string flag_words(std::int32_t flags);
 
 // Name of data type k: "type 7", "section 2 place 0", "bucket".
-std::string type_name(const FileImage& image, std::size_t k);
+std::string type_name(const rb::FileLayout& image, std::size_t k);
 // "#k name": catalogue index and name of data type k.
-std::string type_label(const FileImage& image, std::size_t k);
+std::string type_label(const rb::FileLayout& image, std::size_t k);
 
 // Kind of an index vector in words.
 const char* vector_kind(std::int32_t kind);
@@ -41,14 +41,14 @@ std::int64_t data_end(const rb::FileDef& def);
 
 // Every region in catalogue and table order. Data areas are cut at the end
 // of the data area: blocks reserved beyond it have never been written.
-std::vector<Region> file_regions(const FileImage& image);
+std::vector<Region> file_regions(const rb::FileLayout& image);
 
 // One region per record of the placed data types, in catalogue and record
 // order.
-std::vector<Region> placed_records(const FileImage& image);
+std::vector<Region> placed_records(const rb::FileLayout& image);
 
 // The same with records that follow each other end to end in the file
 // merged into one region.
-std::vector<Region> placed_runs(const FileImage& image);
+std::vector<Region> placed_runs(const rb::FileLayout& image);
 
 }  // namespace rbtool

@@ -69,14 +69,6 @@ std::int32_t ind_sections_len(const FileCtrl& f) {
   return std::clamp(claimed, 0, f.nIndSectionsCap);
 }
 
-std::int64_t records_end(const DataCtrl& dc) {
-  if (dc.lFileRecs < 1 || dc.lBlockRecs < 1 || (dc.nFlags & kTypePlaced) != 0) {
-    return dc.lOffsetData;
-  }
-  const std::int64_t blocks = (static_cast<std::int64_t>(dc.lFileRecs) - 1) / dc.lBlockRecs + 1;
-  return dc.lOffsetData + blocks * dc.nBlockSize;
-}
-
 std::int64_t next_area_start(FileCtrl& f, std::int32_t k) {
   const DataCtrl* prev = data_ctrl(f, k - 1);
   return prev == nullptr ? kHeaderBlockSize : area_end(*prev);

@@ -4,16 +4,11 @@
 #include <cstdint>
 #include "file/format.h"
 #include "file/stream.h"
+#include "file/validate.h"
 
 namespace rb {
 
 struct KeyIndex;
-
-// One index vector in memory: its entries and the number allocated.
-struct IndexVector {
-  std::int32_t* entries;
-  std::int32_t capacity;
-};
 
 // Owned by its slot of the file table; owns the stream and every table and
 // vector of the file, from dbCreate/dbOpen to dbClose.
@@ -75,10 +70,6 @@ std::int32_t ind_sections_len(const FileCtrl& f);
 inline std::int64_t area_end(const DataCtrl& dc) {
   return static_cast<std::int64_t>(dc.lOffsetData) + dc.lLenData;
 }
-
-// End of the block that holds the last record a data type counts (the
-// start of its area when it counts none or places its records singly).
-std::int64_t records_end(const DataCtrl& dc);
 
 // Where the area of catalogue entry k begins: right behind entry k - 1.
 std::int64_t next_area_start(FileCtrl& f, std::int32_t k);

@@ -7,9 +7,9 @@
 #include "file/block_io.h"
 #include "file/lifecycle.h"
 #include "file/lookup.h"
-#include "file/open_checks.h"
 #include "file/stream.h"
 #include "file/table_io.h"
+#include "file/validate.h"
 #include "frame/heap.h"
 #include "records/cache_index.h"
 #include "records/catalogue.h"
@@ -133,15 +133,12 @@ std::int32_t create_file(const char* name, std::int32_t count, const DataDesc* d
 
 namespace {
 
-// Allocates an int32 vector of count entries for a table read from disk.
-std::int32_t* vector_for(std::int64_t count, std::int64_t file_size) {
-  if (!table_fits(count, 4, file_size)) return nullptr;
-  return allocate_filled<std::int32_t>(count, -1);
-}
+// Allocates an int32 vector of count entries for a table read from disk
+// (judged against the file before).
+std::int32_t* vector_for(std::int64_t count) { return allocate_filled<std::int32_t>(count, -1); }
 
 template <class T>
-T* table_for(std::int32_t count, std::int64_t file_size) {
-  if (!table_fits(count, sizeof(T), file_size)) return nullptr;
+T* table_for(std::int32_t count) {
   T* table = allocate<T>(count);
   if (table != nullptr) {
     std::memset(static_cast<void*>(table), 0, static_cast<std::size_t>(count) * sizeof(T));
@@ -149,21 +146,40 @@ T* table_for(std::int32_t count, std::int64_t file_size) {
   return table;
 }
 
-// Reads the tables of an opened file into memory, each checked against the
-// file before it is allocated. Each reader is logged under its exported
-// name, as when this step called the exported readers.
+// The tables of an open file as the validator sees them.
+LayoutView view_of(const FileCtrl& f) {
+  const FileDef& d = f.def;
+  return {&d,
+          f.pDataCtrl,
+          d.nDataTypes,
+          f.pIndexCtrl,
+          f.pIndexVectors,
+          f.pIndexVectors != nullptr ? d.nIndexVectors : 0,
+          f.pSection,
+          f.pSection != nullptr ? d.nSections : 0,
+          f.pIndDataTypes,
+          d.nIndDataTypes,
+          f.pIndSections,
+          ind_sections_len(f)};
+}
+
+// Reads the tables of an opened file into memory, each judged against the
+// file before it is allocated, and then all of them against each other.
+// Each reader is logged under its exported name, as when this step called
+// the exported readers.
 std::int32_t read_tables(std::int32_t slot, FileCtrl& f, std::int64_t size) {
   FileDef& d = f.def;
-  if (!table_fits(d.nIndDataTypesX, 4, size)) return report(-100);
-  f.pIndDataTypes = vector_for(d.nIndDataTypesX, size);
+  Verdict v;
+  if (!judge_capacity("nIndDataTypesX", d.nIndDataTypesX, 4, size, v)) return report(v.code());
+  f.pIndDataTypes = vector_for(d.nIndDataTypesX);
   if (f.pIndDataTypes == nullptr) return report(-1257);
   f.nIndDataTypesCap = d.nIndDataTypesX;
   enter("dbReadIndDataTypes", slot);
   if (const std::int32_t r = read_ind_data_types(slot, f); r < 0) return r;
 
   if (d.nIndSectionsX > 0) {
-    if (!table_fits(d.nIndSectionsX, 4, size)) return report(-100);
-    f.pIndSections = vector_for(d.nIndSectionsX, size);
+    if (!judge_capacity("nIndSectionsX", d.nIndSectionsX, 4, size, v)) return report(v.code());
+    f.pIndSections = vector_for(d.nIndSectionsX);
     if (f.pIndSections == nullptr) return report(-1258);
     f.nIndSectionsCap = d.nIndSectionsX;
     enter("dbReadIndSections", slot);
@@ -171,48 +187,70 @@ std::int32_t read_tables(std::int32_t slot, FileCtrl& f, std::int64_t size) {
   }
   if ((d.nFlags & kModeWrite) != 0) d.tUpdate = now();
 
-  if (!table_fits(d.nDataTypesX, sizeof(DataCtrl), size)) return report(-100);
-  f.pDataCtrl = table_for<DataCtrl>(d.nDataTypesX, size);
+  if (!judge_capacity("nDataTypesX", d.nDataTypesX, sizeof(DataCtrl), size, v)) {
+    return report(v.code());
+  }
+  f.pDataCtrl = table_for<DataCtrl>(d.nDataTypesX);
   if (f.pDataCtrl == nullptr) return report(-1253);
   f.nDataCtrlCap = d.nDataTypesX;
   enter("dbReadDataCtrl", slot);
   if (const std::int32_t r = read_data_ctrl(slot, f); r < 0) return r;
 
-  if (!table_fits(d.nIndexCtrlsX, sizeof(IndexCtrl), size)) return report(-100);
-  f.pIndexCtrl = table_for<IndexCtrl>(d.nIndexCtrlsX, size);
+  if (!judge_capacity("nIndexCtrlsX", d.nIndexCtrlsX, sizeof(IndexCtrl), size, v)) {
+    return report(v.code());
+  }
+  f.pIndexCtrl = table_for<IndexCtrl>(d.nIndexCtrlsX);
   if (f.pIndexCtrl == nullptr) return report(-1254);
   f.nIndexCtrlCap = d.nIndexCtrlsX;
   enter("dbReadIndexCtrl", slot);
   if (const std::int32_t r = read_index_ctrl(slot, f); r < 0) return r;
 
   if (d.nIndexVectorsX > 0) {
-    if (check_index_ctrls(f, size) != 0) return report(-100);
-    if (!table_fits(d.nIndexVectorsX, sizeof(IndexVector), size)) return report(-100);
-    f.pIndexVectors = table_for<IndexVector>(d.nIndexVectorsX, size);
+    if (!judge_index_ctrls(d, f.pIndexCtrl, size, v) ||
+        !judge_capacity("nIndexVectorsX", d.nIndexVectorsX, sizeof(IndexVector), size, v)) {
+      return report(v.code());
+    }
+    f.pIndexVectors = table_for<IndexVector>(d.nIndexVectorsX);
     if (f.pIndexVectors == nullptr) return report(-1255);
     f.nIndexVectorCap = d.nIndexVectorsX;
-    for (std::int32_t v = 0; v < d.nIndexVectors; ++v) {
-      const std::int32_t length = f.pIndexCtrl[v].lIndexLen;
-      f.pIndexVectors[v].entries = vector_for(length, size);
-      if (f.pIndexVectors[v].entries == nullptr) return report(-1259);
-      f.pIndexVectors[v].capacity = length;
+    for (std::int32_t i = 0; i < d.nIndexVectors; ++i) {
+      const std::int32_t length = f.pIndexCtrl[i].lIndexLen;
+      f.pIndexVectors[i].entries = vector_for(length);
+      if (f.pIndexVectors[i].entries == nullptr) return report(-1259);
+      f.pIndexVectors[i].capacity = length;
     }
     enter("dbReadDataIndex", slot);
     if (const std::int32_t r = read_data_index(slot, f); r < 0) return r;
   }
 
   if (d.nIndSectionsX > 0 && d.nSectionsX > 0) {
-    if (!table_fits(d.nSectionsX, sizeof(Section), size)) return report(-100);
-    f.pSection = table_for<Section>(d.nSectionsX, size);
+    if (!judge_capacity("nSectionsX", d.nSectionsX, sizeof(Section), size, v)) {
+      return report(v.code());
+    }
+    f.pSection = table_for<Section>(d.nSectionsX);
     if (f.pSection == nullptr) return report(-1256);
     f.nSectionCap = d.nSectionsX;
     enter("dbReadSections", slot);
     if (const std::int32_t r = read_sections(slot, f); r < 0) return r;
-  } else if (d.nSections > 0) {
-    return report(-100);  // sections without a vector to name them
+  } else if (!judge_sections_named(d, v)) {
+    return report(v.code());
   }
-  if (check_tables(f) != 0) return report(-100);
+  if (!judge_tables(view_of(f), v)) return report(v.code());
   return 0;
+}
+
+// The header of a file read from disk, judged against itself and the
+// device. Returns 0 or the code of the first rule it breaks, reported; a
+// header that gives the IndDataTypes vector no place (a file never closed
+// after writing) is refused by the reader itself, logged under its
+// exported name.
+std::int32_t judge_stored_header(std::int32_t slot, FileCtrl& f, std::int64_t& size) {
+  size = stream_size(*f.pFile);
+  Verdict v;
+  if (judge_header(f.def, size < 0 ? INT64_MAX : size, v)) return size < 0 ? report(-12) : 0;
+  if (v.code() != kNeverClosed) return report(v.code());
+  enter("dbReadIndDataTypes", slot);
+  return read_ind_data_types(slot, f);
 }
 
 }  // namespace
@@ -242,26 +280,16 @@ std::int32_t open_file(const char* name, std::int32_t mode) {
   // when this step called the exported reader.
   enter("dbReadFileDef", slot);
   if (const std::int32_t h = read_file_def(slot, *f); h < 0) return abandon(slot, h);
-  if (std::memcmp(f->def.cFormat, kFormatId, kFormatIdCheckLen) != 0) return fail(slot, -101);
+  Verdict v;
+  if (!judge_identity(f->def, v)) return fail(slot, v.code());
   if ((f->def.nFlags & kModeWriteLock) != 0 && wants_write) return fail(slot, -102);
   // A file that can be opened for reading only is opened without write
   // access, so that nothing pretends to reach it.
   f->def.nFlags = read_only_fallback ? (mode & ~kModeWrite) : mode;
   f->writable = wants_write && !read_only_fallback;
   f->def.nDataTypeCursor = -1;
-  // A header that gives the IndDataTypes vector no place (a file never
-  // closed after writing) is refused by the reader itself.
-  if (f->def.lOffsetIndDataTypes < 0) {
-    enter("dbReadIndDataTypes", slot);  // as the exported reader records it
-    return abandon(slot, read_ind_data_types(slot, *f));
-  }
-  if (const std::int32_t c = check_header(f->def); c != 0) return fail(slot, c);
-
-  const std::int64_t size = stream_size(*f->pFile);
-  if (size < 0) return fail(slot, -12);
-  // Every byte up to the stored length was written before the last close;
-  // a shorter file has lost part of its tables.
-  if (size < f->def.lFileLen) return fail(slot, -100);
+  std::int64_t size = 0;
+  if (const std::int32_t h = judge_stored_header(slot, *f, size); h < 0) return abandon(slot, h);
   if (const std::int32_t t = read_tables(slot, *f, size); t < 0) return abandon(slot, t);
 
   if ((f->def.nFlags & kModeWrite) != 0) {
@@ -396,14 +424,9 @@ std::int32_t opens_again(std::int32_t file_no, FileCtrl& f) {
   scratch->def.nFlags = 0;  // as a reader opens it
   scratch->def.nDataTypeCursor = -1;
   g_lib.files[file_no] = scratch;
-  const std::int64_t size = stream_size(*f.pFile);
-  std::int32_t r = 0;
-  if (scratch->def.lOffsetIndDataTypes < 0 || check_header(scratch->def) != 0 ||
-      size < scratch->def.lFileLen) {
-    r = report(-100);
-  } else {
-    r = read_tables(file_no, *scratch, size);
-  }
+  std::int64_t size = 0;
+  std::int32_t r = judge_stored_header(file_no, *scratch, size);
+  if (r == 0) r = read_tables(file_no, *scratch, size);
   g_lib.files[file_no] = &f;
   scratch->pFile = nullptr;
   release_file_ctrl(scratch);

@@ -66,34 +66,6 @@ bool has_current_key(FileCtrl& f, const Section& s) {
   return dc != nullptr && in_range(s.lLstKeyHandle, 0, dc->lFileRecs);
 }
 
-namespace {
-
-// A key handle (bucket, record) is either none (-1, -1) or a key record
-// that the bucket holds.
-bool key_handle_fits(FileCtrl& f, const Section& s, std::int32_t bucket, std::int32_t rec) {
-  if (bucket == -1 && rec == -1) return true;
-  const DataCtrl* dc = bucket_ctrl(f, s, bucket);
-  return dc != nullptr && in_range(rec, 0, dc->lFileRecs);
-}
-
-}  // namespace
-
-bool section_consistent(FileCtrl& f, const Section& s) {
-  if (!in_range(s.nDataTypeIndexNo, -1, f.def.nIndexVectors)) return false;
-  // A section without buckets (added by dbAddSection alone) has no keys
-  // and is refused by every key operation; nothing else of it is used.
-  if (s.nHashFstDataCtrlHandle == -1) return true;
-  if (!has_buckets(f, s)) return false;
-  for (std::int32_t b = 0; b < s.nBuckets; ++b) {
-    if (bucket_ctrl(f, s, b) == nullptr) return false;
-  }
-  if (!key_handle_fits(f, s, s.nFstKeyBucket, s.lFstKeyHandle) ||
-      !key_handle_fits(f, s, s.nLstKeyBucket, s.lLstKeyHandle)) {
-    return false;
-  }
-  return s.lLstKeyHandle == -1 || key_types_fit(f, key_image(s));
-}
-
 std::int32_t bucket_of(const Section& s, const std::int32_t* keys) {
   std::uint32_t sum = 0;
   for (std::int32_t l = 0; l < s.nKeys; ++l) sum += static_cast<std::uint32_t>(keys[l]);

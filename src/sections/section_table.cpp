@@ -23,14 +23,6 @@ std::int32_t stored_section_of_number(FileCtrl& f, std::int32_t no) {
   return section_of_number(f, no);
 }
 
-bool bucket_layout_fits(std::int32_t buckets, std::int32_t mask, std::int32_t block) {
-  // The largest bucket a masked sum can select is the mask itself.
-  if (buckets < 1 || mask < 0 || mask >= buckets) return false;
-  if (block < kKeyRecordSize) return false;
-  // Every bucket gets at least one block of the file.
-  return static_cast<std::int64_t>(buckets) * block <= INT32_MAX - kHeaderBlockSize;
-}
-
 std::int32_t expand_sections(FileCtrl& f) {
   std::int64_t grown = static_cast<std::int64_t>(std::max(f.def.nSectionsX, 0)) +
                        std::max<std::int32_t>(1, g_lib.sys->nSectionExpand);

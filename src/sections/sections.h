@@ -33,11 +33,6 @@ std::int32_t section_of_number(FileCtrl& f, std::int32_t no);
 // nIndSections).
 std::int32_t stored_section_of_number(FileCtrl& f, std::int32_t no);
 
-// True when a section of buckets buckets with mask mask and bucket blocks
-// of block bytes can be created: every masked sum selects a bucket that
-// exists, and a block holds at least one key record.
-bool bucket_layout_fits(std::int32_t buckets, std::int32_t mask, std::int32_t block);
-
 // True when the section has nKeys 1..4 and a bucket layout whose DataCtrl
 // range lies inside the catalogue (not yet that each entry is a bucket).
 bool has_buckets(const FileCtrl& f, const Section& s);
@@ -48,10 +43,6 @@ DataCtrl* bucket_ctrl(FileCtrl& f, const Section& s, std::int32_t b);
 
 // True when the section has a current key whose record exists in its bucket.
 bool has_current_key(FileCtrl& f, const Section& s);
-
-// Everything a file's Section records claim about buckets, keys and data
-// types is consistent with its catalogue (used when a file is opened).
-bool section_consistent(FileCtrl& f, const Section& s);
 
 // The bucket of a key: the wrap-around sum of its first nKeys values,
 // masked with the section's bucket mask.
