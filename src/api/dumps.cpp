@@ -1,4 +1,4 @@
-// The exported diagnostic dumps (Parts 5.1 and 5.2). The dumps record
+// The exported diagnostic dumps. The dumps record
 // nothing for the log: the file dumps only find their file, then call the
 // internal functions of src/dump/.
 #include <cstdint>
@@ -12,7 +12,7 @@ using std::int32_t;
 
 extern "C" {
 
-// ---- structure dumps (Part 5.1) -------------------------------------------
+// ---- structure dumps
 
 RECBASE_API int32_t RECBASE_CALL dbDumpSysData(void) { return rb::dump_sys_data(); }
 
@@ -54,7 +54,7 @@ RECBASE_API int32_t RECBASE_CALL dbDumpIndSections(int32_t nFileNo) {
   return rb::dump_ind_sections(nFileNo, *found.file);
 }
 
-// ---- section, key and cache dumps (Part 5.2) ------------------------------
+// ---- section, key and cache dumps
 
 RECBASE_API int32_t RECBASE_CALL dbDumpSection(int32_t nFileNo, int32_t nNumber,
                                                int32_t nIndirect) {

@@ -1,4 +1,4 @@
-// The exported functions of the database file (Parts 2.1 to 2.4): the
+// The exported functions of the database file: the
 // readers and writers of the header and the tables, the positioned block
 // IO, creating, opening, flushing and closing, and file growth. Each
 // records its name and file number, finds its file and calls the internal
@@ -40,7 +40,7 @@ int32_t read_table(const char* name, int32_t file_no, TableIo read) {
 
 extern "C" {
 
-// ---- header and tables (Part 2.1) -----------------------------------------
+// ---- header and tables
 
 RECBASE_API int32_t RECBASE_CALL dbWriteFileDef(int32_t nFileNo) {
   return write_table("dbWriteFileDef", nFileNo, rb::write_file_def);
@@ -85,7 +85,7 @@ RECBASE_API int32_t RECBASE_CALL dbReadIndSections(int32_t nFileNo) {
   return read_table("dbReadIndSections", nFileNo, rb::read_ind_sections);
 }
 
-// ---- positioned block IO (Part 2.2) ---------------------------------------
+// ---- positioned block IO
 // Before dbInit these answer -4 without looking further.
 
 RECBASE_API int32_t RECBASE_CALL dbFillUpTo(int32_t nFileNo, int32_t lLength) {
@@ -114,7 +114,7 @@ RECBASE_API int32_t RECBASE_CALL dbCopyFromFile(int32_t nFileNo, int32_t lOffset
   return rb::copy_from_file(*found.file, lOffset, pBuffer, lLen);
 }
 
-// ---- creating, opening and closing (Part 2.3) -----------------------------
+// ---- creating, opening and closing
 
 RECBASE_API int32_t RECBASE_CALL dbCreate(const char* cName, int32_t nDesc, const DataDesc* pDesc,
                                           int32_t nSections, int32_t nFlags) {
@@ -161,7 +161,7 @@ RECBASE_API int32_t RECBASE_CALL dbReset(int32_t nFileNo) {
   return rb::drop_blocks(nFileNo);
 }
 
-// ---- file growth (Part 2.4) -----------------------------------------------
+// ---- file growth
 
 RECBASE_API int32_t RECBASE_CALL dbExpandFile(int32_t nFileNo, int32_t lOffset, int32_t lLen) {
   rb::enter("dbExpandFile", nFileNo);

@@ -1,4 +1,4 @@
-// The exported functions of data types and records (Parts 3.1 to 3.5):
+// The exported functions of data types and records:
 // index vectors, the data type catalogue and its queries, the block cache
 // and record IO. Each records its name and file number, finds its file and
 // calls the internal functions of src/records/.
@@ -19,7 +19,7 @@ using std::int32_t;
 
 extern "C" {
 
-// ---- index vectors (Part 3.1) ---------------------------------------------
+// ---- index vectors
 
 RECBASE_API int32_t RECBASE_CALL dbAddIndexVector(int32_t nFileNo, int32_t lLen, int32_t nIndexType,
                                                   int32_t nOwnerNo) {
@@ -43,7 +43,7 @@ RECBASE_API int32_t RECBASE_CALL dbExpandIndex(int32_t nFileNo, int32_t nVector,
   return rb::expand_index(*found.file, nVector, lRecNo);
 }
 
-// ---- data type catalogue (Part 3.2) ---------------------------------------
+// ---- data type catalogue
 
 RECBASE_API int32_t RECBASE_CALL dbSetDataCtrl(int32_t nFileNo, int32_t nDesc,
                                                const DataDesc* pDesc) {
@@ -88,7 +88,7 @@ RECBASE_API int32_t RECBASE_CALL dbEndData(int32_t nFileNo) {
   return rb::end_data_input(nFileNo, *found.file);
 }
 
-// ---- data type queries (Part 3.3) -----------------------------------------
+// ---- data type queries
 
 RECBASE_API int32_t RECBASE_CALL dbGetFirstDataType(int32_t nFileNo) {
   rb::enter("dbGetFirstDataType", nFileNo);
@@ -149,7 +149,7 @@ RECBASE_API int32_t RECBASE_CALL dbGetIndex(int32_t nFileNo, int32_t nSectionNo,
   return rb::get_index(nFileNo, *found.file, nSectionNo, nDataType, lRecNo);
 }
 
-// ---- block cache (Part 3.4) -----------------------------------------------
+// ---- block cache
 
 RECBASE_API void* RECBASE_CALL dbGetCashPtr(int32_t nFileNo, int32_t lOffset, int32_t lLen,
                                             int32_t* pFlags) {
@@ -161,7 +161,7 @@ RECBASE_API void* RECBASE_CALL dbGetCashPtr(int32_t nFileNo, int32_t lOffset, in
   return rb::cash_ptr(nFileNo, *found.file, lOffset, lLen, write, pFlags);
 }
 
-// ---- record read and write (Part 3.5) -------------------------------------
+// ---- record read and write
 // nLen is not used: the record's own size is copied.
 
 RECBASE_API int32_t RECBASE_CALL dbRead(int32_t nFileNo, int32_t nDataType, int32_t lRecNo,

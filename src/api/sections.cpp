@@ -1,4 +1,4 @@
-// The exported functions of sections and keys (Parts 4.1 to 4.4): the
+// The exported functions of sections and keys: the
 // section table, hash buckets and keys, section data types and records,
 // and the section brackets. Each records its name and file number, finds
 // its file and calls the internal functions of src/sections/.
@@ -16,7 +16,7 @@ using std::int32_t;
 
 extern "C" {
 
-// ---- section table (Part 4.1) ---------------------------------------------
+// ---- section table
 
 // An existing number is taken over by the new section; the earlier one
 // stays in the table, reachable through its index only.
@@ -41,7 +41,7 @@ RECBASE_API int32_t RECBASE_CALL dbExpandIndSections(int32_t nFileNo, int32_t nS
   return rb::expand_ind_sections(*found.file, nSectionNo);
 }
 
-// ---- hash buckets and keys (Part 4.2) -------------------------------------
+// ---- hash buckets and keys
 
 RECBASE_API int32_t RECBASE_CALL dbAddHashBucket(int32_t nFileNo, int32_t nSectionIndex) {
   rb::enter("dbAddHashBucket", nFileNo);
@@ -95,7 +95,7 @@ RECBASE_API int32_t RECBASE_CALL dbGetSection(int32_t nFileNo, int32_t* pSection
   return rb::get_section(*found.file, pSectionNo, pKeys);
 }
 
-// ---- section data types and records (Part 4.3) ----------------------------
+// ---- section data types and records
 // nLen is not used: the record's own size is copied.
 
 RECBASE_API int32_t RECBASE_CALL dbReadS(int32_t nFileNo, int32_t nDataType, int32_t lRecNo,
@@ -141,7 +141,7 @@ RECBASE_API int32_t RECBASE_CALL dbEndDataS(int32_t nFileNo) {
   return rb::end_data_input(nFileNo, *found.file);
 }
 
-// ---- section brackets (Part 4.4) ------------------------------------------
+// ---- section brackets
 
 RECBASE_API int32_t RECBASE_CALL dbBeginSections(int32_t nFileNo, int32_t nSectionNo, int32_t nKeys,
                                                  int32_t nFlags) {

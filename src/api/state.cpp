@@ -1,4 +1,4 @@
-// The exported functions of the library frame (Parts 1.1 and 1.2): dbInit,
+// The exported functions of the library frame: dbInit,
 // dbExit, the tunables, the error counters, the version text and the log.
 // Every exported function of the library is defined under src/api/: it
 // records its name and file number for the log (the entry convention,

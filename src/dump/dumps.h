@@ -1,4 +1,4 @@
-// The diagnostic dumps (Parts 5.1 and 5.2): the bodies of dbDumpSysData ..
+// The diagnostic dumps: the bodies of dbDumpSysData ..
 // dumpIOCtrl. Each appends to "tovek.tst" and changes nothing else; none
 // records itself for the log (a failure is reported under the name
 // recorded last). The file dumps take the open file the caller has found
@@ -13,7 +13,7 @@
 
 namespace rb {
 
-// ---- structure dumps (Part 5.1) --------------------------------------------
+// ---- structure dumps --------------------------------------------
 
 // SysData (-4 reported before dbInit).
 std::int32_t dump_sys_data();
@@ -28,7 +28,7 @@ std::int32_t dump_data_index(std::int32_t file_no, FileCtrl& f, std::int32_t typ
 std::int32_t dump_ind_data_types(std::int32_t file_no, FileCtrl& f);
 std::int32_t dump_ind_sections(std::int32_t file_no, FileCtrl& f);
 
-// ---- section, key and cache dumps (Part 5.2) -------------------------------
+// ---- section, key and cache dumps -------------------------------
 
 // Section `number` (its section number when indirect != 0).
 std::int32_t dump_section(std::int32_t file_no, FileCtrl& f, std::int32_t number,

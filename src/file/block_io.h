@@ -1,4 +1,4 @@
-// Positioned block IO (Part 2.2): byte ranges at absolute offsets of an
+// Positioned block IO: byte ranges at absolute offsets of an
 // open database file, moved in chunks of lBufferLen, keeping the logical
 // file length lFileLen up to date.
 //

@@ -1,4 +1,4 @@
-// The life of a database file (Part 2.3): creating, opening, flushing,
+// The life of a database file: creating, opening, flushing,
 // resetting and closing.
 //
 // The bodies of dbCreate .. dbReset after their entry: the API layer

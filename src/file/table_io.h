@@ -1,5 +1,5 @@
 // The header block and the tables of the table area, between memory and
-// the file (Part 2.1): the bodies of dbWriteFileDef .. dbReadIndSections.
+// the file: the bodies of dbWriteFileDef .. dbReadIndSections.
 //
 // Each takes the file number and the open file the caller has found: the
 // writers with write access (find_writable), the readers with a stream

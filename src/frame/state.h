@@ -116,7 +116,7 @@ inline FileCtrl* file_at(std::int32_t file_no) {
   return g_lib.files[file_no];
 }
 
-// ---- the library's life and tunables (Part 1.1) ---------------------------
+// ---- the library's life and tunables ---------------------------
 // The API layer (src/api/state.cpp) records the exported name first.
 
 inline constexpr const char kLibVersion[] = "1.01.0000 - 10.09.05";

@@ -40,7 +40,7 @@ std::int32_t close_area(std::int32_t file_no, FileCtrl& f, std::int32_t k);
 std::int32_t fill_catalogue(std::int32_t file_no, FileCtrl& f, std::int32_t n,
                             const DataDesc* desc);
 
-// ---- the exported catalogue functions (Part 3.2) --------------------------
+// ---- the exported catalogue functions --------------------------
 // The bodies of dbSetDataCtrl .. dbBeginData on the file the caller found
 // (find_file), under the name the caller recorded. Steps that stand for an
 // exported function the operation has always called record that name

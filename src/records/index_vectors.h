@@ -1,4 +1,4 @@
-// Index vectors (Part 3.1): the bodies of dbAddIndexVector,
+// Index vectors: the bodies of dbAddIndexVector,
 // dbExpandIndexVectors and dbExpandIndex, on the open file the caller has
 // found (find_file). Failures are reported under the name recorded last:
 // the API layer records the exported name ("dbAddIndex" for

@@ -1,4 +1,4 @@
-// Questions about the data type catalogue (Part 3.3): the bodies of
+// Questions about the data type catalogue: the bodies of
 // dbGetFirstDataType .. dbGetIndex on the file the caller found (find_file;
 // find_stream with -1 for dbGetIndex), under the name the caller recorded.
 // Only the enumeration cursor ever changes.

@@ -26,7 +26,7 @@ std::int32_t write_record(std::int32_t file_no, FileCtrl& f, std::int32_t k, std
 std::int32_t read_record(std::int32_t file_no, FileCtrl& f, std::int32_t k, std::int32_t rec,
                          std::int32_t sub, void* data);
 
-// ---- the exported record functions (Part 3.5) -----------------------------
+// ---- the exported record functions -----------------------------
 // The bodies of dbRead, dbWrite, dbReadKey and dbWriteKey on the file the
 // caller found with its stream (find_stream, -1 for an empty slot), under
 // the name the caller recorded. Each returns 0 or a reported negative code.

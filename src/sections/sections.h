@@ -61,7 +61,7 @@ std::int32_t find_key(std::int32_t file_no, FileCtrl& f, std::int32_t s, const s
 // type of the open section's current key (see dbBeginData).
 std::int32_t add_section_data_type(std::int32_t file_no, FileCtrl& f, const DataDesc* desc);
 
-// ---- the exported section functions (Parts 4.1 to 4.4) --------------------
+// ---- the exported section functions --------------------
 // The bodies of the section functions on the file the caller found, under
 // the name the caller recorded: the API layer records the exported name
 // and finds the file (find_file; find_stream for dbAddHashBucket, dbAddKey,
@@ -73,7 +73,7 @@ std::int32_t add_section_data_type(std::int32_t file_no, FileCtrl& f, const Data
 // and find the file as that function does. Each returns its result or a
 // reported negative code.
 
-// Section table (Part 4.1). add_section: appends a section under number
+// Section table. add_section: appends a section under number
 // no (the tables grow first when full) with its section vector; returns
 // its index (-3404, -111, -3251, -3351, ...). The expansions return the
 // new capacity (-3251, -3351).
@@ -81,7 +81,7 @@ std::int32_t add_section(std::int32_t file_no, FileCtrl& f, std::int32_t no, std
 std::int32_t expand_sections(FileCtrl& f);
 std::int32_t expand_ind_sections(FileCtrl& f, std::int32_t no);
 
-// Hash buckets and keys (Part 4.2). add_hash_bucket returns the bucket's
+// Hash buckets and keys. add_hash_bucket returns the bucket's
 // DataCtrl index; add_key the key record's number; exist_key (dbExistKey,
 // dbSetSection) 1 found, 0 not; get_max_key nKeys; get_section 0.
 std::int32_t add_hash_bucket(std::int32_t file_no, FileCtrl& f, std::int32_t s);
@@ -95,7 +95,7 @@ std::int32_t get_section(FileCtrl& f, std::int32_t* section_no, std::int32_t* ke
 // a next key was found (and made current), else 0.
 std::int32_t get_key(std::int32_t file_no, std::int32_t no, std::int32_t mode, std::int32_t* keys);
 
-// Section data types and records (Part 4.3).
+// Section data types and records.
 std::int32_t read_s(std::int32_t file_no, FileCtrl& f, std::int32_t place, std::int32_t rec,
                     std::int32_t sub, void* data, std::int32_t no);
 std::int32_t write_s(std::int32_t file_no, FileCtrl& f, std::int32_t place, std::int32_t rec,
@@ -105,7 +105,7 @@ std::int32_t add_data_ctrl_s(std::int32_t file_no, FileCtrl& f, const DataDesc* 
 // Its failure is reported a second time.
 std::int32_t begin_data_s(std::int32_t file_no, FileCtrl& f, const DataDesc* desc, std::int32_t no);
 
-// Section brackets (Part 4.4). begin_sections reports a failure of its
+// Section brackets. begin_sections reports a failure of its
 // dbAddSection step a second time; begin_section answers -1 for a failed
 // dbAddKey step (reported there).
 std::int32_t begin_sections(std::int32_t file_no, FileCtrl& f, std::int32_t no, std::int32_t keys,
