@@ -300,8 +300,11 @@ RECBASE_API int32_t RECBASE_CALL dbCopyFromFile(int32_t nFileNo, int32_t lOffset
  * the process releases on dbClose or at its end. A second writer, in this
  * process or another, is refused with -18 (DB_ERR_BUSY).
  *
- * Readers. dbOpen without write access takes no lock. While another
- * writer holds the file and a journal lies beside it, the open is refused
+ * Readers. dbOpen without write access takes no writer's lock, only a
+ * shared lock on the byte next to it, which keeps a dbCreate from emptying
+ * the file while it is open for reading (that dbCreate is refused with
+ * -18). While another writer holds the file and a journal lies beside it,
+ * the open is refused
  * with -18; without a journal it opens the last committed state, but later
  * reads go to the file as it is and may see blocks that the writer wrote
  * since (there is no snapshot isolation): reopen after the writer's commit
@@ -317,7 +320,7 @@ RECBASE_API int32_t RECBASE_CALL dbCopyFromFile(int32_t nFileNo, int32_t lOffset
  * is emptied. Returns the file number, or -5, -90 (null name, or
  * descriptions missing), -1051 (no slot), -1052 .. -1059 (memory),
  * -51/-54 (a description is invalid), -10 (file cannot be created), -18
- * (another writer holds the file), -19/-17 (the old file's journal cannot
+ * (another writer holds the file, or it is open for reading), -19/-17 (the old file's journal cannot
  * be rolled back), -12/-13 (the header cannot be written). A failed create
  * leaves its slot empty. */
 RECBASE_API int32_t RECBASE_CALL dbCreate(const char* cName, int32_t nDesc, const DataDesc* pDesc,

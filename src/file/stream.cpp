@@ -52,6 +52,22 @@ std::int32_t become_writer(Stream& s) {
   return recover(s, *s.io);
 }
 
+// Empties the file for a new database; refused while another open file
+// reads it, which would lose its bytes under it.
+std::int32_t empty(Stream& s) {
+  switch (s.io->exclude_readers()) {
+    case IoFile::Lock::taken:
+      break;
+    case IoFile::Lock::busy:
+      return report(kWriterBusy);
+    case IoFile::Lock::failed:
+      return kCannotOpen;
+  }
+  const bool emptied = s.io->truncate(0);
+  s.io->admit_readers();
+  return emptied ? 0 : kCannotOpen;
+}
+
 OpenMode io_mode(StreamMode mode) {
   switch (mode) {
     case StreamMode::read:
@@ -82,7 +98,8 @@ std::int32_t open_stream(const char* name, StreamMode mode, Stream*& out) {
     return kCannotOpen;
   }
   std::int32_t r = mode == StreamMode::read ? recover_for_reader(*s, name) : become_writer(*s);
-  if (r == 0 && mode == StreamMode::create && !s->io->truncate(0)) r = kCannotOpen;
+  if (r == 0 && mode == StreamMode::read) s->io->read_shared();
+  if (r == 0 && mode == StreamMode::create) r = empty(*s);
   if (r == 0 && s->writer) {
     const std::int64_t size = s->io->size();
     if (size < 0) r = report(-12);

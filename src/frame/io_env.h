@@ -50,6 +50,16 @@ class IoFile {
   virtual void unlock() = 0;
   // True when another open file holds the writer's lock.
   virtual bool locked_elsewhere() = 0;
+
+  // Readers share the reader byte for as long as the file is open, so that
+  // nothing empties the file under them (which would pull the bytes from
+  // under a read in place). read_shared takes the shared lock: false where
+  // the system cannot, or while the file is being emptied; such a reader
+  // reads by copying. exclude_readers takes the byte alone, busy while any
+  // other open file shares it; admit_readers gives it back.
+  virtual bool read_shared() { return false; }
+  virtual Lock exclude_readers() { return Lock::taken; }
+  virtual void admit_readers() {}
 };
 
 enum class OpenMode {
@@ -81,6 +91,8 @@ class IoEnv {
 // Byte whose lock marks the one writer of a file: beyond the 2^31 - 1
 // bytes a database file may hold, so a lock never keeps a reader from data.
 inline constexpr std::int64_t kLockOffset = std::int64_t{1} << 31;
+// The readers' byte, next to it.
+inline constexpr std::int64_t kReaderLockOffset = kLockOffset + 1;
 
 // The environment in use: the platform's own unless a test replaced it.
 IoEnv& io_env();

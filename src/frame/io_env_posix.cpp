@@ -21,19 +21,24 @@ namespace rb {
 
 namespace {
 
+// Locks of the open file itself where the system has them; process locks,
+// which another open file of the same process neither sees nor keeps,
+// cannot protect a reader's map, so readers then read by copying.
 #ifdef F_OFD_SETLK
 constexpr int kSetLock = F_OFD_SETLK;
 constexpr int kGetLock = F_OFD_GETLK;
+constexpr bool kPrivateLocks = true;
 #else
 constexpr int kSetLock = F_SETLK;
 constexpr int kGetLock = F_GETLK;
+constexpr bool kPrivateLocks = false;
 #endif
 
-struct flock lock_byte(short type) {
+struct flock lock_byte(short type, std::int64_t at = kLockOffset) {
   struct flock l {};
   l.l_type = type;
   l.l_whence = SEEK_SET;
-  l.l_start = static_cast<off_t>(kLockOffset);
+  l.l_start = static_cast<off_t>(at);
   l.l_len = 1;
   l.l_pid = 0;
   return l;
@@ -104,15 +109,24 @@ class PosixFile final : public IoFile {
   }
 
   Lock lock() override {
-    struct flock l = lock_byte(F_WRLCK);
-    if (::fcntl(fd_, kSetLock, &l) == 0) return Lock::taken;
-    return errno == EACCES || errno == EAGAIN ? Lock::busy : Lock::failed;
+    const Lock taken = set_lock(F_WRLCK, kLockOffset);
+    writer_ = taken == Lock::taken;
+    return taken;
   }
 
   void unlock() override {
-    struct flock l = lock_byte(F_UNLCK);
-    ::fcntl(fd_, kSetLock, &l);
+    set_lock(F_UNLCK, kLockOffset);
+    writer_ = false;
   }
+
+  bool read_shared() override {
+    reader_ = kPrivateLocks && set_lock(F_RDLCK, kReaderLockOffset) == Lock::taken;
+    return reader_;
+  }
+
+  Lock exclude_readers() override { return set_lock(F_WRLCK, kReaderLockOffset); }
+
+  void admit_readers() override { set_lock(F_UNLCK, kReaderLockOffset); }
 
   bool locked_elsewhere() override {
     struct flock l = lock_byte(F_WRLCK);
@@ -127,9 +141,17 @@ class PosixFile final : public IoFile {
   // the known end are ever touched: a page beyond the end of a file faults.
   static constexpr std::size_t kMapSpan = std::size_t{1} << 31;
 
-  // True when the first `end` bytes lie in the file and its map.
+  Lock set_lock(short type, std::int64_t at) {
+    struct flock l = lock_byte(type, at);
+    if (::fcntl(fd_, kSetLock, &l) == 0) return Lock::taken;
+    return errno == EACCES || errno == EAGAIN ? Lock::busy : Lock::failed;
+  }
+
+  // True when the first `end` bytes lie in the file and its map. Only a file
+  // that nothing may empty while it is open is mapped: the writer's, or a
+  // reader's that shares the readers' byte.
   bool map_covers(std::int64_t end) {
-    if (sizeof(void*) < 8 || map_failed_) return false;
+    if (sizeof(void*) < 8 || map_failed_ || !(writer_ || reader_)) return false;
     if (end > known_end_) {
       known_end_ = size();
       if (end > known_end_) return false;
@@ -146,6 +168,8 @@ class PosixFile final : public IoFile {
   }
 
   int fd_;
+  bool writer_ = false;
+  bool reader_ = false;
   unsigned char* map_ = nullptr;
   bool map_failed_ = false;
   // Bytes the file is known to hold: what it held when last asked, raised

@@ -73,19 +73,18 @@ class WinFile final : public IoFile {
 
   bool sync() override { return FlushFileBuffers(h_) != 0; }
 
-  Lock lock() override {
-    OVERLAPPED o = at(kLockOffset);
-    if (LockFileEx(h_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &o)) {
-      return Lock::taken;
-    }
-    const DWORD e = GetLastError();
-    return e == ERROR_LOCK_VIOLATION || e == ERROR_IO_PENDING ? Lock::busy : Lock::failed;
+  Lock lock() override { return lock_alone(kLockOffset); }
+
+  void unlock() override { unlock_at(kLockOffset); }
+
+  bool read_shared() override {
+    OVERLAPPED o = at(kReaderLockOffset);
+    return LockFileEx(h_, LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &o) != 0;
   }
 
-  void unlock() override {
-    OVERLAPPED o = at(kLockOffset);
-    UnlockFileEx(h_, 0, 1, 0, &o);
-  }
+  Lock exclude_readers() override { return lock_alone(kReaderLockOffset); }
+
+  void admit_readers() override { unlock_at(kReaderLockOffset); }
 
   bool locked_elsewhere() override {
     if (lock() != Lock::taken) return true;
@@ -94,6 +93,21 @@ class WinFile final : public IoFile {
   }
 
  private:
+  // Takes the byte at offset alone, without waiting.
+  Lock lock_alone(std::int64_t offset) {
+    OVERLAPPED o = at(offset);
+    if (LockFileEx(h_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &o)) {
+      return Lock::taken;
+    }
+    const DWORD e = GetLastError();
+    return e == ERROR_LOCK_VIOLATION || e == ERROR_IO_PENDING ? Lock::busy : Lock::failed;
+  }
+
+  void unlock_at(std::int64_t offset) {
+    OVERLAPPED o = at(offset);
+    UnlockFileEx(h_, 0, 1, 0, &o);
+  }
+
   HANDLE h_;
 };
 

@@ -3,7 +3,8 @@
 // is refused with -18 (logged), and so is a dbCreate over the file, which
 // stays as it was; a reader opens alongside until the writer has begun to
 // overwrite committed bytes. Once the writer has closed the file, exited
-// or been killed, the file can be written again.
+// or been killed, the file can be written again. A reader keeps dbCreate
+// from emptying the file.
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -211,6 +212,22 @@ TEST_F(WritersTest, OneWriterInThisProcess) {
   EXPECT_EQ(dbClose(writer), 4096);
   EXPECT_FALSE(rbtest::file_exists(kJournal));
   expect_free();
+}
+
+// A reader keeps dbCreate from emptying the file under it (its blocks may
+// be read in place); once it has closed the file, the file can be made anew.
+TEST_F(WritersTest, AReaderKeepsTheFileFromBeingEmptied) {
+  bytes_ = rbtest::read_file(kName);
+  const std::int32_t reader = dbOpen(kName, 0);
+  ASSERT_GE(reader, 0);
+  EXPECT_EQ(hardkit::verify(reader, model_), "");
+  EXPECT_EQ(dbCreate(kName, 0, nullptr, 0, DB_MODE_WRITE), DB_ERR_BUSY);
+  EXPECT_TRUE(rbtest::read_file(kName) == bytes_);
+  EXPECT_EQ(hardkit::verify(reader, model_), "");
+  EXPECT_EQ(dbClose(reader), 0);
+  const std::int32_t f = dbCreate(kName, 0, nullptr, 0, DB_MODE_WRITE);
+  ASSERT_GE(f, 0);
+  EXPECT_EQ(dbClose(f), 4096);
 }
 
 TEST_F(WritersTest, OneWriterAcrossProcesses) {
