@@ -7,7 +7,6 @@
 #include "file/lookup.h"
 #include "file/stream.h"
 #include "frame/heap.h"
-#include "sections/key_index.h"
 
 namespace rb {
 namespace {
@@ -25,7 +24,7 @@ std::int32_t fill_up_to(FileCtrl& f, std::int32_t length) {
   const std::int64_t gap = static_cast<std::int64_t>(length) - def.lFileLen;
   if (gap < 1) return 0;
   if (!range_fits(def.lFileLen, gap)) return report(-12);
-  key_index_touch(f, def.lFileLen, gap);
+  note_write(f, def.lFileLen, gap);
 
   const std::int32_t piece = piece_size();
   auto* zeros = allocate<unsigned char>(piece);
@@ -55,7 +54,7 @@ std::int32_t copy_to_file(FileCtrl& f, std::int32_t offset, const void* buffer,
   if (length < 1) return 0;
   if (buffer == nullptr) return report(-90);
   if (!range_fits(offset, length)) return report(-12);
-  key_index_touch(f, offset, length);
+  note_write(f, offset, length);
   const std::int32_t total = write_pieces(*f.pFile, offset, buffer, length, piece_size());
   if (total < 0) return total;
   raise_file_len(f.def, static_cast<std::int64_t>(offset) + total);

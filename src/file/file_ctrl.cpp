@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "frame/heap.h"
-#include "sections/key_index.h"
 
 namespace rb {
 
@@ -20,12 +19,25 @@ FileCtrl* new_file_ctrl() {
   f->pIndDataTypes = nullptr;
   f->pIndSections = nullptr;
   f->pKeyIndex = nullptr;
+  f->lWatchLow = INT64_MAX;
   return f;
+}
+
+namespace {
+int g_same_bytes = 0;
+}  // namespace
+
+SameBytes::SameBytes() { ++g_same_bytes; }
+SameBytes::~SameBytes() { --g_same_bytes; }
+
+void note_write(FileCtrl& f, std::int64_t offset, std::int64_t length) {
+  if (g_same_bytes > 0) return;
+  if (offset < f.lWatchHigh && offset + length > f.lWatchLow) note_change(f);
 }
 
 void release_file_ctrl(FileCtrl* f) {
   if (f == nullptr) return;
-  release_key_index(f->pKeyIndex);
+  delete f->pKeyIndex;
   if (f->pIndexVectors != nullptr) {
     for (std::int32_t i = 0; i < f->nIndexVectorCap; ++i) heap_free(f->pIndexVectors[i].entries);
   }

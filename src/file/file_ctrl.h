@@ -8,7 +8,13 @@
 
 namespace rb {
 
-struct KeyIndex;
+// What a higher layer keeps for an open file, released with it.
+struct FileAttachment {
+  FileAttachment() = default;
+  FileAttachment(const FileAttachment&) = delete;
+  FileAttachment& operator=(const FileAttachment&) = delete;
+  virtual ~FileAttachment() = default;
+};
 
 // Owned by its slot of the file table; owns the stream and every table and
 // vector of the file, from dbCreate/dbOpen to dbClose.
@@ -39,7 +45,33 @@ struct FileCtrl {
   std::int32_t lPlacedEnd;
   // The keys of the hash buckets read so far (see sections/key_index.h);
   // null until a key is looked up.
-  KeyIndex* pKeyIndex;
+  FileAttachment* pKeyIndex;
+  // The write epoch: raised by every change that may alter the bytes of the
+  // watched range [lWatchLow, lWatchHigh) or the tables read with them, so
+  // that whatever was learnt from those bytes (the key index) knows that it
+  // no longer holds. See note_write and SameBytes.
+  std::uint64_t nWriteEpoch;
+  std::int64_t lWatchLow;
+  std::int64_t lWatchHigh;
+};
+
+// A write of [offset, offset + length): raises the write epoch when the
+// range meets the watched range, unless a SameBytes scope is open.
+void note_write(FileCtrl& f, std::int64_t offset, std::int64_t length);
+
+// A change not tied to a range (tables read or written, blocks dropped,
+// offsets shifted): raises the write epoch.
+inline void note_change(FileCtrl& f) { ++f.nWriteEpoch; }
+
+// Writes inside this scope change nothing that a watcher must learn anew:
+// they put back the bytes a reader already sees (a cache write-back, the
+// moves of a growth), or append what the watcher takes in itself (a key).
+class SameBytes {
+ public:
+  SameBytes();
+  ~SameBytes();
+  SameBytes(const SameBytes&) = delete;
+  SameBytes& operator=(const SameBytes&) = delete;
 };
 
 // A FileCtrl with no stream, no tables and a zeroed FileDef; null when

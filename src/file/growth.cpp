@@ -11,7 +11,6 @@
 #include "file/stream.h"
 #include "frame/heap.h"
 #include "records/cache_index.h"
-#include "sections/key_index.h"
 
 namespace rb {
 
@@ -175,7 +174,7 @@ std::int32_t grow_area(std::int32_t file_no, FileCtrl& f, std::int32_t k, std::i
   {
     // The moves carry every byte with its offsets; a key index of a bucket
     // whose area moved sees the new layout.
-    const KeyIndexQuiet same_bytes;
+    const SameBytes same_bytes;
     // Opened as dbExpandFile opens room, under its name, on the file found
     // with its stream as that function finds it.
     enter("dbExpandFile", file_no);
@@ -196,7 +195,7 @@ std::int32_t shift_file_offsets(std::int32_t file_no, FileCtrl& f, std::int32_t 
   // Offsets of -1 (no place yet) lie before every insertion point.
   if (offset < 0 || length < 0) return report(-90);
   if (!room_fits(f, offset, length)) return report(-12);
-  key_index_forget(f);
+  note_change(f);
   shift_offsets(f, file_no, offset, length, -1);
   return 0;
 }

@@ -13,7 +13,6 @@
 #include "frame/heap.h"
 #include "records/cache_index.h"
 #include "records/catalogue.h"
-#include "sections/key_index.h"
 
 namespace rb {
 namespace {
@@ -327,7 +326,7 @@ std::int32_t write_dirty_blocks(std::int32_t file_no, FileCtrl& f) {
     }
   }
   if (const std::int32_t r = sync_journal(stream); r < 0) return r;
-  const KeyIndexQuiet same_bytes;
+  const SameBytes same_bytes;
   for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
     CashCtrl& slot = *g_lib.buffers[i];
     if (!dirty_block_of(slot, file_no)) continue;
@@ -353,7 +352,7 @@ std::int32_t drop_blocks(std::int32_t file_no) {
   // Dropped blocks take back what was written into them.
   for (std::int32_t n = 0; n < g_lib.cash->nFiles; ++n) {
     FileCtrl* f = g_lib.files[n];
-    if (f != nullptr && (file_no == -1 || file_no == n)) key_index_forget(*f);
+    if (f != nullptr && (file_no == -1 || file_no == n)) note_change(*f);
   }
   std::int32_t released = 0;
   for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {

@@ -10,7 +10,6 @@
 #include "frame/heap.h"
 #include "frame/log.h"
 #include "frame/state.h"
-#include "sections/key_index.h"
 
 namespace rb {
 namespace {
@@ -27,7 +26,7 @@ void raise_file_len(FileDef& def, std::int64_t end) {
 
 std::int32_t write_file_def(std::int32_t, FileCtrl& f) {
   // Tables and header bypass the block IO: nothing read before holds.
-  key_index_forget(f);
+  note_change(f);
   auto* block = allocate<unsigned char>(kHeaderBlockSize);
   if (block == nullptr) return report(-1101);
   std::memset(block, 0, kHeaderBlockSize);
@@ -42,7 +41,7 @@ std::int32_t write_file_def(std::int32_t, FileCtrl& f) {
 
 std::int32_t read_file_def(std::int32_t, FileCtrl& f) {
   // Tables and header bypass the block IO: nothing read before holds.
-  key_index_forget(f);
+  note_change(f);
   auto* block = allocate<unsigned char>(kHeaderBlockSize);
   if (block == nullptr) return report(-1111);
   const std::int32_t got = read_pieces(*f.pFile, 0, block, kHeaderBlockSize, kHeaderBlockSize);
@@ -87,7 +86,7 @@ const RecordTable kSectionTable{&FileDef::nSections,
 std::int32_t write_record_table(FileCtrl& f, const RecordTable& t, const void* records,
                                 std::int32_t allocated) {
   // Tables and header bypass the block IO: nothing read before holds.
-  key_index_forget(f);
+  note_change(f);
   FileDef& def = f.def;
   const bool sections = t.count == &FileDef::nSections;
   if (sections && def.nSections < 1) return 0;
@@ -116,7 +115,7 @@ std::int32_t write_record_table(FileCtrl& f, const RecordTable& t, const void* r
 std::int32_t read_record_table(FileCtrl& f, const RecordTable& t, void* records,
                                std::int32_t allocated) {
   // Tables and header bypass the block IO: nothing read before holds.
-  key_index_forget(f);
+  note_change(f);
   FileDef& def = f.def;
   if (t.count == &FileDef::nSections && def.nSections < 1) return 0;
   const std::int32_t length = def.*t.length;

@@ -8,7 +8,6 @@
 #include "frame/heap.h"
 #include "recbase.h"
 #include "records/cache_index.h"
-#include "sections/key_index.h"
 
 namespace rb {
 
@@ -22,7 +21,7 @@ bool dirty(const CashCtrl& slot) { return (slot.nFlags & kCashDirty) != 0; }
 bool write_back(CashCtrl& slot) {
   FileCtrl* owner = file_at(slot.nFileNo);
   if (owner == nullptr) return true;  // the file is gone; nothing to keep
-  const KeyIndexQuiet same_bytes;
+  const SameBytes same_bytes;
   // The block goes out as when this step called dbFillUpTo and
   // dbCopyToFile: under their names and the slot's file number, to the
   // slot's file found with write access as they find it.
@@ -130,7 +129,7 @@ unsigned char* cash_block(std::int32_t file_no, FileCtrl& f, std::int32_t offset
     report(-102);
     return nullptr;
   }
-  if (write && !appending_key()) key_index_touch(f, offset, length);
+  if (write) note_write(f, offset, length);
   if (const std::int32_t h = cash_index_find(file_no, offset); h >= 0) {
     CashCtrl* hit = g_lib.buffers[h];
     if (hit->lLenData >= length) {

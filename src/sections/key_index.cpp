@@ -100,9 +100,6 @@ struct BucketKeys {
   FirstRecords first;
 };
 
-int g_quiet = 0;
-int g_append = 0;
-
 Layout layout_of(const Section& sec, const DataCtrl& dc) {
   return Layout{sec.nHashFstDataCtrlHandle,
                 sec.nKeys,
@@ -124,28 +121,16 @@ Key key_of(const std::int32_t* values, std::int32_t levels) {
 
 }  // namespace
 
-struct KeyIndex {
+struct KeyIndex final : FileAttachment {
   std::vector<std::vector<BucketKeys>> sections;  // [section index][bucket]
-  std::int64_t low = INT64_MAX;                   // the areas of the indexed buckets
-  std::int64_t high = 0;
+  std::uint64_t epoch = 0;                        // the file's write epoch it was built under
 };
 
-void release_key_index(KeyIndex* index) { delete index; }
-
-KeyIndexQuiet::KeyIndexQuiet() { ++g_quiet; }
-KeyIndexQuiet::~KeyIndexQuiet() { --g_quiet; }
-KeyAppend::KeyAppend() { ++g_append; }
-KeyAppend::~KeyAppend() { --g_append; }
-bool appending_key() { return g_append > 0; }
-
 void key_index_forget(FileCtrl& f) {
-  release_key_index(f.pKeyIndex);
+  delete f.pKeyIndex;
   f.pKeyIndex = nullptr;
-}
-
-void key_index_touch(FileCtrl& f, std::int64_t offset, std::int64_t length) {
-  if (f.pKeyIndex == nullptr || g_quiet > 0) return;
-  if (offset < f.pKeyIndex->high && offset + length > f.pKeyIndex->low) key_index_forget(f);
+  f.lWatchLow = INT64_MAX;
+  f.lWatchHigh = 0;
 }
 
 namespace {
@@ -206,7 +191,14 @@ bool find(std::int32_t file_no, FileCtrl& f, std::int32_t s, std::int32_t b,
   const DataCtrl* dc = bucket_ctrl(f, sec, b);
   if (dc == nullptr || dc->nDataSize != kKeyRecordSize || dc->lBlockRecs < 1) return false;
   if (f.pKeyIndex == nullptr) f.pKeyIndex = new KeyIndex();
-  KeyIndex& index = *f.pKeyIndex;
+  auto& index = static_cast<KeyIndex&>(*f.pKeyIndex);
+  if (index.epoch != f.nWriteEpoch) {
+    // Bytes it read were written since, or the tables changed: start again.
+    index.sections.clear();
+    index.epoch = f.nWriteEpoch;
+    f.lWatchLow = INT64_MAX;
+    f.lWatchHigh = 0;
+  }
   if (index.sections.size() <= static_cast<std::size_t>(s)) index.sections.resize(s + 1);
   std::vector<BucketKeys>& of_section = index.sections[static_cast<std::size_t>(s)];
   if (of_section.size() <= static_cast<std::size_t>(b)) of_section.resize(b + 1);
@@ -221,8 +213,8 @@ bool find(std::int32_t file_no, FileCtrl& f, std::int32_t s, std::int32_t b,
   if (entry.broken) return false;
   const std::int64_t area_end = static_cast<std::int64_t>(now.offset) +
                                 static_cast<std::int64_t>(now.max_blocks) * now.block_size;
-  index.low = std::min<std::int64_t>(index.low, now.offset);
-  index.high = std::max(index.high, area_end);
+  f.lWatchLow = std::min<std::int64_t>(f.lWatchLow, now.offset);
+  f.lWatchHigh = std::max(f.lWatchHigh, area_end);
   if (entry.count < dc->lFileRecs && !extend(file_no, f, entry, dc->lFileRecs)) {
     entry.broken = true;
     return false;

@@ -3,14 +3,11 @@
 // order stops at. It is built from the key records on first use (from the
 // cached block where the bucket's block is in the cache, else from the
 // file, without touching the cache), extended by the records appended since,
-// and dropped for a bucket whose layout changed. Any write that may change
-// key records other than a key append drops the file's whole index:
-//   key_index_touch       a write of the range of the file, or a cache
-//                         block handed out for writing,
-//   key_index_forget      any change that is not tied to a range.
-// Writes of the bytes the reader already sees (cache write-back, the moves
-// of file growth) run inside a KeyIndexQuiet scope and drop nothing; key
-// appends run inside a KeyAppend scope.
+// and dropped for a bucket whose layout changed. It watches the areas of
+// the buckets it indexed through the file's write epoch (file/file_ctrl.h):
+// any write into them that is not a write-back of the same bytes or a key
+// append, and any change of the tables, raises the epoch, and the index
+// starts again.
 #pragma once
 
 #include <cstdint>
@@ -19,29 +16,8 @@
 
 namespace rb {
 
-struct KeyIndex;
-void release_key_index(KeyIndex* index);
-
-void key_index_touch(FileCtrl& f, std::int64_t offset, std::int64_t length);
+// Drops the file's index: a lookup found it out of step with the bytes.
 void key_index_forget(FileCtrl& f);
-
-class KeyIndexQuiet {
- public:
-  KeyIndexQuiet();
-  ~KeyIndexQuiet();
-  KeyIndexQuiet(const KeyIndexQuiet&) = delete;
-  KeyIndexQuiet& operator=(const KeyIndexQuiet&) = delete;
-};
-
-class KeyAppend {
- public:
-  KeyAppend();
-  ~KeyAppend();
-  KeyAppend(const KeyAppend&) = delete;
-  KeyAppend& operator=(const KeyAppend&) = delete;
-};
-// True inside a KeyAppend scope.
-bool appending_key();
 
 // Looks up keys (first nKeys values) in bucket b of section s: true with
 // records set to the bucket's record count and rec set to -1 when the

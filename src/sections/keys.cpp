@@ -182,7 +182,7 @@ std::int32_t add_key(std::int32_t file_no, FileCtrl& f, std::int32_t s, const st
   std::copy(keys, keys + kMaxKeyLevels, r.nKey);
   const std::int32_t d = sec->nHashFstDataCtrlHandle + b;
   {
-    const KeyAppend append;
+    const SameBytes append;
     if (const std::int32_t rc = write_record(file_no, f, d, n, 0, &r, Growth::always); rc < 0) {
       return rc;
     }
