@@ -13,6 +13,9 @@
 #include "frame/log.h"
 #include "frame/state.h"
 #include "recbase.h"
+#include "records/cache.h"
+#include "records/closing.h"
+#include "records/growth.h"
 
 using std::int32_t;
 

@@ -9,6 +9,7 @@
 #include "frame/log.h"
 #include "frame/state.h"
 #include "recbase.h"
+#include "records/library.h"
 
 using rb::SysData;
 using std::int32_t;

@@ -6,21 +6,19 @@
 #include <cstring>
 
 #include "file/block_io.h"
-#include "file/lifecycle.h"
 #include "file/lookup.h"
 #include "file/stream.h"
 #include "frame/heap.h"
-#include "records/cache_index.h"
 
 namespace rb {
 
-namespace {
-
-void shift(std::int32_t& value, std::int32_t offset, std::int32_t length) {
+void raise_offset(std::int32_t& value, std::int32_t offset, std::int32_t length) {
   if (value < offset) return;
   const std::int64_t raised = static_cast<std::int64_t>(value) + length;
   value = static_cast<std::int32_t>(std::clamp<std::int64_t>(raised, INT32_MIN, INT32_MAX));
 }
+
+namespace {
 
 // Places of singly placed records live in their types' index vectors.
 void shift_placed_records(FileCtrl& f, std::int32_t offset, std::int32_t length) {
@@ -32,10 +30,10 @@ void shift_placed_records(FileCtrl& f, std::int32_t offset, std::int32_t length)
     if (vec == nullptr || ctrl == nullptr) continue;
     const std::int32_t n = std::min(ctrl->lIndexLen, vec->capacity);
     for (std::int32_t i = 0; i < n; ++i) {
-      if (vec->entries[i] != -1) shift(vec->entries[i], offset, length);
+      if (vec->entries[i] != -1) raise_offset(vec->entries[i], offset, length);
     }
   }
-  shift(f.lPlacedEnd, offset, length);
+  raise_offset(f.lPlacedEnd, offset, length);
 }
 
 // Moves [offset, end) up by length, highest chunk first. Returns the first
@@ -89,49 +87,37 @@ bool room_fits(const FileCtrl& f, std::int32_t offset, std::int32_t length) {
   return range_fits(offset, length) && range_fits(end, length);
 }
 
-void shift_offsets(FileCtrl& f, std::int32_t file_no, std::int32_t offset, std::int32_t length,
-                   std::int32_t growing) {
+void shift_offsets(FileCtrl& f, std::int32_t offset, std::int32_t length, std::int32_t growing) {
   FileDef& d = f.def;
-  shift(d.lOffsetIndexCtrl, offset, length);
-  shift(d.lOffsetDataCtrl, offset, length);
-  shift(d.lOffsetSection, offset, length);
-  shift(d.lOffsetIndDataTypes, offset, length);
-  shift(d.lOffsetIndSections, offset, length);
-  shift(d.lOffsetVectors, offset, length);
+  raise_offset(d.lOffsetIndexCtrl, offset, length);
+  raise_offset(d.lOffsetDataCtrl, offset, length);
+  raise_offset(d.lOffsetSection, offset, length);
+  raise_offset(d.lOffsetIndDataTypes, offset, length);
+  raise_offset(d.lOffsetIndSections, offset, length);
+  raise_offset(d.lOffsetVectors, offset, length);
   for (std::int32_t k = 0; k < d.nDataTypes && k < f.nDataCtrlCap; ++k) {
     std::int32_t& start = f.pDataCtrl[k].lOffsetData;
     // An area that begins exactly at the point moves only when it comes
     // after the one being grown; the grown one and empty areas before it
     // keep their start.
     const bool behind = start > offset || (start == offset && (growing < 0 || k > growing));
-    if (behind) shift(start, start, length);
+    if (behind) raise_offset(start, start, length);
   }
   for (std::int32_t v = 0; v < d.nIndexCtrls && v < f.nIndexCtrlCap; ++v) {
-    shift(f.pIndexCtrl[v].lOffsetIndex, offset, length);
+    raise_offset(f.pIndexCtrl[v].lOffsetIndex, offset, length);
   }
   shift_placed_records(f, offset, length);
-  bool shifted = false;
-  for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
-    CashCtrl& slot = *g_lib.buffers[i];
-    if (slot.pBuffer != nullptr && slot.nFileNo == file_no && slot.lOffsetData >= offset) {
-      shift(slot.lOffsetData, offset, length);
-      // A view follows its block to where the move put it.
-      if (slot_is_view(slot)) {
-        slot.pBuffer =
-            const_cast<unsigned char*>(stream_view(*f.pFile, slot.lOffsetData, slot.lLenData));
-        if (slot.pBuffer == nullptr) vacate_slot(slot);
-      }
-      shifted = true;
-    }
-  }
-  if (shifted) cash_index_rebuild();
 }
 
-std::int32_t expand_file(std::int32_t file_no, FileCtrl& f, std::int32_t offset,
-                         std::int32_t length, std::int32_t growing) {
+std::int32_t check_room_request(const FileCtrl& f, std::int32_t offset, std::int32_t length) {
   if (offset < 0 || length < 1) return report(-90);
   if (!f.writable) return report(-102);
-  if (const std::int32_t r = flush_blocks(file_no); r < 0) return r;
+  return 0;
+}
+
+std::int32_t open_room(std::int32_t file_no, FileCtrl& f, std::int32_t offset, std::int32_t length,
+                       std::int32_t growing, bool& shifted) {
+  shifted = false;
   const std::int32_t end = f.def.lFileLen;
   if (!room_fits(f, offset, length)) return report(-12);
 
@@ -154,50 +140,10 @@ std::int32_t expand_file(std::int32_t file_no, FileCtrl& f, std::int32_t offset,
   }
   // Areas reserved behind the point move even when none of their blocks
   // has reached the file yet.
-  shift_offsets(f, file_no, offset, length, growing);
+  shift_offsets(f, offset, length, growing);
+  shifted = true;
   if (failure < 0) return failure;
   return moved ? 1 : 0;
-}
-
-std::int32_t grow_area(std::int32_t file_no, FileCtrl& f, std::int32_t k, std::int64_t blocks) {
-  DataCtrl& dc = f.pDataCtrl[k];
-  const std::int64_t area_bytes = blocks * dc.nBlockSize;
-  const std::int64_t offset = static_cast<std::int64_t>(dc.lOffsetData) +
-                              static_cast<std::int64_t>(dc.lMaxBlockRecs) * dc.nBlockSize;
-  const std::int64_t length = (blocks - dc.lMaxBlockRecs) * dc.nBlockSize;
-  if (length <= 0) return 0;
-  if (!range_fits(dc.lOffsetData, area_bytes) || !range_fits(offset, length) ||
-      !range_fits(f.def.lFileLen, length)) {
-    return report(-12);
-  }
-  std::int32_t r = 0;
-  {
-    // The moves carry every byte with its offsets; a key index of a bucket
-    // whose area moved sees the new layout.
-    const SameBytes same_bytes;
-    // Opened as dbExpandFile opens room, under its name, on the file found
-    // with its stream as that function finds it.
-    enter("dbExpandFile", file_no);
-    const Lookup found = find_stream(file_no);
-    r = found ? expand_file(file_no, *found.file, static_cast<std::int32_t>(offset),
-                            static_cast<std::int32_t>(length), k)
-              : found.code;
-  }
-  if (r < 0) return r;
-  DataCtrl& grown = f.pDataCtrl[k];
-  grown.lMaxBlockRecs = static_cast<std::int32_t>(blocks);
-  grown.lLenData = static_cast<std::int32_t>(area_bytes);
-  return 0;
-}
-
-std::int32_t shift_file_offsets(std::int32_t file_no, FileCtrl& f, std::int32_t offset,
-                                std::int32_t length) {
-  // Offsets of -1 (no place yet) lie before every insertion point.
-  if (offset < 0 || length < 0) return report(-90);
-  if (!room_fits(f, offset, length)) return report(-12);
-  note_change(f);
-  shift_offsets(f, file_no, offset, length, -1);
-  return 0;
 }
 
 }  // namespace rb

@@ -17,11 +17,9 @@
 namespace rb {
 namespace {
 
-// Allocations that failed: the stream of dbCreate and dbOpen, the saved
-// vector places of dbFlush's commit point.
+// Allocations that failed: the stream of dbCreate and dbOpen.
 constexpr std::int32_t kCreateAllocStream = -1059;
 constexpr std::int32_t kOpenAllocStream = -1260;
-constexpr std::int32_t kFlushAllocFailed = -1301;
 
 std::int32_t now() { return static_cast<std::int32_t>(std::time(nullptr)); }
 
@@ -301,72 +299,6 @@ std::int32_t open_file(const char* name, std::int32_t mode) {
 
 namespace {
 
-bool dirty_block_of(const CashCtrl& slot, std::int32_t file_no) {
-  return slot.pBuffer != nullptr && slot.nFileNo == file_no && (slot.nFlags & kCashDirty) != 0;
-}
-
-}  // namespace
-
-std::int32_t flush_blocks(std::int32_t file_no) {
-  enter("dbFlush", file_no);
-  const Lookup found = find_stream(file_no);
-  if (!found) return found.code;
-  return write_dirty_blocks(file_no, *found.file);
-}
-
-std::int32_t write_dirty_blocks(std::int32_t file_no, FileCtrl& f) {
-  // The committed bytes that the blocks overwrite are saved first, all of
-  // them with one sync of the journal.
-  Stream& stream = *f.pFile;
-  for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
-    const CashCtrl& slot = *g_lib.buffers[i];
-    if (!dirty_block_of(slot, file_no)) continue;
-    if (const std::int32_t r = save_committed(stream, slot.lOffsetData, slot.lLenData); r < 0) {
-      return r;
-    }
-  }
-  if (const std::int32_t r = sync_journal(stream); r < 0) return r;
-  const SameBytes same_bytes;
-  for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
-    CashCtrl& slot = *g_lib.buffers[i];
-    if (!dirty_block_of(slot, file_no)) continue;
-    // Each block goes out as when this step called dbFillUpTo and
-    // dbCopyToFile: under their names, to a file found with write access.
-    if (f.def.lFileLen < slot.lOffsetData) {
-      enter("dbFillUpTo", file_no);
-      const Lookup writable = find_writable(file_no);
-      if (!writable) return writable.code;
-      if (const std::int32_t r = fill_up_to(f, slot.lOffsetData); r < 0) return r;
-    }
-    enter("dbCopyToFile", file_no);
-    const Lookup writable = find_writable(file_no);
-    const std::int32_t written =
-        writable ? copy_to_file(f, slot.lOffsetData, slot.pBuffer, slot.lLenData) : writable.code;
-    if (written != slot.lLenData) return report(-13);
-    slot.nFlags &= ~kCashDirty;
-  }
-  return 0;
-}
-
-std::int32_t drop_blocks(std::int32_t file_no) {
-  // Dropped blocks take back what was written into them.
-  for (std::int32_t n = 0; n < g_lib.cash->nFiles; ++n) {
-    FileCtrl* f = g_lib.files[n];
-    if (f != nullptr && (file_no == -1 || file_no == n)) note_change(*f);
-  }
-  std::int32_t released = 0;
-  for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
-    CashCtrl& slot = *g_lib.buffers[i];
-    if (slot.pBuffer == nullptr || (file_no != -1 && slot.nFileNo != file_no)) continue;
-    cash_index_erase(i);
-    release_slot(slot);
-    ++released;
-  }
-  return released;
-}
-
-namespace {
-
 // Writes the tables behind the data. Every table and vector is placed anew
 // from the end of the data, so that none is ever written over data or
 // over another table, and the boundary stored with the header covers
@@ -432,6 +364,8 @@ std::int32_t opens_again(std::int32_t file_no, FileCtrl& f) {
   return r;
 }
 
+}  // namespace
+
 // Makes the present state of the file its committed image on the device:
 // the tables behind the data, the header, each synced, then the journal
 // retired. Until the journal is retired a crash restores the image of the
@@ -479,66 +413,6 @@ bool commits(const FileCtrl& f) {
   // The mode bits may have been read back from the file (dbReadFileDef);
   // only the stream tells whether the file may be written.
   return (f.def.nFlags & kModeWrite) != 0 && f.writable;
-}
-
-}  // namespace
-
-// dbFlush as the host calls it: the blocks written back and, for a file
-// with write access, a commit point. Memory keeps the state it had: the
-// host sees every count, offset and place as before; only the device
-// holds the committed image.
-std::int32_t flush_file(std::int32_t file_no, FileCtrl& f) {
-  if (const std::int32_t r = write_dirty_blocks(file_no, f); r < 0) return r;
-  if (!commits(f)) return 0;
-  const char* const function = g_lib.cFunction;
-  const std::int32_t current = g_lib.nCurrentFileNo;
-  const FileDef kept = f.def;
-  const std::int32_t n = std::min(f.def.nIndexCtrls, f.nIndexCtrlCap);
-  auto* places = allocate<std::int32_t>(std::max(n, 0));
-  if (places == nullptr) {
-    enter("dbFlush", file_no);
-    return report(kFlushAllocFailed);
-  }
-  for (std::int32_t v = 0; v < n; ++v) places[v] = f.pIndexCtrl[v].lOffsetIndex;
-  const std::int32_t r = commit(file_no, f, "dbFlush");
-  f.def = kept;
-  for (std::int32_t v = 0; v < n; ++v) f.pIndexCtrl[v].lOffsetIndex = places[v];
-  heap_free(places);
-  if (r < 0) return r;
-  g_lib.cFunction = function;
-  g_lib.nCurrentFileNo = current;
-  return 0;
-}
-
-std::int32_t close_file(std::int32_t file_no, FileCtrl* f) {
-  // Its blocks are written back as dbFlush writes them, under that name.
-  std::int32_t result = flush_blocks(file_no);
-  // Blocks that did not reach the file are never committed: the journal
-  // keeps the last committed image for the next open.
-  if (result >= 0 && commits(*f)) result = commit(file_no, *f, "dbClose");
-  close_stream(f->pFile);
-  f->pFile = nullptr;
-  release_file_ctrl(f);
-  g_lib.files[file_no] = nullptr;
-  // Logged as dbReset, as when this step called the exported function.
-  enter_name("dbReset");
-  drop_blocks(file_no);
-  return result;
-}
-
-void close_all_files() {
-  for (std::int32_t i = 0; i < g_lib.cash->nFiles; ++i) {
-    // Each file is closed as dbClose closes it, under its name and number
-    // (the number always names a slot of the table).
-    enter("dbClose", i);
-    FileCtrl* f = g_lib.files[i];
-    if (f == nullptr) continue;
-    if (f->pFile == nullptr) {
-      report(-1);
-      continue;
-    }
-    close_file(i, f);
-  }
 }
 
 }  // namespace rb

@@ -16,6 +16,10 @@
 
 namespace rb {
 
+// An allocation of a commit point failed (the read-back of its tables, the
+// saved vector places of dbFlush).
+inline constexpr std::int32_t kFlushAllocFailed = -1301;
+
 // dbCreate: takes the lowest empty slot (recorded as the file number),
 // fills the catalogue (recorded as dbSetDataCtrl), creates the file and
 // writes its header. Returns the file number, or a reported code after
@@ -29,33 +33,15 @@ std::int32_t create_file(const char* name, std::int32_t count, const DataDesc* d
 // -101, -102, ...).
 std::int32_t open_file(const char* name, std::int32_t mode);
 
-// Writes the file's dirty cache blocks back (logged as dbFlush): not a
-// commit point. Records "dbFlush" and file_no, finds the file with its
-// stream. Returns 0 or the reported code.
-std::int32_t flush_blocks(std::int32_t file_no);
+// Makes the present state of the file its committed image on the device:
+// the tables behind the data, then the header, each synced, then the
+// journal retired. Returns the header write's result (4096) or the first
+// failure, reported (under `name` where no writer reported it). The dirty
+// cache blocks must have been written back before.
+std::int32_t commit(std::int32_t file_no, FileCtrl& f, const char* name);
 
-// As flush_blocks, on the file the caller found with its stream, under the
-// name the caller recorded.
-std::int32_t write_dirty_blocks(std::int32_t file_no, FileCtrl& f);
-
-// dbFlush on the file found with its stream: writes the dirty blocks back
-// and, for a file with write access, commits the present state (memory
-// keeps it as it was). Returns 0 or the reported code.
-std::int32_t flush_file(std::int32_t file_no, FileCtrl& f);
-
-// dbReset after its entry (the library is initialised): drops the cache
-// slots of file_no (every file for -1) unwritten, and the key indexes
-// their blocks fed. Returns the number of slots dropped.
-std::int32_t drop_blocks(std::int32_t file_no);
-
-// dbClose on the open file f under file_no (it has a stream): writes the
-// blocks back, commits a file with write access, closes the stream,
-// empties the slot and drops the file's cache slots (recorded as dbReset).
-// Returns 0 or the first failure, reported; the slot is empty either way.
-std::int32_t close_file(std::int32_t file_no, FileCtrl* f);
-
-// dbCloseAll after its entry (the library is initialised): closes every
-// open file as dbClose does, each recorded under that name and number.
-void close_all_files();
+// A file whose tables and header the library writes back: opened or
+// created with write access.
+bool commits(const FileCtrl& f);
 
 }  // namespace rb

@@ -1,11 +1,8 @@
 // dbInit / dbExit, the tunables and the version text.
 #include "frame/state.h"
 
-#include "file/file_ctrl.h"
-#include "file/lifecycle.h"
 #include "frame/heap.h"
 #include "frame/log.h"
-#include "records/cache_index.h"
 
 namespace rb {
 
@@ -14,93 +11,6 @@ void release_slot(CashCtrl& s) {
   heap_free(s.pOwn);
   s.pOwn = nullptr;
   s.lOwnLen = 0;
-}
-
-namespace {
-
-// Releases the cache slot table, the file table and the Cashsystem,
-// whatever of them exists. Used by dbExit and to undo a dbInit that ran out
-// of memory half-way, so that no half-built state is ever left behind.
-void release_cashsystem() {
-  cash_index_release();
-  if (g_lib.buffers != nullptr) {
-    for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
-      CashCtrl* slot = g_lib.buffers[i];
-      if (slot == nullptr) continue;
-      release_slot(*slot);
-      heap_free(slot);
-    }
-    heap_free(g_lib.buffers);
-    g_lib.buffers = nullptr;
-  }
-  if (g_lib.files != nullptr) {
-    for (std::int32_t i = 0; i < g_lib.cash->nFiles; ++i) {
-      FileCtrl* f = g_lib.files[i];
-      if (f == nullptr) continue;
-      close_stream(f->pFile);
-      release_file_ctrl(f);
-    }
-    heap_free(g_lib.files);
-    g_lib.files = nullptr;
-  }
-  heap_free(g_lib.cash);
-  g_lib.cash = nullptr;
-}
-
-// Undoes a half-built initialisation and reports code.
-std::int32_t fail_init(std::int32_t code) {
-  release_cashsystem();
-  return report(code);
-}
-
-CashCtrl* new_cash_slot() {
-  auto* slot = allocate<CashCtrl>(1);
-  if (slot != nullptr) *slot = CashCtrl{-1, -1, 0, 0, 0, nullptr};
-  return slot;
-}
-
-}  // namespace
-
-std::int32_t init_library(std::int32_t nCashBuffers, std::int32_t nFiles) {
-  if (g_lib.sys == nullptr) {
-    g_lib.sys = allocate<SysData>(1);
-    if (g_lib.sys == nullptr) return -4;
-  }
-  *g_lib.sys = kSysDataDefaults;
-  if (initialised()) return report(-1001);
-  if (nCashBuffers < 1 || nFiles < 1) return report(-90);
-
-  g_lib.cash = allocate<Cashsystem>(1);
-  if (g_lib.cash == nullptr) return report(-1002);
-  // Counts start at 0 so that an undo releases only what exists.
-  *g_lib.cash = Cashsystem{0, -1, 0};
-
-  g_lib.buffers = allocate_filled<CashCtrl*>(nCashBuffers, nullptr);
-  if (g_lib.buffers == nullptr) return fail_init(-1003);
-  g_lib.cash->nCashBuffers = nCashBuffers;
-  for (std::int32_t i = 0; i < nCashBuffers; ++i) {
-    g_lib.buffers[i] = new_cash_slot();
-    if (g_lib.buffers[i] == nullptr) return fail_init(-1004);
-  }
-
-  g_lib.files = allocate_filled<FileCtrl*>(nFiles, nullptr);
-  if (g_lib.files == nullptr) return fail_init(-1005);
-  g_lib.cash->nFiles = nFiles;
-  cash_index_create(nCashBuffers);
-  return 0;
-}
-
-std::int32_t exit_library() {
-  // Closes the files and drops the cache slots as dbCloseAll and dbReset
-  // did when dbExit called them: each step records its name.
-  enter("dbCloseAll", -1);
-  close_all_files();
-  enter_name("dbReset");
-  drop_blocks(-1);
-  release_cashsystem();
-  heap_free(g_lib.sys);
-  g_lib.sys = nullptr;
-  return 0;
 }
 
 // Setters and getters of the tunables; -4 before dbInit.

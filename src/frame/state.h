@@ -121,17 +121,6 @@ inline FileCtrl* file_at(std::int32_t file_no) {
 
 inline constexpr const char kLibVersion[] = "1.01.0000 - 10.09.05";
 
-// dbInit after its entry: creates SysData (or resets its tunables), the
-// Cashsystem with nCashBuffers slots and the file table with nFiles slots.
-// Returns 0, -4 when SysData cannot be allocated, or a reported code
-// (-1001 already initialised, -90, -1002..-1005 out of memory, undone).
-std::int32_t init_library(std::int32_t nCashBuffers, std::int32_t nFiles);
-
-// dbExit after its entry (the library is initialised): closes every file
-// as dbCloseAll does, drops every cache slot as dbReset(-1) does (each
-// step recording its own exported name), then releases all state. Returns 0.
-std::int32_t exit_library();
-
 // Sets a tunable of SysData and returns its old value; -4 before dbInit.
 std::int32_t swap_tunable(std::int32_t SysData::*field, std::int32_t value);
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "file/block_io.h"
+#include "file/growth.h"
 #include "file/lookup.h"
 #include "file/stream.h"
 #include "frame/heap.h"
@@ -192,6 +193,90 @@ void* cash_ptr(std::int32_t file_no, FileCtrl& f, std::int32_t offset, std::int3
   // The caller may change the bytes in place: it gets a copy, never a view.
   const CashUse use = write ? CashUse::write : CashUse::copy;
   return cash_block(file_no, f, offset, length, use, flags);
+}
+
+namespace {
+
+bool dirty_block_of(const CashCtrl& slot, std::int32_t file_no) {
+  return slot.pBuffer != nullptr && slot.nFileNo == file_no && (slot.nFlags & kCashDirty) != 0;
+}
+
+}  // namespace
+
+std::int32_t flush_blocks(std::int32_t file_no) {
+  enter("dbFlush", file_no);
+  const Lookup found = find_stream(file_no);
+  if (!found) return found.code;
+  return write_dirty_blocks(file_no, *found.file);
+}
+
+std::int32_t write_dirty_blocks(std::int32_t file_no, FileCtrl& f) {
+  // The committed bytes that the blocks overwrite are saved first, all of
+  // them with one sync of the journal.
+  Stream& stream = *f.pFile;
+  for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
+    const CashCtrl& slot = *g_lib.buffers[i];
+    if (!dirty_block_of(slot, file_no)) continue;
+    if (const std::int32_t r = save_committed(stream, slot.lOffsetData, slot.lLenData); r < 0) {
+      return r;
+    }
+  }
+  if (const std::int32_t r = sync_journal(stream); r < 0) return r;
+  const SameBytes same_bytes;
+  for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
+    CashCtrl& slot = *g_lib.buffers[i];
+    if (!dirty_block_of(slot, file_no)) continue;
+    // Each block goes out as when this step called dbFillUpTo and
+    // dbCopyToFile: under their names, to a file found with write access.
+    if (f.def.lFileLen < slot.lOffsetData) {
+      enter("dbFillUpTo", file_no);
+      const Lookup writable = find_writable(file_no);
+      if (!writable) return writable.code;
+      if (const std::int32_t r = fill_up_to(f, slot.lOffsetData); r < 0) return r;
+    }
+    enter("dbCopyToFile", file_no);
+    const Lookup writable = find_writable(file_no);
+    const std::int32_t written =
+        writable ? copy_to_file(f, slot.lOffsetData, slot.pBuffer, slot.lLenData) : writable.code;
+    if (written != slot.lLenData) return report(-13);
+    slot.nFlags &= ~kCashDirty;
+  }
+  return 0;
+}
+
+std::int32_t drop_blocks(std::int32_t file_no) {
+  // Dropped blocks take back what was written into them.
+  for (std::int32_t n = 0; n < g_lib.cash->nFiles; ++n) {
+    FileCtrl* f = g_lib.files[n];
+    if (f != nullptr && (file_no == -1 || file_no == n)) note_change(*f);
+  }
+  std::int32_t released = 0;
+  for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
+    CashCtrl& slot = *g_lib.buffers[i];
+    if (slot.pBuffer == nullptr || (file_no != -1 && slot.nFileNo != file_no)) continue;
+    cash_index_erase(i);
+    release_slot(slot);
+    ++released;
+  }
+  return released;
+}
+
+void shift_blocks(std::int32_t file_no, FileCtrl& f, std::int32_t offset, std::int32_t length) {
+  bool shifted = false;
+  for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
+    CashCtrl& slot = *g_lib.buffers[i];
+    if (slot.pBuffer != nullptr && slot.nFileNo == file_no && slot.lOffsetData >= offset) {
+      raise_offset(slot.lOffsetData, offset, length);
+      // A view follows its block to where the move put it.
+      if (slot_is_view(slot)) {
+        slot.pBuffer =
+            const_cast<unsigned char*>(stream_view(*f.pFile, slot.lOffsetData, slot.lLenData));
+        if (slot.pBuffer == nullptr) vacate_slot(slot);
+      }
+      shifted = true;
+    }
+  }
+  if (shifted) cash_index_rebuild();
 }
 
 }  // namespace rb

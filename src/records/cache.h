@@ -32,4 +32,23 @@ unsigned char* cash_block(std::int32_t file_no, FileCtrl& f, std::int32_t offset
 void* cash_ptr(std::int32_t file_no, FileCtrl& f, std::int32_t offset, std::int32_t length,
                bool write, std::int32_t* flags);
 
+// Writes the file's dirty cache blocks back (logged as dbFlush): not a
+// commit point. Records "dbFlush" and file_no, finds the file with its
+// stream. Returns 0 or the reported code.
+std::int32_t flush_blocks(std::int32_t file_no);
+
+// As flush_blocks, on the file the caller found with its stream, under the
+// name the caller recorded.
+std::int32_t write_dirty_blocks(std::int32_t file_no, FileCtrl& f);
+
+// dbReset after its entry (the library is initialised): drops the cache
+// slots of file_no (every file for -1) unwritten; the write epochs of the
+// files concerned are raised. Returns the number of slots dropped.
+std::int32_t drop_blocks(std::int32_t file_no);
+
+// Raises the offsets of the file's cached blocks at or behind offset by
+// length, after a growth moved their bytes (or offsets were shifted); a
+// block read in place follows its bytes.
+void shift_blocks(std::int32_t file_no, FileCtrl& f, std::int32_t offset, std::int32_t length);
+
 }  // namespace rb

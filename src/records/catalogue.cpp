@@ -7,10 +7,10 @@
 #include <cstring>
 
 #include "file/block_io.h"
-#include "file/growth.h"
 #include "file/lookup.h"
 #include "file/stream.h"
 #include "frame/heap.h"
+#include "records/growth.h"
 #include "records/index_vectors.h"
 
 namespace rb {

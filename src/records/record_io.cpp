@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "file/growth.h"
 #include "file/lookup.h"
 #include "file/stream.h"
 #include "records/cache.h"
+#include "records/growth.h"
 #include "records/index_vectors.h"
 
 namespace rb {

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "file/journal.h"
-#include "file/lifecycle.h"
 #include "frame/io_env.h"
+#include "records/cache.h"
 #include "support/testkit.h"
 
 #if !defined(_WIN32)
