@@ -6,6 +6,9 @@
 #   api-calls        no source outside src/api/ calls an exported function
 #                    (db..., dumpIOCtrl); the names in comments and string
 #                    literals (enter("dbOpen", ...)) do not count
+#   includes         no source includes a header of a layer above its own:
+#                    frame <- file <- records <- sections; dump and api
+#                    may include every layer
 # One function per check; each prints its findings as file:line: text and
 # returns non-zero when it found any. Exits non-zero when any check failed.
 # To add a check: write a check_* function and add it to CHECKS.
@@ -56,7 +59,37 @@ check_api_calls() {
   ! grep_code '\b(db[A-Z][A-Za-z0-9_]*|dumpIOCtrl)[[:space:]]*\(' "${files[@]}"
 }
 
-CHECKS=(api_definitions api_calls)
+# The rank of a layer; a source may include headers of its rank or below.
+layer_rank() {
+  case "$1" in
+    frame) echo 0 ;;
+    file) echo 1 ;;
+    records) echo 2 ;;
+    sections) echo 3 ;;
+    *) echo 4 ;;  # dump, api
+  esac
+}
+
+check_includes() {
+  local file layer included rank found=0 line
+  while IFS= read -r file; do
+    layer="${file#src/}"
+    layer="${layer%%/*}"
+    rank="$(layer_rank "$layer")"
+    while IFS= read -r line; do
+      included="${line#*:}"
+      included="${included#*\"}"
+      included="${included%%/*}"
+      if [ "$(layer_rank "$included")" -gt "$rank" ]; then
+        printf '%s:%s\n' "$file" "$line"
+        found=1
+      fi
+    done < <(grep -nE '^#include "(frame|file|records|sections|dump|api)/' "$file" || true)
+  done < <(find src -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
+  return "$found"
+}
+
+CHECKS=(api_definitions api_calls includes)
 
 failed=0
 for check in "${CHECKS[@]}"; do

@@ -14,6 +14,7 @@
 #include "frame/state.h"
 #include "recbase.h"
 #include "records/cache.h"
+#include "records/catalogue.h"
 #include "records/closing.h"
 #include "records/growth.h"
 

@@ -13,6 +13,7 @@
 #include "records/index_vectors.h"
 #include "records/queries.h"
 #include "records/record_io.h"
+#include "sections/sections.h"
 
 using rb::Lookup;
 using std::int32_t;

@@ -11,10 +11,9 @@
 #include "file/table_io.h"
 #include "file/validate.h"
 #include "frame/heap.h"
-#include "records/cache_index.h"
-#include "records/catalogue.h"
 
 namespace rb {
+
 namespace {
 
 // Allocations that failed: the stream of dbCreate and dbOpen.
@@ -30,8 +29,8 @@ std::int32_t lowest_empty_slot() {
   return -1;
 }
 
-// Gives up a slot that a failed dbCreate or dbOpen had taken: its stream is
-// closed and everything it held released, so the slot can be taken again.
+}  // namespace
+
 std::int32_t abandon(std::int32_t slot, std::int32_t code) {
   FileCtrl* f = g_lib.files[slot];
   if (f != nullptr) {
@@ -41,6 +40,8 @@ std::int32_t abandon(std::int32_t slot, std::int32_t code) {
   }
   return code;
 }
+
+namespace {
 
 std::int32_t fail(std::int32_t slot, std::int32_t code) { return abandon(slot, report(code)); }
 
@@ -75,8 +76,8 @@ void init_file_def(FileDef& d, std::int32_t flags, std::int32_t n, std::int32_t 
 
 }  // namespace
 
-std::int32_t create_file(const char* name, std::int32_t count, const DataDesc* desc,
-                         std::int32_t sections, std::int32_t flags) {
+std::int32_t begin_create(const char* name, std::int32_t count, const DataDesc* desc,
+                          std::int32_t sections, std::int32_t flags) {
   if (!initialised()) return report(-5);
   if (name == nullptr || (count > 0 && desc == nullptr)) return report(-90);
   const std::int32_t n = count < 1 ? g_lib.sys->nDataCtrlExpand : count;
@@ -106,13 +107,12 @@ std::int32_t create_file(const char* name, std::int32_t count, const DataDesc* d
                 static_cast<std::size_t>(sections) * sizeof(Section));
     f->nSectionCap = sections;
   }
-  if (count > 0) {
-    f->def.nDataTypes = 0;  // counted again as the catalogue is filled
-    enter("dbSetDataCtrl", slot);
-    const std::int32_t r = fill_catalogue(slot, *f, count, desc);
-    if (r != 0) return abandon(slot, r);
-  }
+  if (count > 0) f->def.nDataTypes = 0;  // counted again as the catalogue is filled
+  return slot;
+}
 
+std::int32_t finish_create(std::int32_t slot, const char* name) {
+  FileCtrl* f = g_lib.files[slot];
   // As the one writer of the file: a journal that a crashed writer of the
   // old file left is rolled back before the file is emptied, so that a
   // crash in between never leaves a mix of both.

@@ -20,12 +20,20 @@ namespace rb {
 // saved vector places of dbFlush).
 inline constexpr std::int32_t kFlushAllocFailed = -1301;
 
-// dbCreate: takes the lowest empty slot (recorded as the file number),
-// fills the catalogue (recorded as dbSetDataCtrl), creates the file and
-// writes its header. Returns the file number, or a reported code after
-// which the slot is empty again (-5, -90, -1051.., -10, ...).
-std::int32_t create_file(const char* name, std::int32_t count, const DataDesc* desc,
-                         std::int32_t sections, std::int32_t flags);
+// dbCreate in two steps around the filling of the catalogue (done above
+// this layer, records/catalogue.h): begin_create takes the lowest empty
+// slot (recorded as the file number) and builds the control block and its
+// tables; finish_create creates the file and writes its header. Each
+// returns the file number, or a reported code after which the slot is
+// empty again (-5, -90, -1051.., -10, -18, ...).
+std::int32_t begin_create(const char* name, std::int32_t count, const DataDesc* desc,
+                          std::int32_t sections, std::int32_t flags);
+std::int32_t finish_create(std::int32_t slot, const char* name);
+
+// Gives up a slot that a failed dbCreate or dbOpen had taken: its stream is
+// closed and everything it held released, so the slot can be taken again.
+// Returns code.
+std::int32_t abandon(std::int32_t slot, std::int32_t code);
 
 // dbOpen: takes the lowest empty slot, opens the file and reads and
 // checks its header and tables. Returns the file number or a reported

@@ -279,4 +279,40 @@ void shift_blocks(std::int32_t file_no, FileCtrl& f, std::int32_t offset, std::i
   if (shifted) cash_index_rebuild();
 }
 
+std::int32_t create_slots(std::int32_t count) {
+  g_lib.buffers = allocate_filled<CashCtrl*>(count, nullptr);
+  if (g_lib.buffers == nullptr) return -1003;
+  g_lib.cash->nCashBuffers = count;
+  for (std::int32_t i = 0; i < count; ++i) {
+    g_lib.buffers[i] = allocate<CashCtrl>(1);
+    if (g_lib.buffers[i] == nullptr) return -1004;
+    *g_lib.buffers[i] = CashCtrl{-1, -1, 0, 0, 0, nullptr};
+  }
+  return 0;
+}
+
+void create_slot_index() { cash_index_create(g_lib.cash->nCashBuffers); }
+
+void release_slots() {
+  cash_index_release();
+  if (g_lib.buffers == nullptr) return;
+  for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
+    CashCtrl* slot = g_lib.buffers[i];
+    if (slot == nullptr) continue;
+    release_slot(*slot);
+    heap_free(slot);
+  }
+  heap_free(g_lib.buffers);
+  g_lib.buffers = nullptr;
+}
+
+const unsigned char* peek_block(std::int32_t file_no, std::int32_t offset, std::int32_t length,
+                                bool& cached) {
+  const std::int32_t i = cash_index_find(file_no, offset);
+  cached = i >= 0;
+  if (!cached) return nullptr;
+  const CashCtrl& slot = *g_lib.buffers[i];
+  return slot.lLenData < length ? nullptr : slot.pBuffer;
+}
+
 }  // namespace rb

@@ -51,4 +51,19 @@ std::int32_t drop_blocks(std::int32_t file_no);
 // block read in place follows its bytes.
 void shift_blocks(std::int32_t file_no, FileCtrl& f, std::int32_t offset, std::int32_t length);
 
+// The slots of a new Cashsystem (its count set here), each free: 0, or
+// -1003 / -1004 when memory runs out (what exists is released by
+// release_slots). create_slot_index then builds the slots' look-up index.
+std::int32_t create_slots(std::int32_t count);
+void create_slot_index();
+
+// Releases every slot, its buffer and the look-up index.
+void release_slots();
+
+// The bytes of the block at offset as the cache holds them, without
+// touching the cache: `cached` tells whether a slot holds the block; the
+// result is null when none does, or when it holds fewer than length bytes.
+const unsigned char* peek_block(std::int32_t file_no, std::int32_t offset, std::int32_t length,
+                                bool& cached);
+
 }  // namespace rb

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "file/block_io.h"
+#include "file/lifecycle.h"
 #include "file/lookup.h"
 #include "file/stream.h"
 #include "frame/heap.h"
@@ -214,8 +215,6 @@ std::int32_t add_data_ctrl(std::int32_t file_no, FileCtrl& f, const DataDesc* de
   return k;
 }
 
-std::int32_t add_section_data_type(std::int32_t file_no, FileCtrl& f, const DataDesc* desc);
-
 std::int32_t end_data_input(std::int32_t file_no, FileCtrl& f) {
   if (f.def.nDataCtrlOpen == -1) return report(-41);
   const std::int32_t k = f.def.nDataCtrlOpen;
@@ -257,25 +256,16 @@ std::int32_t close_area(std::int32_t file_no, FileCtrl& f, std::int32_t k) {
   return 0;
 }
 
-std::int32_t begin_data(std::int32_t file_no, FileCtrl& f, const DataDesc* desc) {
-  if (f.def.nDataCtrlOpen != -1) {
-    report_warning(-40);
-    // Closed as when this step called dbEndData: under its name.
-    enter("dbEndData", file_no);
-    end_data_input(file_no, f);
+std::int32_t create_file(const char* name, std::int32_t count, const DataDesc* desc,
+                         std::int32_t sections, std::int32_t flags) {
+  const std::int32_t slot = begin_create(name, count, desc, sections, flags);
+  if (slot < 0) return slot;
+  if (count > 0) {
+    enter("dbSetDataCtrl", slot);
+    const std::int32_t r = fill_catalogue(slot, *g_lib.files[slot], count, desc);
+    if (r != 0) return abandon(slot, r);
   }
-  std::int32_t r = 0;
-  if (f.def.nOpenSectionHandle != -1) {
-    r = add_section_data_type(file_no, f, desc);  // records dbAddDataCtrlS
-  } else {
-    // Logged as dbAddDataCtrl from here on (also the second record of
-    // its failure below), as when this step called the exported function.
-    enter("dbAddDataCtrl", file_no);
-    r = add_data_ctrl(file_no, f, desc);
-  }
-  if (r < 0) return report(r);
-  f.def.nDataCtrlOpen = r;
-  return r;
+  return finish_create(slot, name);
 }
 
 }  // namespace rb

@@ -64,10 +64,11 @@ std::int32_t expand_data_ctrl(FileCtrl& f);
 // (-90, -3301).
 std::int32_t expand_ind_data_types(FileCtrl& f, std::int32_t type);
 
-// dbBeginData: closes an open data input first (warning -40), then
-// appends the type (for the current key of the open section, if any) and
-// opens its data input. Returns the DataCtrl index or the failure, which
-// is reported a second time.
-std::int32_t begin_data(std::int32_t file_no, FileCtrl& f, const DataDesc* desc);
+// dbCreate: takes the lowest empty slot (recorded as the file number),
+// fills the catalogue (recorded as dbSetDataCtrl), creates the file and
+// writes its header. Returns the file number, or a reported code after
+// which the slot is empty again (-5, -90, -1051.., -10, -18, ...).
+std::int32_t create_file(const char* name, std::int32_t count, const DataDesc* desc,
+                         std::int32_t sections, std::int32_t flags);
 
 }  // namespace rb

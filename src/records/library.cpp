@@ -5,7 +5,6 @@
 #include "frame/log.h"
 #include "frame/state.h"
 #include "records/cache.h"
-#include "records/cache_index.h"
 #include "records/closing.h"
 
 namespace rb {
@@ -16,17 +15,7 @@ namespace {
 // whatever of them exists. Used by dbExit and to undo a dbInit that ran out
 // of memory half-way, so that no half-built state is ever left behind.
 void release_cashsystem() {
-  cash_index_release();
-  if (g_lib.buffers != nullptr) {
-    for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
-      CashCtrl* slot = g_lib.buffers[i];
-      if (slot == nullptr) continue;
-      release_slot(*slot);
-      heap_free(slot);
-    }
-    heap_free(g_lib.buffers);
-    g_lib.buffers = nullptr;
-  }
+  release_slots();
   if (g_lib.files != nullptr) {
     for (std::int32_t i = 0; i < g_lib.cash->nFiles; ++i) {
       FileCtrl* f = g_lib.files[i];
@@ -47,12 +36,6 @@ std::int32_t fail_init(std::int32_t code) {
   return report(code);
 }
 
-CashCtrl* new_cash_slot() {
-  auto* slot = allocate<CashCtrl>(1);
-  if (slot != nullptr) *slot = CashCtrl{-1, -1, 0, 0, 0, nullptr};
-  return slot;
-}
-
 }  // namespace
 
 std::int32_t init_library(std::int32_t nCashBuffers, std::int32_t nFiles) {
@@ -69,18 +52,11 @@ std::int32_t init_library(std::int32_t nCashBuffers, std::int32_t nFiles) {
   // Counts start at 0 so that an undo releases only what exists.
   *g_lib.cash = Cashsystem{0, -1, 0};
 
-  g_lib.buffers = allocate_filled<CashCtrl*>(nCashBuffers, nullptr);
-  if (g_lib.buffers == nullptr) return fail_init(-1003);
-  g_lib.cash->nCashBuffers = nCashBuffers;
-  for (std::int32_t i = 0; i < nCashBuffers; ++i) {
-    g_lib.buffers[i] = new_cash_slot();
-    if (g_lib.buffers[i] == nullptr) return fail_init(-1004);
-  }
-
+  if (const std::int32_t r = create_slots(nCashBuffers); r != 0) return fail_init(r);
   g_lib.files = allocate_filled<FileCtrl*>(nFiles, nullptr);
   if (g_lib.files == nullptr) return fail_init(-1005);
   g_lib.cash->nFiles = nFiles;
-  cash_index_create(nCashBuffers);
+  create_slot_index();
   return 0;
 }
 

@@ -8,7 +8,7 @@
 
 #include "file/stream.h"
 #include "frame/state.h"
-#include "records/cache_index.h"
+#include "records/cache.h"
 #include "sections/sections.h"
 
 namespace rb {
@@ -141,10 +141,9 @@ namespace {
 // retire a shorter cached copy of the block.
 const unsigned char* block_bytes(std::int32_t file_no, FileCtrl& f, std::int32_t offset,
                                  std::int32_t length, std::vector<unsigned char>& copy) {
-  if (const std::int32_t i = cash_index_find(file_no, offset); i >= 0) {
-    const CashCtrl& slot = *g_lib.buffers[i];
-    return slot.lLenData < length ? nullptr : slot.pBuffer;
-  }
+  bool cached = false;
+  const unsigned char* held = peek_block(file_no, offset, length, cached);
+  if (cached) return held;
   copy.resize(static_cast<std::size_t>(length));
   if (offset >= f.def.lFileLen) {
     std::fill(copy.begin(), copy.end(), 0);

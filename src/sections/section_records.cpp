@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "file/lookup.h"
+#include "frame/log.h"
 #include "records/catalogue.h"
 #include "records/record_io.h"
 #include "sections/sections.h"
@@ -124,6 +125,27 @@ std::int32_t add_section_data_type(std::int32_t file_no, FileCtrl& f, const Data
   const std::int32_t s = f.def.nOpenSectionHandle;
   if (section_at(f, s) == nullptr) return report(kBadSectionHandle);
   return add_key_type(file_no, f, desc, s);
+}
+
+std::int32_t begin_data(std::int32_t file_no, FileCtrl& f, const DataDesc* desc) {
+  if (f.def.nDataCtrlOpen != -1) {
+    report_warning(-40);
+    // Closed as when this step called dbEndData: under its name.
+    enter("dbEndData", file_no);
+    end_data_input(file_no, f);
+  }
+  std::int32_t r = 0;
+  if (f.def.nOpenSectionHandle != -1) {
+    r = add_section_data_type(file_no, f, desc);  // records dbAddDataCtrlS
+  } else {
+    // Logged as dbAddDataCtrl from here on (also the second record of
+    // its failure below), as when this step called the exported function.
+    enter("dbAddDataCtrl", file_no);
+    r = add_data_ctrl(file_no, f, desc);
+  }
+  if (r < 0) return report(r);
+  f.def.nDataCtrlOpen = r;
+  return r;
 }
 
 }  // namespace rb

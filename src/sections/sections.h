@@ -114,4 +114,10 @@ std::int32_t end_sections(FileCtrl& f, std::int32_t i);
 std::int32_t begin_section(std::int32_t file_no, FileCtrl& f, std::int32_t no, std::int32_t* keys);
 std::int32_t end_section(FileCtrl& f, std::int32_t i);
 
+// dbBeginData: closes an open data input first (warning -40), then
+// appends the type (for the current key of the open section, if any) and
+// opens its data input. Returns the DataCtrl index or the failure, which
+// is reported a second time.
+std::int32_t begin_data(std::int32_t file_no, FileCtrl& f, const DataDesc* desc);
+
 }  // namespace rb
