@@ -94,7 +94,7 @@ RECBASE_API int32_t RECBASE_CALL dbReadIndSections(int32_t nFileNo) {
 
 RECBASE_API int32_t RECBASE_CALL dbFillUpTo(int32_t nFileNo, int32_t lLength) {
   rb::enter("dbFillUpTo", nFileNo);
-  if (rb::g_lib.sys == nullptr) return -4;
+  if (rb::g_lib.sys == nullptr) return DB_ERR_NO_SYSDATA;
   const rb::Lookup found = rb::find_writable(nFileNo);
   if (!found) return found.code;
   return rb::fill_up_to(*found.file, lLength);
@@ -103,7 +103,7 @@ RECBASE_API int32_t RECBASE_CALL dbFillUpTo(int32_t nFileNo, int32_t lLength) {
 RECBASE_API int32_t RECBASE_CALL dbCopyToFile(int32_t nFileNo, int32_t lOffset, const void* pBuffer,
                                               int32_t lLen) {
   rb::enter("dbCopyToFile", nFileNo);
-  if (rb::g_lib.sys == nullptr) return -4;
+  if (rb::g_lib.sys == nullptr) return DB_ERR_NO_SYSDATA;
   const rb::Lookup found = rb::find_writable(nFileNo);
   if (!found) return found.code;
   return rb::copy_to_file(*found.file, lOffset, pBuffer, lLen);
@@ -112,7 +112,7 @@ RECBASE_API int32_t RECBASE_CALL dbCopyToFile(int32_t nFileNo, int32_t lOffset, 
 RECBASE_API int32_t RECBASE_CALL dbCopyFromFile(int32_t nFileNo, int32_t lOffset, void* pBuffer,
                                                 int32_t lLen) {
   rb::enter("dbCopyFromFile", nFileNo);
-  if (rb::g_lib.sys == nullptr) return -4;
+  if (rb::g_lib.sys == nullptr) return DB_ERR_NO_SYSDATA;
   const rb::Lookup found = rb::find_stream(nFileNo);
   if (!found) return found.code;
   return rb::copy_from_file(*found.file, lOffset, pBuffer, lLen);
@@ -135,18 +135,18 @@ RECBASE_API int32_t RECBASE_CALL dbOpen(const char* cName, int32_t nMode) {
 
 RECBASE_API int32_t RECBASE_CALL dbClose(int32_t nFileNo) {
   rb::enter("dbClose", nFileNo);
-  if (!rb::initialised()) return -5;
-  if (rb::g_lib.files == nullptr) return -6;
-  if (nFileNo < 0 || nFileNo >= rb::g_lib.cash->nFiles) return rb::report(-6);
+  if (!rb::initialised()) return DB_ERR_NO_CASH;
+  if (rb::g_lib.files == nullptr) return DB_ERR_NO_FILE;
+  if (nFileNo < 0 || nFileNo >= rb::g_lib.cash->nFiles) return rb::report(DB_ERR_NO_FILE);
   rb::FileCtrl* f = rb::g_lib.files[nFileNo];
   if (f == nullptr) return 0;  // closing an empty slot is no failure
-  if (f->pFile == nullptr) return rb::report(-1);
+  if (f->pFile == nullptr) return rb::report(DB_ERR_FILE_POINTER);
   return rb::close_file(nFileNo, f);
 }
 
 RECBASE_API int32_t RECBASE_CALL dbCloseAll(void) {
   rb::enter("dbCloseAll", -1);
-  if (!rb::initialised()) return -5;
+  if (!rb::initialised()) return DB_ERR_NO_CASH;
   rb::close_all_files();
   return 0;
 }
@@ -161,7 +161,7 @@ RECBASE_API int32_t RECBASE_CALL dbFlush(int32_t nFileNo) {
 RECBASE_API int32_t RECBASE_CALL dbReset(int32_t nFileNo) {
   // Records its name and leaves the file number as it is.
   rb::enter_name("dbReset");
-  if (!rb::initialised()) return -5;
+  if (!rb::initialised()) return DB_ERR_NO_CASH;
   return rb::drop_blocks(nFileNo);
 }
 

@@ -23,7 +23,7 @@ RECBASE_API int32_t RECBASE_CALL dbInit(int32_t nCashBuffers, int32_t nFiles) {
 
 RECBASE_API int32_t RECBASE_CALL dbExit(void) {
   // Records its name only once the library is known to be initialised.
-  if (!rb::initialised()) return -5;
+  if (!rb::initialised()) return DB_ERR_NO_CASH;
   rb::enter("dbExit", -1);
   return rb::exit_library();
 }

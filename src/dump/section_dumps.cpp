@@ -9,6 +9,7 @@
 #include "dump/dump_file.h"
 #include "dump/dumps.h"
 #include "file/lookup.h"
+#include "recbase.h"
 #include "records/record_io.h"
 
 namespace rb {
@@ -64,7 +65,7 @@ std::int32_t dump_section(std::int32_t file_no, FileCtrl& f, std::int32_t number
                           std::int32_t indirect) {
   const std::int32_t index = section_index(f, number, indirect);
   const Section* s = section_at(f, index);
-  if (s == nullptr) return report(-90);
+  if (s == nullptr) return report(DB_ERR_BAD_ARGUMENT);
   DumpFile dump;
   if (!dump) return report(kDumpOpenFailed);
   section_lines(dump.get(), file_no, index, *s);
@@ -121,8 +122,8 @@ std::int32_t dump_section_keys(std::int32_t file_no, FileCtrl& f, std::int32_t n
   const std::int32_t index = section_index(f, number, indirect);
   if (index == -1) return no_section_line(file_no, number);
   const Section* s = section_at(f, index);
-  if (s == nullptr) return report(-90);
-  if (!buckets_exist(f, *s)) return report(-90);
+  if (s == nullptr) return report(DB_ERR_BAD_ARGUMENT);
+  if (!buckets_exist(f, *s)) return report(DB_ERR_BAD_ARGUMENT);
   DumpFile dump;
   if (!dump) return report(kDumpOpenFailed);
   std::FILE* out = dump.get();
@@ -158,7 +159,7 @@ void cash_lines(std::FILE* out, std::int32_t slot, const CashCtrl& c) {
 }  // namespace
 
 std::int32_t dump_cash_ctrl() {
-  if (!initialised() || g_lib.buffers == nullptr) return -5;
+  if (!initialised() || g_lib.buffers == nullptr) return DB_ERR_NO_CASH;
   DumpFile dump;
   if (!dump) return report(kDumpOpenFailed);
   for (std::int32_t i = 0; i < g_lib.cash->nCashBuffers; ++i) {
@@ -169,9 +170,9 @@ std::int32_t dump_cash_ctrl() {
 }
 
 std::int32_t dump_io_ctrl(std::int32_t offset, std::int32_t length, const char* text) {
-  if (!initialised()) return -5;
+  if (!initialised()) return DB_ERR_NO_CASH;
   const FileCtrl* f = file_at(g_lib.nCurrentFileNo);
-  if (f == nullptr) return report(-6);
+  if (f == nullptr) return report(DB_ERR_NO_FILE);
   DumpFile dump;
   if (!dump) return report(kDumpOpenFailed);
   std::FILE* out = dump.get();

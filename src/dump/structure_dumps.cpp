@@ -11,6 +11,7 @@
 #include "dump/dump_file.h"
 #include "dump/dumps.h"
 #include "file/lookup.h"
+#include "recbase.h"
 
 namespace rb {
 namespace {
@@ -26,7 +27,7 @@ const char* time_text(std::int32_t stamp) {
 
 std::int32_t dump_sys_data() {
   const SysData* s = g_lib.sys;
-  if (s == nullptr) return report(-4);
+  if (s == nullptr) return report(DB_ERR_NO_SYSDATA);
   DumpFile dump;
   if (!dump) return report(kDumpOpenFailed);
   std::FILE* out = dump.get();
@@ -173,7 +174,7 @@ std::int32_t dump_data_ctrl(std::int32_t file_no, FileCtrl& f, std::int32_t numb
                             std::int32_t indirect) {
   const std::int32_t k = indirect != 0 ? type_to_ctrl(f, number) : number;
   const DataCtrl* c = data_ctrl(f, k);
-  if (c == nullptr) return report(-90);
+  if (c == nullptr) return report(DB_ERR_BAD_ARGUMENT);
   DumpFile dump;
   if (!dump) return report(kDumpOpenFailed);
   data_ctrl_lines(dump.get(), file_no, k, *c);
@@ -222,11 +223,12 @@ std::int32_t dump_vector(FileCtrl& f, std::int32_t file_no, std::int32_t type, V
 
 std::int32_t dump_data_index(std::int32_t file_no, FileCtrl& f, std::int32_t type,
                              std::int32_t select) {
-  if (type < 0 || type >= std::min(f.def.nIndDataTypesX, f.nIndDataTypesCap)) return report(-90);
+  if (type < 0 || type >= std::min(f.def.nIndDataTypesX, f.nIndDataTypesCap))
+    return report(DB_ERR_BAD_ARGUMENT);
   const std::int32_t k = type_to_ctrl(f, type);
   if (k == -1) return 0;
   const DataCtrl* c = data_ctrl(f, k);
-  if (c == nullptr) return report(-90);
+  if (c == nullptr) return report(DB_ERR_BAD_ARGUMENT);
   const IndexCtrl* index = index_ctrl(f, c->nIndexNo);
   if (index == nullptr || index_vector(f, c->nIndexNo) == nullptr) return 0;
   // Both vectors are listed over the index vector's length.
@@ -250,7 +252,7 @@ enum class Indirection { data_types, sections };
 std::int32_t dump_indirection(std::int32_t file_no, Indirection which, const std::int32_t* vec,
                               std::int32_t count, std::int32_t in_memory) {
   const bool types = which == Indirection::data_types;
-  if (vec == nullptr) return report(types ? -30 : -31);
+  if (vec == nullptr) return report(types ? DB_ERR_NO_INDDATATYPES : DB_ERR_NO_INDSECTIONS);
   DumpFile dump;
   if (!dump) return report(kDumpOpenFailed);
   std::FILE* out = dump.get();

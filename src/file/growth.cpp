@@ -1,6 +1,7 @@
 // File growth: the rest of the file moves up in chunks of lBufferLen, the
 // highest chunk first, so that overlapping moves arrive intact.
 #include "file/growth.h"
+#include "recbase.h"
 
 #include <algorithm>
 #include <cstring>
@@ -56,8 +57,8 @@ std::int32_t move_up(std::int32_t file_no, FileCtrl& f, unsigned char* buffer, s
       enter("dbCopyToFile", file_no);
       put = copy_to_file(f, low + length, buffer, n);
     }
-    if (failure == 0 && got != n) failure = got < 0 ? got : report(-14);
-    if (failure == 0 && put != n) failure = put < 0 ? put : report(-13);
+    if (failure == 0 && got != n) failure = got < 0 ? got : report(DB_ERR_READ);
+    if (failure == 0 && put != n) failure = put < 0 ? put : report(DB_ERR_WRITE);
     moved = true;
     high = low;
   }
@@ -73,7 +74,7 @@ std::int32_t clear_room(std::int32_t file_no, FileCtrl& f, unsigned char* buffer
   for (std::int32_t done = 0; done < length;) {
     const std::int32_t n = std::min(piece, length - done);
     enter("dbCopyToFile", file_no);
-    if (copy_to_file(f, offset + done, buffer, n) != n) return report(-13);
+    if (copy_to_file(f, offset + done, buffer, n) != n) return report(DB_ERR_WRITE);
     done += n;
   }
   return 0;
@@ -110,8 +111,8 @@ void shift_offsets(FileCtrl& f, std::int32_t offset, std::int32_t length, std::i
 }
 
 std::int32_t check_room_request(const FileCtrl& f, std::int32_t offset, std::int32_t length) {
-  if (offset < 0 || length < 1) return report(-90);
-  if (!f.writable) return report(-102);
+  if (offset < 0 || length < 1) return report(DB_ERR_BAD_ARGUMENT);
+  if (!f.writable) return report(DB_ERR_WRITE_LOCKED);
   return 0;
 }
 
@@ -119,7 +120,7 @@ std::int32_t open_room(std::int32_t file_no, FileCtrl& f, std::int32_t offset, s
                        std::int32_t growing, bool& shifted) {
   shifted = false;
   const std::int32_t end = f.def.lFileLen;
-  if (!room_fits(f, offset, length)) return report(-12);
+  if (!room_fits(f, offset, length)) return report(DB_ERR_SEEK);
 
   bool moved = false;
   std::int32_t failure = 0;
@@ -130,7 +131,7 @@ std::int32_t open_room(std::int32_t file_no, FileCtrl& f, std::int32_t offset, s
     if (const std::int32_t r = protect(*f.pFile, offset, span); r < 0) return r;
     const std::int32_t piece = std::max<std::int32_t>(1, g_lib.sys->lBufferLen);
     auto* buffer = allocate<unsigned char>(piece);
-    if (buffer == nullptr) return report(-3401);
+    if (buffer == nullptr) return report(DB_ERR_EXPAND_ALLOC);
     failure = move_up(file_no, f, buffer, piece, offset, end, length, moved);
     const std::int32_t cleared = clear_room(file_no, f, buffer, piece, offset, length);
     if (failure == 0) failure = cleared;

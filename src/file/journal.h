@@ -31,6 +31,7 @@
 #include <cstdint>
 
 #include "frame/io_env.h"
+#include "recbase.h"
 
 namespace rb {
 
@@ -61,9 +62,9 @@ static_assert(sizeof(JournalRecord) == 12);
 static_assert(offsetof(JournalRecord, nCheck) == 8);
 
 // Codes of the journal's failures.
-inline constexpr std::int32_t kSyncFailed = -17;
-inline constexpr std::int32_t kWriterBusy = -18;
-inline constexpr std::int32_t kJournalFailed = -19;
+inline constexpr std::int32_t kSyncFailed = DB_ERR_SYNC;
+inline constexpr std::int32_t kWriterBusy = DB_ERR_BUSY;
+inline constexpr std::int32_t kJournalFailed = DB_ERR_JOURNAL;
 
 class Journal {
  public:

@@ -11,14 +11,15 @@
 #include "file/table_io.h"
 #include "file/validate.h"
 #include "frame/heap.h"
+#include "recbase.h"
 
 namespace rb {
 
 namespace {
 
 // Allocations that failed: the stream of dbCreate and dbOpen.
-constexpr std::int32_t kCreateAllocStream = -1059;
-constexpr std::int32_t kOpenAllocStream = -1260;
+constexpr std::int32_t kCreateAllocStream = DB_ERR_CREATE_ALLOC_STREAM;
+constexpr std::int32_t kOpenAllocStream = DB_ERR_OPEN_ALLOC_STREAM;
 
 std::int32_t now() { return static_cast<std::int32_t>(std::time(nullptr)); }
 
@@ -78,31 +79,31 @@ void init_file_def(FileDef& d, std::int32_t flags, std::int32_t n, std::int32_t 
 
 std::int32_t begin_create(const char* name, std::int32_t count, const DataDesc* desc,
                           std::int32_t sections, std::int32_t flags) {
-  if (!initialised()) return report(-5);
-  if (name == nullptr || (count > 0 && desc == nullptr)) return report(-90);
+  if (!initialised()) return report(DB_ERR_NO_CASH);
+  if (name == nullptr || (count > 0 && desc == nullptr)) return report(DB_ERR_BAD_ARGUMENT);
   const std::int32_t n = count < 1 ? g_lib.sys->nDataCtrlExpand : count;
   const std::int32_t slot = lowest_empty_slot();
-  if (slot < 0) return report(-1051);
+  if (slot < 0) return report(DB_ERR_CREATE_NO_SLOT);
   g_lib.nCurrentFileNo = slot;
 
   FileCtrl* f = new_file_ctrl();
-  if (f == nullptr) return report(-1052);
+  if (f == nullptr) return report(DB_ERR_CREATE_ALLOC_FILECTRL);
   g_lib.files[slot] = f;
   init_file_def(f->def, flags, n, count);
 
   f->pIndDataTypes = allocate_filled<std::int32_t>(f->def.nIndDataTypes, -1);
-  if (f->pIndDataTypes == nullptr) return fail(slot, -1057);
+  if (f->pIndDataTypes == nullptr) return fail(slot, DB_ERR_CREATE_ALLOC_INDDATATYPES);
   f->nIndDataTypesCap = f->def.nIndDataTypes;
   f->pIndSections = allocate_filled<std::int32_t>(f->def.nIndSections, -1);
-  if (f->pIndSections == nullptr) return fail(slot, -1058);
+  if (f->pIndSections == nullptr) return fail(slot, DB_ERR_CREATE_ALLOC_INDSECTIONS);
   f->nIndSectionsCap = f->def.nIndSections;
   f->pDataCtrl = allocate<DataCtrl>(n);
-  if (f->pDataCtrl == nullptr) return fail(slot, -1053);
+  if (f->pDataCtrl == nullptr) return fail(slot, DB_ERR_CREATE_ALLOC_DATACTRL);
   std::memset(static_cast<void*>(f->pDataCtrl), 0, static_cast<std::size_t>(n) * sizeof(DataCtrl));
   f->nDataCtrlCap = n;
   if (sections > 0) {
     f->pSection = allocate<Section>(sections);
-    if (f->pSection == nullptr) return fail(slot, -1056);
+    if (f->pSection == nullptr) return fail(slot, DB_ERR_CREATE_ALLOC_SECTION);
     std::memset(static_cast<void*>(f->pSection), 0,
                 static_cast<std::size_t>(sections) * sizeof(Section));
     f->nSectionCap = sections;
@@ -118,7 +119,7 @@ std::int32_t finish_create(std::int32_t slot, const char* name) {
   // crash in between never leaves a mix of both.
   if (const std::int32_t r = open_stream(name, StreamMode::create, f->pFile); r != 0) {
     if (r == kStreamNoMemory) return fail(slot, kCreateAllocStream);
-    return r == kCannotOpen ? fail(slot, -10) : abandon(slot, r);
+    return r == kCannotOpen ? fail(slot, DB_ERR_CREATE) : abandon(slot, r);
   }
   f->writable = true;
   // Logged as dbWriteFileDef, as when this step called the exported writer.
@@ -169,7 +170,7 @@ std::int32_t read_tables(std::int32_t slot, FileCtrl& f, std::int64_t size) {
   Verdict v;
   if (!judge_capacity("nIndDataTypesX", d.nIndDataTypesX, 4, size, v)) return report(v.code());
   f.pIndDataTypes = vector_for(d.nIndDataTypesX);
-  if (f.pIndDataTypes == nullptr) return report(-1257);
+  if (f.pIndDataTypes == nullptr) return report(DB_ERR_OPEN_ALLOC_INDDATATYPES);
   f.nIndDataTypesCap = d.nIndDataTypesX;
   enter("dbReadIndDataTypes", slot);
   if (const std::int32_t r = read_ind_data_types(slot, f); r < 0) return r;
@@ -177,7 +178,7 @@ std::int32_t read_tables(std::int32_t slot, FileCtrl& f, std::int64_t size) {
   if (d.nIndSectionsX > 0) {
     if (!judge_capacity("nIndSectionsX", d.nIndSectionsX, 4, size, v)) return report(v.code());
     f.pIndSections = vector_for(d.nIndSectionsX);
-    if (f.pIndSections == nullptr) return report(-1258);
+    if (f.pIndSections == nullptr) return report(DB_ERR_OPEN_ALLOC_INDSECTIONS);
     f.nIndSectionsCap = d.nIndSectionsX;
     enter("dbReadIndSections", slot);
     if (const std::int32_t r = read_ind_sections(slot, f); r < 0) return r;
@@ -188,7 +189,7 @@ std::int32_t read_tables(std::int32_t slot, FileCtrl& f, std::int64_t size) {
     return report(v.code());
   }
   f.pDataCtrl = table_for<DataCtrl>(d.nDataTypesX);
-  if (f.pDataCtrl == nullptr) return report(-1253);
+  if (f.pDataCtrl == nullptr) return report(DB_ERR_OPEN_ALLOC_DATACTRL);
   f.nDataCtrlCap = d.nDataTypesX;
   enter("dbReadDataCtrl", slot);
   if (const std::int32_t r = read_data_ctrl(slot, f); r < 0) return r;
@@ -197,7 +198,7 @@ std::int32_t read_tables(std::int32_t slot, FileCtrl& f, std::int64_t size) {
     return report(v.code());
   }
   f.pIndexCtrl = table_for<IndexCtrl>(d.nIndexCtrlsX);
-  if (f.pIndexCtrl == nullptr) return report(-1254);
+  if (f.pIndexCtrl == nullptr) return report(DB_ERR_OPEN_ALLOC_INDEXCTRL);
   f.nIndexCtrlCap = d.nIndexCtrlsX;
   enter("dbReadIndexCtrl", slot);
   if (const std::int32_t r = read_index_ctrl(slot, f); r < 0) return r;
@@ -208,12 +209,12 @@ std::int32_t read_tables(std::int32_t slot, FileCtrl& f, std::int64_t size) {
       return report(v.code());
     }
     f.pIndexVectors = table_for<IndexVector>(d.nIndexVectorsX);
-    if (f.pIndexVectors == nullptr) return report(-1255);
+    if (f.pIndexVectors == nullptr) return report(DB_ERR_OPEN_ALLOC_VECTOR_TABLE);
     f.nIndexVectorCap = d.nIndexVectorsX;
     for (std::int32_t i = 0; i < d.nIndexVectors; ++i) {
       const std::int32_t length = f.pIndexCtrl[i].lIndexLen;
       f.pIndexVectors[i].entries = vector_for(length);
-      if (f.pIndexVectors[i].entries == nullptr) return report(-1259);
+      if (f.pIndexVectors[i].entries == nullptr) return report(DB_ERR_OPEN_ALLOC_VECTOR);
       f.pIndexVectors[i].capacity = length;
     }
     enter("dbReadDataIndex", slot);
@@ -225,7 +226,7 @@ std::int32_t read_tables(std::int32_t slot, FileCtrl& f, std::int64_t size) {
       return report(v.code());
     }
     f.pSection = table_for<Section>(d.nSectionsX);
-    if (f.pSection == nullptr) return report(-1256);
+    if (f.pSection == nullptr) return report(DB_ERR_OPEN_ALLOC_SECTION);
     f.nSectionCap = d.nSectionsX;
     enter("dbReadSections", slot);
     if (const std::int32_t r = read_sections(slot, f); r < 0) return r;
@@ -244,7 +245,8 @@ std::int32_t read_tables(std::int32_t slot, FileCtrl& f, std::int64_t size) {
 std::int32_t judge_stored_header(std::int32_t slot, FileCtrl& f, std::int64_t& size) {
   size = stream_size(*f.pFile);
   Verdict v;
-  if (judge_header(f.def, size < 0 ? INT64_MAX : size, v)) return size < 0 ? report(-12) : 0;
+  if (judge_header(f.def, size < 0 ? INT64_MAX : size, v))
+    return size < 0 ? report(DB_ERR_SEEK) : 0;
   if (v.code() != kNeverClosed) return report(v.code());
   enter("dbReadIndDataTypes", slot);
   return read_ind_data_types(slot, f);
@@ -253,13 +255,13 @@ std::int32_t judge_stored_header(std::int32_t slot, FileCtrl& f, std::int64_t& s
 }  // namespace
 
 std::int32_t open_file(const char* name, std::int32_t mode) {
-  if (!initialised()) return report(-5);
-  if (name == nullptr) return report(-90);
+  if (!initialised()) return report(DB_ERR_NO_CASH);
+  if (name == nullptr) return report(DB_ERR_BAD_ARGUMENT);
   const std::int32_t slot = lowest_empty_slot();
-  if (slot < 0) return report(-1251);
+  if (slot < 0) return report(DB_ERR_OPEN_NO_SLOT);
   g_lib.nCurrentFileNo = slot;
   FileCtrl* f = new_file_ctrl();
-  if (f == nullptr) return report(-1252);
+  if (f == nullptr) return report(DB_ERR_OPEN_ALLOC_FILECTRL);
   g_lib.files[slot] = f;
 
   const bool wants_write = (mode & kModeWrite) != 0;
@@ -270,7 +272,7 @@ std::int32_t open_file(const char* name, std::int32_t mode) {
     read_only_fallback = r == 0;
   }
   if (r == kStreamNoMemory) return fail(slot, kOpenAllocStream);
-  if (r == kCannotOpen) return fail(slot, -11);
+  if (r == kCannotOpen) return fail(slot, DB_ERR_OPEN);
   if (r != 0) return abandon(slot, r);
 
   // Logged as dbReadFileDef from here on (also the format checks below), as
@@ -279,7 +281,7 @@ std::int32_t open_file(const char* name, std::int32_t mode) {
   if (const std::int32_t h = read_file_def(slot, *f); h < 0) return abandon(slot, h);
   Verdict v;
   if (!judge_identity(f->def, v)) return fail(slot, v.code());
-  if ((f->def.nFlags & kModeWriteLock) != 0 && wants_write) return fail(slot, -102);
+  if ((f->def.nFlags & kModeWriteLock) != 0 && wants_write) return fail(slot, DB_ERR_WRITE_LOCKED);
   // A file that can be opened for reading only is opened without write
   // access, so that nothing pretends to reach it.
   f->def.nFlags = read_only_fallback ? (mode & ~kModeWrite) : mode;
@@ -389,7 +391,8 @@ std::int32_t commit(std::int32_t file_no, FileCtrl& f, const char* name) {
   if (const std::int32_t r = write_tables(file_no, f); r < 0) return r;
   f.def.nFlags &= ~kModeCreated;
   // A state that dbOpen would refuse is never committed.
-  if (const std::int32_t r = opens_again(file_no, f); r < 0) return r <= -1000 ? r : fail_as(-100);
+  if (const std::int32_t r = opens_again(file_no, f); r < 0)
+    return r <= -1000 ? r : fail_as(DB_ERR_INCOMPLETE_FILE);
   // The tables reach the device before a header that names them, unless
   // the journal holds the old header: a crash in between restores it.
   const bool header_journaled = s.writer && s.journal.committed() >= kHeaderBlockSize;
@@ -402,7 +405,7 @@ std::int32_t commit(std::int32_t file_no, FileCtrl& f, const char* name) {
   if (header < 0) return header;
   if (!s.io->sync()) return fail_as(kSyncFailed);
   const std::int64_t size = stream_size(s);
-  if (size < 0) return fail_as(-12);
+  if (size < 0) return fail_as(DB_ERR_SEEK);
   if (const std::int32_t r = s.journal.finish(size); r < 0) return r;
   return header;
 }

@@ -18,7 +18,7 @@ namespace rb {
 
 // An allocation of a commit point failed (the read-back of its tables, the
 // saved vector places of dbFlush).
-inline constexpr std::int32_t kFlushAllocFailed = -1301;
+inline constexpr std::int32_t kFlushAllocFailed = DB_ERR_FLUSH_ALLOC;
 
 // dbCreate in two steps around the filling of the catalogue (done above
 // this layer, records/catalogue.h): begin_create takes the lowest empty

@@ -6,6 +6,7 @@
 #include "file/file_ctrl.h"
 #include "frame/log.h"
 #include "frame/state.h"
+#include "recbase.h"
 
 namespace rb {
 
@@ -20,7 +21,7 @@ struct Lookup {
 // answers with -4 while no SysData exists); an empty slot or a number outside
 // the file table is reported as missing_code.
 inline Lookup find_file(std::int32_t file_no, std::int32_t missing_code = -6) {
-  if (!initialised()) return {nullptr, report(-5)};
+  if (!initialised()) return {nullptr, report(DB_ERR_NO_CASH)};
   FileCtrl* f = file_at(file_no);
   if (f == nullptr) return {nullptr, report(missing_code)};
   return {f, 0};
@@ -32,7 +33,7 @@ inline Lookup find_file(std::int32_t file_no, std::int32_t missing_code = -6) {
 // bytes from the wrong place.
 inline Lookup find_stream(std::int32_t file_no, std::int32_t missing_code = -6) {
   Lookup found = find_file(file_no, missing_code);
-  if (found && found.file->pFile == nullptr) return {nullptr, report(-1)};
+  if (found && found.file->pFile == nullptr) return {nullptr, report(DB_ERR_FILE_POINTER)};
   if (found && found.file->pFile->broken != 0) return {nullptr, report(found.file->pFile->broken)};
   return found;
 }
@@ -41,7 +42,7 @@ inline Lookup find_stream(std::int32_t file_no, std::int32_t missing_code = -6) 
 // (-102 otherwise): nothing is ever written to a file opened for reading.
 inline Lookup find_writable(std::int32_t file_no) {
   Lookup found = find_stream(file_no);
-  if (found && !found.file->writable) return {nullptr, report(-102)};
+  if (found && !found.file->writable) return {nullptr, report(DB_ERR_WRITE_LOCKED)};
   return found;
 }
 

@@ -1,4 +1,5 @@
 #include "file/stream.h"
+#include "recbase.h"
 
 #include <algorithm>
 #include <new>
@@ -102,7 +103,7 @@ std::int32_t open_stream(const char* name, StreamMode mode, Stream*& out) {
   if (r == 0 && mode == StreamMode::create) r = empty(*s);
   if (r == 0 && s->writer) {
     const std::int64_t size = s->io->size();
-    if (size < 0) r = report(-12);
+    if (size < 0) r = report(DB_ERR_SEEK);
     s->journal.begin(io_env(), s->journal_name, size);
   }
   if (r != 0) {

@@ -10,6 +10,7 @@
 #include "frame/heap.h"
 #include "frame/log.h"
 #include "frame/state.h"
+#include "recbase.h"
 
 namespace rb {
 namespace {
@@ -28,14 +29,14 @@ std::int32_t write_file_def(std::int32_t, FileCtrl& f) {
   // Tables and header bypass the block IO: nothing read before holds.
   note_change(f);
   auto* block = allocate<unsigned char>(kHeaderBlockSize);
-  if (block == nullptr) return report(-1101);
+  if (block == nullptr) return report(DB_ERR_HEADER_WRITE_ALLOC);
   std::memset(block, 0, kHeaderBlockSize);
   std::memcpy(block, &f.def, sizeof(FileDef));
   const std::int32_t written = write_pieces(*f.pFile, 0, block, kHeaderBlockSize, kHeaderBlockSize);
   heap_free(block);
   if (written < 0) return written;
   raise_file_len(f.def, written);
-  if (written != kHeaderBlockSize) return report(-13);
+  if (written != kHeaderBlockSize) return report(DB_ERR_WRITE);
   return written;
 }
 
@@ -43,11 +44,11 @@ std::int32_t read_file_def(std::int32_t, FileCtrl& f) {
   // Tables and header bypass the block IO: nothing read before holds.
   note_change(f);
   auto* block = allocate<unsigned char>(kHeaderBlockSize);
-  if (block == nullptr) return report(-1111);
+  if (block == nullptr) return report(DB_ERR_HEADER_READ_ALLOC);
   const std::int32_t got = read_pieces(*f.pFile, 0, block, kHeaderBlockSize, kHeaderBlockSize);
   if (got < static_cast<std::int32_t>(sizeof(FileDef))) {
     heap_free(block);
-    return report(-100);  // too short to hold a header
+    return report(DB_ERR_INCOMPLETE_FILE);  // too short to hold a header
   }
   std::memcpy(&f.def, block, sizeof(FileDef));
   heap_free(block);
@@ -94,9 +95,9 @@ std::int32_t write_record_table(FileCtrl& f, const RecordTable& t, const void* r
   const std::int32_t offset = def.lFileLen;
   def.*t.offset = offset;
   const std::int32_t count = def.*t.count;
-  if (count < 0 || count > allocated) return report(-100);
+  if (count < 0 || count > allocated) return report(DB_ERR_INCOMPLETE_FILE);
   const std::int64_t bytes = static_cast<std::int64_t>(count) * t.record_size;
-  if (!range_fits(offset, bytes) || offset < 0) return report(-12);
+  if (!range_fits(offset, bytes) || offset < 0) return report(DB_ERR_SEEK);
   for (DefField capacity : t.capacities) {
     if (capacity != nullptr) def.*capacity = count;
   }
@@ -105,7 +106,7 @@ std::int32_t write_record_table(FileCtrl& f, const RecordTable& t, const void* r
   const auto n = static_cast<std::int32_t>(bytes);
   const std::int32_t written = write_pieces(*f.pFile, offset, records, n, n);
   if (written < 0) return written;
-  if (written < bytes) return report(-13);
+  if (written < bytes) return report(DB_ERR_WRITE);
   raise_file_len(def, static_cast<std::int64_t>(offset) + written);
   return written;
 }
@@ -121,12 +122,12 @@ std::int32_t read_record_table(FileCtrl& f, const RecordTable& t, void* records,
   const std::int32_t length = def.*t.length;
   if (length < 0 ||
       static_cast<std::int64_t>(length) > static_cast<std::int64_t>(allocated) * t.record_size) {
-    return report(-100);
+    return report(DB_ERR_INCOMPLETE_FILE);
   }
-  if (def.*t.offset < 0) return report(-12);
+  if (def.*t.offset < 0) return report(DB_ERR_SEEK);
   if (length == 0) return 0;
   const std::int32_t got = read_pieces(*f.pFile, def.*t.offset, records, length, length);
-  if (got < length) return report(-14);
+  if (got < length) return report(DB_ERR_READ);
   return length;
 }
 
@@ -148,13 +149,13 @@ std::int32_t write_ind_vector(std::int32_t file_no, FileCtrl& f, std::int32_t* e
   def.*capacity = def.*count;
   const std::int32_t n = def.*count;
   if (n < 0 || n > allocated || (n > 0 && entries == nullptr) || entry_bytes(n) < 0) {
-    return report(-100);
+    return report(DB_ERR_INCOMPLETE_FILE);
   }
   // Logged as dbCopyToFile from here on (also the short write below), as
   // when this step called the exported transfer.
   enter("dbCopyToFile", file_no);
   const std::int32_t result = copy_to_file(f, def.*offset, entries, entry_bytes(n));
-  if (result >= 0 && result < entry_bytes(n)) return report(-13);
+  if (result >= 0 && result < entry_bytes(n)) return report(DB_ERR_WRITE);
   return result;
 }
 
@@ -162,10 +163,10 @@ std::int32_t read_ind_vector(std::int32_t file_no, FileCtrl& f, std::int32_t* en
                              std::int32_t allocated, DefField count, DefField offset,
                              bool needs_place) {
   FileDef& def = f.def;
-  if (needs_place && def.*offset < 0) return report(-55);
+  if (needs_place && def.*offset < 0) return report(DB_ERR_NO_INDDATATYPES_PLACE);
   const std::int32_t n = def.*count;
   if (n < 0 || n > allocated || (n > 0 && entries == nullptr) || entry_bytes(n) < 0) {
-    return report(-100);
+    return report(DB_ERR_INCOMPLETE_FILE);
   }
   // Logged as dbCopyFromFile, as when this step called the exported transfer.
   enter("dbCopyFromFile", file_no);
@@ -181,7 +182,7 @@ std::int32_t write_data_index(std::int32_t file_no, FileCtrl& f) {
     IndexVector* vec = index_vector(f, v);
     if (ctrl == nullptr || vec == nullptr || ctrl->lIndexLen < 0 ||
         ctrl->lIndexLen > vec->capacity || entry_bytes(ctrl->lIndexLen) < 0) {
-      return report(-100);
+      return report(DB_ERR_INCOMPLETE_FILE);
     }
     if (ctrl->lOffsetIndex == -1) ctrl->lOffsetIndex = f.def.lFileLen;
     // Logged as dbCopyToFile from here on (also the checks of the next
@@ -190,7 +191,7 @@ std::int32_t write_data_index(std::int32_t file_no, FileCtrl& f) {
     const std::int32_t r =
         copy_to_file(f, ctrl->lOffsetIndex, vec->entries, entry_bytes(ctrl->lIndexLen));
     if (r < 0) return r;
-    if (r < entry_bytes(ctrl->lIndexLen)) return report(-13);
+    if (r < entry_bytes(ctrl->lIndexLen)) return report(DB_ERR_WRITE);
     total += r;
   }
   return static_cast<std::int32_t>(std::min<std::int64_t>(total, INT32_MAX));
@@ -203,7 +204,7 @@ std::int32_t read_data_index(std::int32_t file_no, FileCtrl& f) {
     IndexVector* vec = index_vector(f, v);
     if (ctrl == nullptr || vec == nullptr || ctrl->lIndexLen < 0 ||
         ctrl->lIndexLen > vec->capacity || entry_bytes(ctrl->lIndexLen) < 0) {
-      return report(-100);
+      return report(DB_ERR_INCOMPLETE_FILE);
     }
     // Logged as dbCopyFromFile from here on (also the checks of the next
     // vector), as when this step called the exported transfer.

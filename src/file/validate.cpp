@@ -1,4 +1,5 @@
 #include "file/validate.h"
+#include "recbase.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -21,7 +22,7 @@ bool range_ok(std::int64_t offset, std::int64_t length) {
 
 // Finding on a header field at its offset in the FileDef.
 Finding header(const char* rule, const char* field, std::size_t at, std::int64_t seen,
-               std::int64_t bound, std::int32_t code = -100) {
+               std::int64_t bound, std::int32_t code = DB_ERR_INCOMPLETE_FILE) {
   return {rule, field, -1, static_cast<std::int64_t>(at), seen, bound, code};
 }
 

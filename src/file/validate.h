@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "file/format.h"
+#include "recbase.h"
 
 namespace rb {
 
@@ -55,8 +56,8 @@ class Verdict {
 };
 
 // Codes of the rules that are not -100.
-inline constexpr std::int32_t kForeignFormat = -101;
-inline constexpr std::int32_t kNeverClosed = -55;
+inline constexpr std::int32_t kForeignFormat = DB_ERR_UNKNOWN_FORMAT;
+inline constexpr std::int32_t kNeverClosed = DB_ERR_NO_INDDATATYPES_PLACE;
 
 // Each judge returns false when the verdict has stopped.
 

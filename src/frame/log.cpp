@@ -1,4 +1,5 @@
 #include "frame/log.h"
+#include "recbase.h"
 
 #include <cstdio>
 #include <cstring>
@@ -89,7 +90,7 @@ void append_text(const char* text) {
 
 std::int32_t log_record(std::int32_t code, Kind kind) {
   SysData* sys = g_lib.sys;
-  if (sys == nullptr) return -4;
+  if (sys == nullptr) return DB_ERR_NO_SYSDATA;
   sys->nErrorCount += 1;
   sys->nLastError = code;
 

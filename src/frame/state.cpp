@@ -1,5 +1,6 @@
 // dbInit / dbExit, the tunables and the version text.
 #include "frame/state.h"
+#include "recbase.h"
 
 #include "frame/heap.h"
 #include "frame/log.h"
@@ -15,7 +16,7 @@ void release_slot(CashCtrl& s) {
 
 // Setters and getters of the tunables; -4 before dbInit.
 std::int32_t swap_tunable(std::int32_t SysData::*field, std::int32_t value) {
-  if (g_lib.sys == nullptr) return -4;
+  if (g_lib.sys == nullptr) return DB_ERR_NO_SYSDATA;
   const std::int32_t old = g_lib.sys->*field;
   g_lib.sys->*field = value;
   return old;

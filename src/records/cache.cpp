@@ -37,7 +37,7 @@ bool write_back(CashCtrl& slot) {
       writable ? copy_to_file(*writable.file, slot.lOffsetData, slot.pBuffer, slot.lLenData)
                : writable.code;
   if (written != slot.lLenData) {
-    report(-13);
+    report(DB_ERR_WRITE);
     return false;
   }
   slot.nFlags &= ~kCashDirty;
@@ -127,7 +127,7 @@ unsigned char* cash_block(std::int32_t file_no, FileCtrl& f, std::int32_t offset
   std::int32_t result_flags = 0;
   if (flags != nullptr) *flags = 0;
   if (write && !f.writable) {
-    report(-102);
+    report(DB_ERR_WRITE_LOCKED);
     return nullptr;
   }
   if (write) note_write(f, offset, length);
@@ -171,7 +171,7 @@ unsigned char* cash_block(std::int32_t file_no, FileCtrl& f, std::int32_t offset
     const std::int32_t got =
         readable ? copy_from_file(*readable.file, offset, buffer, length) : readable.code;
     if (got != length) {
-      report(-14);
+      report(DB_ERR_READ);
       free_slot(i);  // never served nor written back as this block
       if (flags != nullptr) *flags = result_flags;
       return nullptr;
@@ -187,7 +187,7 @@ unsigned char* cash_block(std::int32_t file_no, FileCtrl& f, std::int32_t offset
 void* cash_ptr(std::int32_t file_no, FileCtrl& f, std::int32_t offset, std::int32_t length,
                bool write, std::int32_t* flags) {
   if (length < 1 || !range_fits(offset, length)) {
-    report(-90);
+    report(DB_ERR_BAD_ARGUMENT);
     return nullptr;
   }
   // The caller may change the bytes in place: it gets a copy, never a view.
@@ -238,7 +238,7 @@ std::int32_t write_dirty_blocks(std::int32_t file_no, FileCtrl& f) {
     const Lookup writable = find_writable(file_no);
     const std::int32_t written =
         writable ? copy_to_file(f, slot.lOffsetData, slot.pBuffer, slot.lLenData) : writable.code;
-    if (written != slot.lLenData) return report(-13);
+    if (written != slot.lLenData) return report(DB_ERR_WRITE);
     slot.nFlags &= ~kCashDirty;
   }
   return 0;
@@ -281,11 +281,11 @@ void shift_blocks(std::int32_t file_no, FileCtrl& f, std::int32_t offset, std::i
 
 std::int32_t create_slots(std::int32_t count) {
   g_lib.buffers = allocate_filled<CashCtrl*>(count, nullptr);
-  if (g_lib.buffers == nullptr) return -1003;
+  if (g_lib.buffers == nullptr) return DB_ERR_INIT_ALLOC_BUFFER_TABLE;
   g_lib.cash->nCashBuffers = count;
   for (std::int32_t i = 0; i < count; ++i) {
     g_lib.buffers[i] = allocate<CashCtrl>(1);
-    if (g_lib.buffers[i] == nullptr) return -1004;
+    if (g_lib.buffers[i] == nullptr) return DB_ERR_INIT_ALLOC_CASHCTRL;
     *g_lib.buffers[i] = CashCtrl{-1, -1, 0, 0, 0, nullptr};
   }
   return 0;

@@ -2,6 +2,7 @@
 // end from offset 4096 in catalogue order, data type numbers mapped to
 // DataCtrl indices by the IndDataTypes vector.
 #include "records/catalogue.h"
+#include "recbase.h"
 
 #include <algorithm>
 #include <cstring>
@@ -17,8 +18,8 @@
 namespace rb {
 
 std::int32_t check_description(const DataDesc& d, bool numbered) {
-  if (numbered && d.nType < 0) return -51;
-  if (d.nDataSize < 1 || d.nBlockSize < d.nDataSize) return -51;
+  if (numbered && d.nType < 0) return DB_ERR_BAD_DESCRIPTION;
+  if (d.nDataSize < 1 || d.nBlockSize < d.nDataSize) return DB_ERR_BAD_DESCRIPTION;
   return 0;
 }
 
@@ -26,10 +27,10 @@ std::int32_t check_type_flags(std::int32_t flags) {
   const bool index = (flags & kTypeIndex) != 0;
   const bool placed = (flags & kTypePlaced) != 0;
   const bool iterator = (flags & kTypeIterator) != 0;
-  if (iterator && !index) return -54;
-  if (placed && iterator) return -54;
-  if (placed && !index) return -54;
-  if ((flags & kTypeBucket) != 0) return -54;
+  if (iterator && !index) return DB_ERR_BAD_FLAGS;
+  if (placed && iterator) return DB_ERR_BAD_FLAGS;
+  if (placed && !index) return DB_ERR_BAD_FLAGS;
+  if ((flags & kTypeBucket) != 0) return DB_ERR_BAD_FLAGS;
   return 0;
 }
 
@@ -68,14 +69,14 @@ std::int32_t check_descriptions(std::int32_t n, const DataDesc* desc) {
   for (std::int32_t i = 0; i < n; ++i) {
     const DataDesc& d = desc[i];
     if (const std::int32_t r = check_description(d, true); r != 0) return r;
-    if (d.lMaxFileRecs < 0) return -51;
+    if (d.lMaxFileRecs < 0) return DB_ERR_BAD_DESCRIPTION;
     if (const std::int32_t r = check_type_flags(d.nFlags); r != 0) return r;
     DataCtrl probe{};
     probe.nDataSize = d.nDataSize;
     probe.nBlockSize = d.nBlockSize;
     probe.lMaxFileRecs = d.lMaxFileRecs;
     probe.lOffsetData = static_cast<std::int32_t>(end);
-    if (!size_area_from_count(probe)) return -51;
+    if (!size_area_from_count(probe)) return DB_ERR_BAD_DESCRIPTION;
     end = area_end(probe);
   }
   return 0;
@@ -86,7 +87,7 @@ std::int32_t check_descriptions(std::int32_t n, const DataDesc* desc) {
 std::int32_t fill_catalogue(std::int32_t file_no, FileCtrl& f, std::int32_t n,
                             const DataDesc* desc) {
   if (n < 1) return 0;
-  if (desc == nullptr || n > f.nDataCtrlCap) return report(-90);
+  if (desc == nullptr || n > f.nDataCtrlCap) return report(DB_ERR_BAD_ARGUMENT);
   if (const std::int32_t r = check_descriptions(n, desc); r != 0) return report(r);
   f.def.nDataTypes = std::max(f.def.nDataTypes, n);
   for (std::int32_t i = 0; i < n; ++i) {
@@ -166,7 +167,7 @@ std::int32_t set_data_ctrl(std::int32_t file_no, FileCtrl& f, std::int32_t n,
   if (n < 1) return 0;
   // Filling entries that hold data types already would re-address their
   // areas; the catalogue is filled this way only while it is empty.
-  if (f.def.nDataTypes != 0) return report(-90);
+  if (f.def.nDataTypes != 0) return report(DB_ERR_BAD_ARGUMENT);
   return fill_catalogue(file_no, f, n, desc);
 }
 
@@ -174,10 +175,10 @@ std::int32_t expand_data_ctrl(FileCtrl& f) {
   const std::int32_t step = std::max<std::int32_t>(1, g_lib.sys->nDataCtrlExpand);
   std::int64_t grown = static_cast<std::int64_t>(std::max(f.def.nDataTypesX, 0)) + step;
   grown = std::max<std::int64_t>(grown, static_cast<std::int64_t>(f.def.nDataTypes) + 1);
-  if (grown > INT32_MAX) return report(-3151);
+  if (grown > INT32_MAX) return report(DB_ERR_DATACTRL_ALLOC);
   const auto capacity = static_cast<std::int32_t>(grown);
   auto* table = allocate<DataCtrl>(capacity);
-  if (table == nullptr) return report(-3151);
+  if (table == nullptr) return report(DB_ERR_DATACTRL_ALLOC);
   std::memset(static_cast<void*>(table), 0, static_cast<std::size_t>(capacity) * sizeof(DataCtrl));
   const std::int32_t keep = std::min(f.nDataCtrlCap, capacity);
   if (keep > 0) std::memcpy(table, f.pDataCtrl, static_cast<std::size_t>(keep) * sizeof(DataCtrl));
@@ -189,13 +190,13 @@ std::int32_t expand_data_ctrl(FileCtrl& f) {
 }
 
 std::int32_t expand_ind_data_types(FileCtrl& f, std::int32_t type) {
-  if (type < 0) return report(-90);
+  if (type < 0) return report(DB_ERR_BAD_ARGUMENT);
   const std::int32_t current = std::max(f.def.nIndDataTypesX, 0);
   const std::int64_t base = type >= current ? static_cast<std::int64_t>(type) + 1 : current;
   const std::int64_t grown = base + std::max<std::int32_t>(0, g_lib.sys->nIndDataTypesExpand);
-  if (grown > INT32_MAX) return report(-3301);
+  if (grown > INT32_MAX) return report(DB_ERR_INDDATATYPES_ALLOC);
   auto* vec = allocate_filled<std::int32_t>(grown, -1);
-  if (vec == nullptr) return report(-3301);
+  if (vec == nullptr) return report(DB_ERR_INDDATATYPES_ALLOC);
   const std::int64_t keep = std::min<std::int64_t>(std::min(current, f.nIndDataTypesCap), grown);
   if (keep > 0) std::memcpy(vec, f.pIndDataTypes, static_cast<std::size_t>(keep) * 4);
   heap_free(f.pIndDataTypes);
@@ -206,7 +207,7 @@ std::int32_t expand_ind_data_types(FileCtrl& f, std::int32_t type) {
 }
 
 std::int32_t add_data_ctrl(std::int32_t file_no, FileCtrl& f, const DataDesc* desc) {
-  if (desc == nullptr) return report(-90);
+  if (desc == nullptr) return report(DB_ERR_BAD_ARGUMENT);
   if (const std::int32_t r = check_description(*desc, true); r != 0) return report(r);
   if (const std::int32_t r = check_type_flags(desc->nFlags); r != 0) return report(r);
   const std::int32_t k = append_data_type(file_no, f, *desc, -1, 0);
@@ -216,7 +217,7 @@ std::int32_t add_data_ctrl(std::int32_t file_no, FileCtrl& f, const DataDesc* de
 }
 
 std::int32_t end_data_input(std::int32_t file_no, FileCtrl& f) {
-  if (f.def.nDataCtrlOpen == -1) return report(-41);
+  if (f.def.nDataCtrlOpen == -1) return report(DB_ERR_INPUT_NOT_OPEN);
   const std::int32_t k = f.def.nDataCtrlOpen;
   f.def.nDataCtrlOpen = -1;
   if (const std::int32_t r = close_area(file_no, f, k); r < 0) return r;
@@ -225,9 +226,10 @@ std::int32_t end_data_input(std::int32_t file_no, FileCtrl& f) {
 
 std::int32_t close_area(std::int32_t file_no, FileCtrl& f, std::int32_t k) {
   DataCtrl* dc = data_ctrl(f, k);
-  if (dc == nullptr || dc->nDataSize < 1 || dc->nBlockSize < dc->nDataSize) return report(-51);
+  if (dc == nullptr || dc->nDataSize < 1 || dc->nBlockSize < dc->nDataSize)
+    return report(DB_ERR_BAD_DESCRIPTION);
   DataCtrl sized = *dc;
-  if (!size_area_from_count(sized)) return report(-12);
+  if (!size_area_from_count(sized)) return report(DB_ERR_SEEK);
   dc->lBlockRecs = sized.lBlockRecs;
   // Room beyond the blocks already there is opened like any growth, so
   // that nothing behind the area (singly placed records) is overwritten.

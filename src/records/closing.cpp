@@ -1,4 +1,5 @@
 #include "records/closing.h"
+#include "recbase.h"
 
 #include <algorithm>
 
@@ -61,7 +62,7 @@ void close_all_files() {
     FileCtrl* f = g_lib.files[i];
     if (f == nullptr) continue;
     if (f->pFile == nullptr) {
-      report(-1);
+      report(DB_ERR_FILE_POINTER);
       continue;
     }
     close_file(i, f);

@@ -2,6 +2,7 @@
 // room opened in the file, the cached blocks behind it shifted with their
 // bytes.
 #include "records/growth.h"
+#include "recbase.h"
 
 #include "file/growth.h"
 #include "file/lookup.h"
@@ -29,7 +30,7 @@ std::int32_t grow_area(std::int32_t file_no, FileCtrl& f, std::int32_t k, std::i
   if (length <= 0) return 0;
   if (!range_fits(dc.lOffsetData, area_bytes) || !range_fits(offset, length) ||
       !range_fits(f.def.lFileLen, length)) {
-    return report(-12);
+    return report(DB_ERR_SEEK);
   }
   std::int32_t r = 0;
   {
@@ -54,8 +55,8 @@ std::int32_t grow_area(std::int32_t file_no, FileCtrl& f, std::int32_t k, std::i
 std::int32_t shift_file_offsets(std::int32_t file_no, FileCtrl& f, std::int32_t offset,
                                 std::int32_t length) {
   // Offsets of -1 (no place yet) lie before every insertion point.
-  if (offset < 0 || length < 0) return report(-90);
-  if (!room_fits(f, offset, length)) return report(-12);
+  if (offset < 0 || length < 0) return report(DB_ERR_BAD_ARGUMENT);
+  if (!room_fits(f, offset, length)) return report(DB_ERR_SEEK);
   note_change(f);
   shift_offsets(f, offset, length, -1);
   shift_blocks(file_no, f, offset, length);

@@ -2,6 +2,7 @@
 // each described by an IndexCtrl. The IndexCtrl table and the table of
 // vectors grow together and always have the same capacity.
 #include "records/index_vectors.h"
+#include "recbase.h"
 
 #include <algorithm>
 #include <cstring>
@@ -20,15 +21,15 @@ std::int32_t expand_index_vectors(FileCtrl& f) {
   const std::int32_t step = std::max<std::int32_t>(1, g_lib.sys->nIndexCountExpand);
   std::int64_t grown = static_cast<std::int64_t>(std::max(f.def.nIndexVectorsX, 0)) + step;
   grown = std::max<std::int64_t>(grown, static_cast<std::int64_t>(f.def.nIndexVectors) + 1);
-  if (grown > INT32_MAX) return report(-3051);
+  if (grown > INT32_MAX) return report(DB_ERR_VECTOR_TABLE_ALLOC);
   const auto capacity = static_cast<std::int32_t>(grown);
 
   auto* vectors = allocate<IndexVector>(capacity);
-  if (vectors == nullptr) return report(-3051);
+  if (vectors == nullptr) return report(DB_ERR_VECTOR_TABLE_ALLOC);
   auto* ctrls = allocate<IndexCtrl>(capacity);
   if (ctrls == nullptr) {
     heap_free(vectors);
-    return report(-3052);
+    return report(DB_ERR_INDEXCTRL_TABLE_ALLOC);
   }
   const std::int32_t keep_vectors = std::min(f.nIndexVectorCap, capacity);
   const std::int32_t keep_ctrls = std::min(f.nIndexCtrlCap, capacity);
@@ -47,7 +48,7 @@ std::int32_t expand_index_vectors(FileCtrl& f) {
 
 std::int32_t add_index_vector(std::int32_t file_no, FileCtrl& f, std::int32_t length,
                               std::int32_t kind, std::int32_t owner) {
-  if (length < 0) return report(-90);
+  if (length < 0) return report(DB_ERR_BAD_ARGUMENT);
   if (f.def.nIndexVectors >= f.def.nIndexVectorsX || f.def.nIndexVectors >= f.nIndexVectorCap ||
       f.def.nIndexVectors >= f.nIndexCtrlCap) {
     // Logged as dbExpandIndexVectors from here on (also the failures
@@ -57,9 +58,9 @@ std::int32_t add_index_vector(std::int32_t file_no, FileCtrl& f, std::int32_t le
     if (r < 0) return r;
   }
   const std::int32_t v = f.def.nIndexVectors;
-  if (f.pIndexVectors[v].entries != nullptr) return report(-3001);
+  if (f.pIndexVectors[v].entries != nullptr) return report(DB_ERR_VECTOR_SLOT_TAKEN);
   std::int32_t* entries = allocate_filled<std::int32_t>(length, -1);
-  if (entries == nullptr) return report(-2);
+  if (entries == nullptr) return report(DB_ERR_INDEX_ALLOC);
   f.pIndexVectors[v] = IndexVector{entries, length};
   f.pIndexCtrl[v] = IndexCtrl{kind, owner, length, length, -1};
   f.def.nIndexCtrls += 1;
@@ -70,13 +71,13 @@ std::int32_t add_index_vector(std::int32_t file_no, FileCtrl& f, std::int32_t le
 std::int32_t expand_index(FileCtrl& f, std::int32_t vector_no, std::int32_t rec_no) {
   IndexCtrl* ctrl = index_ctrl(f, vector_no);
   IndexVector* vec = index_vector(f, vector_no);
-  if (ctrl == nullptr || vec == nullptr || ctrl->lIndexLen < 0) return report(-90);
+  if (ctrl == nullptr || vec == nullptr || ctrl->lIndexLen < 0) return report(DB_ERR_BAD_ARGUMENT);
 
   const std::int64_t step = std::max<std::int32_t>(1, g_lib.sys->lIndexLenExpand);
   const std::int64_t old_len = ctrl->lIndexLen;
   std::int64_t new_len = old_len + step;
   if (new_len <= rec_no && rec_no != -1) new_len = static_cast<std::int64_t>(rec_no) + step;
-  if (new_len > INT32_MAX) return report(-3201);
+  if (new_len > INT32_MAX) return report(DB_ERR_INDEX_ALLOC_GROW);
 
   // The vector in memory grows by half its size at least, so that records
   // written in random order cost a few copies, not one per new highest
@@ -89,7 +90,7 @@ std::int32_t expand_index(FileCtrl& f, std::int32_t vector_no, std::int32_t rec_
   const std::int64_t capacity = std::min<std::int64_t>(
       INT32_MAX, std::max<std::int64_t>(new_len, vec->capacity + vec->capacity / 2));
   std::int32_t* entries = allocate_filled<std::int32_t>(capacity, -1);
-  if (entries == nullptr) return report(-3201);
+  if (entries == nullptr) return report(DB_ERR_INDEX_ALLOC_GROW);
   const std::int64_t keep = std::min<std::int64_t>(old_len, vec->capacity);
   std::memcpy(entries, vec->entries, static_cast<std::size_t>(keep) * sizeof(std::int32_t));
   heap_free(vec->entries);

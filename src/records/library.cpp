@@ -1,4 +1,5 @@
 #include "records/library.h"
+#include "recbase.h"
 
 #include "file/file_ctrl.h"
 #include "frame/heap.h"
@@ -41,20 +42,20 @@ std::int32_t fail_init(std::int32_t code) {
 std::int32_t init_library(std::int32_t nCashBuffers, std::int32_t nFiles) {
   if (g_lib.sys == nullptr) {
     g_lib.sys = allocate<SysData>(1);
-    if (g_lib.sys == nullptr) return -4;
+    if (g_lib.sys == nullptr) return DB_ERR_NO_SYSDATA;
   }
   *g_lib.sys = kSysDataDefaults;
-  if (initialised()) return report(-1001);
-  if (nCashBuffers < 1 || nFiles < 1) return report(-90);
+  if (initialised()) return report(DB_ERR_INIT_TWICE);
+  if (nCashBuffers < 1 || nFiles < 1) return report(DB_ERR_BAD_ARGUMENT);
 
   g_lib.cash = allocate<Cashsystem>(1);
-  if (g_lib.cash == nullptr) return report(-1002);
+  if (g_lib.cash == nullptr) return report(DB_ERR_INIT_ALLOC_CASHSYSTEM);
   // Counts start at 0 so that an undo releases only what exists.
   *g_lib.cash = Cashsystem{0, -1, 0};
 
   if (const std::int32_t r = create_slots(nCashBuffers); r != 0) return fail_init(r);
   g_lib.files = allocate_filled<FileCtrl*>(nFiles, nullptr);
-  if (g_lib.files == nullptr) return fail_init(-1005);
+  if (g_lib.files == nullptr) return fail_init(DB_ERR_INIT_ALLOC_FILE_TABLE);
   g_lib.cash->nFiles = nFiles;
   create_slot_index();
   return 0;

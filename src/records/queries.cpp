@@ -2,6 +2,7 @@
 // numbers are declared, record sizes and counts, and the slot a record
 // number maps to. Only the enumeration cursor ever changes.
 #include "records/queries.h"
+#include "recbase.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -54,11 +55,11 @@ struct SectionType {
 };
 
 SectionType section_type(FileCtrl& f, std::int32_t section_no, std::int32_t place) {
-  if (section_no < 0 || section_no >= f.def.nSections) return {report(-9003), -1};
-  if (place < 0 || place >= kSectionPlaces) return {report(-90), -1};
-  if (section_no >= ind_sections_len(f)) return {report(-90), -1};
+  if (section_no < 0 || section_no >= f.def.nSections) return {report(DB_ERR_MAXCOUNT_SECTION), -1};
+  if (place < 0 || place >= kSectionPlaces) return {report(DB_ERR_BAD_ARGUMENT), -1};
+  if (section_no >= ind_sections_len(f)) return {report(DB_ERR_BAD_ARGUMENT), -1};
   const Section* s = section_at(f, f.pIndSections[section_no]);
-  if (s == nullptr) return {report(-90), -1};
+  if (s == nullptr) return {report(DB_ERR_BAD_ARGUMENT), -1};
   const std::int32_t k = s->nIndDataCtrl[place];
   return {0, data_ctrl(f, k) != nullptr ? k : -1};
 }
@@ -97,7 +98,7 @@ namespace {
 const DataCtrl* typed_ctrl(FileCtrl& f, std::int32_t type, std::int32_t undeclared_code,
                            std::int32_t& code) {
   if (type < 0 || type >= f.def.nIndDataTypes) {
-    code = report(-90);
+    code = report(DB_ERR_BAD_ARGUMENT);
     return nullptr;
   }
   const DataCtrl* dc = data_ctrl(f, declared_ctrl(f, type));
@@ -123,7 +124,7 @@ std::int32_t get_data_type_max_count_s(FileCtrl& f, std::int32_t section_no, std
   const SectionType st = section_type(f, section_no, place);
   if (st.code != 0) return st.code;
   const DataCtrl* dc = data_ctrl(f, st.ctrl);
-  return dc != nullptr ? dc->lMaxIndex : report(-50);
+  return dc != nullptr ? dc->lMaxIndex : report(DB_ERR_TYPE_UNDECLARED);
 }
 
 std::int32_t get_data_type_recs(std::int32_t file_no, FileCtrl& f, std::int32_t type,
@@ -136,12 +137,12 @@ std::int32_t get_data_type_recs(std::int32_t file_no, FileCtrl& f, std::int32_t 
   if (index_len >= 0 && rec >= index_len) return 0;
   std::int32_t entry = -1;
   if ((dc->nFlags & kTypeIterator) != 0) {
-    if (vector_length(f, dc->nIteratorNo) < 0) return report(-51);
+    if (vector_length(f, dc->nIteratorNo) < 0) return report(DB_ERR_BAD_DESCRIPTION);
     if (!vector_entry(f, dc->nIteratorNo, rec, entry)) return 0;
     return entry == -1 ? 0 : entry;
   }
   if ((dc->nFlags & kTypeIndex) == 0) return rec < dc->lFileRecs ? 1 : 0;
-  if (index_len < 0) return report(-51);
+  if (index_len < 0) return report(DB_ERR_BAD_DESCRIPTION);
   return vector_entry(f, dc->nIndexNo, rec, entry) && entry != -1 ? 1 : 0;
 }
 
@@ -150,9 +151,9 @@ namespace {
 // The slot of record rec of catalogue entry k, -1 when it maps to none.
 std::int32_t slot_of(FileCtrl& f, std::int32_t k, std::int32_t rec) {
   const DataCtrl& dc = *data_ctrl(f, k);
-  if (rec < 0) return report(-90);
+  if (rec < 0) return report(DB_ERR_BAD_ARGUMENT);
   if ((dc.nFlags & kTypeIndex) == 0) return rec < dc.lFileRecs ? rec : -1;
-  if (vector_length(f, dc.nIndexNo) < 0) return report(-51);
+  if (vector_length(f, dc.nIndexNo) < 0) return report(DB_ERR_BAD_DESCRIPTION);
   std::int32_t entry = -1;
   return vector_entry(f, dc.nIndexNo, rec, entry) ? entry : -1;
 }

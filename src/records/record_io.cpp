@@ -2,6 +2,7 @@
 // sub-index) -> slot through the index and iterator vectors, slot -> block
 // of the type's area and the record's place in it, block -> cache.
 #include "records/record_io.h"
+#include "recbase.h"
 
 #include <algorithm>
 #include <cstring>
@@ -32,11 +33,11 @@ std::int32_t block_place(const DataCtrl& dc, std::int64_t slot, Place& out) {
   // lBlockRecs comes from the file: a block must hold every record it counts.
   if (dc.nDataSize < 1 || dc.nBlockSize < dc.nDataSize ||
       dc.lBlockRecs != dc.nBlockSize / dc.nDataSize) {
-    return -51;
+    return DB_ERR_BAD_DESCRIPTION;
   }
   const std::int64_t block = slot / dc.lBlockRecs;
   const std::int64_t offset = dc.lOffsetData + block * dc.nBlockSize;
-  if (slot < 0 || !range_fits(offset, dc.nBlockSize)) return -12;
+  if (slot < 0 || !range_fits(offset, dc.nBlockSize)) return DB_ERR_SEEK;
   out = Place{static_cast<std::int32_t>(offset), dc.nBlockSize,
               static_cast<std::int32_t>(slot % dc.lBlockRecs) * dc.nDataSize, block};
   return 0;
@@ -68,8 +69,8 @@ std::int32_t reach(std::int32_t file_no, FileCtrl& f, std::int32_t v, std::int32
   // Logged as dbExpandIndex from here on (also the -60 below), as when
   // this step called the exported function.
   enter("dbExpandIndex", file_no);
-  if (expand_index(f, v, rec) < 0) return report(-60);
-  return vector_of(f, v).length() > rec ? 0 : report(-60);
+  if (expand_index(f, v, rec) < 0) return report(DB_ERR_VECTOR_GROWTH);
+  return vector_of(f, v).length() > rec ? 0 : report(DB_ERR_VECTOR_GROWTH);
 }
 
 std::int32_t saturate(std::int64_t value) {
@@ -103,24 +104,24 @@ struct Undo {
 std::int32_t write_record(std::int32_t file_no, FileCtrl& f, std::int32_t k, std::int32_t rec,
                           std::int32_t sub, const void* data, Growth growth) {
   DataCtrl* dc = data_ctrl(f, k);
-  if (dc == nullptr || rec < 0 || data == nullptr) return report(-90);
-  if (!f.writable) return report(-102);
+  if (dc == nullptr || rec < 0 || data == nullptr) return report(DB_ERR_BAD_ARGUMENT);
+  if (!f.writable) return report(DB_ERR_WRITE_LOCKED);
   const std::int32_t flags = dc->nFlags;
   const bool indexed = has(flags, kTypeIndex);
   const bool iterated = has(flags, kTypeIterator);
   const bool placed = has(flags, kTypePlaced);
   const bool input_open = f.def.nDataCtrlOpen != -1;
   // Placed records and runs are found through the index only.
-  if ((placed || iterated) && !indexed) return report(-51);
+  if ((placed || iterated) && !indexed) return report(DB_ERR_BAD_DESCRIPTION);
 
   if (indexed) {
-    if (!vector_of(f, dc->nIndexNo)) return report(-51);
-    if (sub < 0) return report(-90);  // would bypass the index
+    if (!vector_of(f, dc->nIndexNo)) return report(DB_ERR_BAD_DESCRIPTION);
+    if (sub < 0) return report(DB_ERR_BAD_ARGUMENT);  // would bypass the index
     if (sub > 0 && !iterated) sub = 0;
     if (const std::int32_t r = reach(file_no, f, dc->nIndexNo, rec); r < 0) return r;
   }
   if (iterated) {
-    if (!vector_of(f, dc->nIteratorNo)) return report(-51);
+    if (!vector_of(f, dc->nIteratorNo)) return report(DB_ERR_BAD_DESCRIPTION);
     if (const std::int32_t r = reach(file_no, f, dc->nIteratorNo, rec); r < 0) return r;
   }
   const Vector index = indexed ? vector_of(f, dc->nIndexNo) : Vector{};
@@ -142,7 +143,7 @@ std::int32_t write_record(std::int32_t file_no, FileCtrl& f, std::int32_t k, std
       // the file and every place handed out before.
       const std::int64_t at = std::max({static_cast<std::int64_t>(f.def.lFileLen), data_area_end(f),
                                         static_cast<std::int64_t>(f.lPlacedEnd)});
-      if (!range_fits(at, dc->nDataSize)) return report(-12);
+      if (!range_fits(at, dc->nDataSize)) return report(DB_ERR_SEEK);
       index[rec] = static_cast<std::int32_t>(at);
       f.lPlacedEnd = static_cast<std::int32_t>(at + dc->nDataSize);
       n += 1;
@@ -151,7 +152,7 @@ std::int32_t write_record(std::int32_t file_no, FileCtrl& f, std::int32_t k, std
   } else {
     if (indexed && sub == 0) {
       if (index[rec] == -1) {
-        if (n >= INT32_MAX) return report(-12);
+        if (n >= INT32_MAX) return report(DB_ERR_SEEK);
         index[rec] = static_cast<std::int32_t>(n);
         n += 1;
       }
@@ -160,7 +161,7 @@ std::int32_t write_record(std::int32_t file_no, FileCtrl& f, std::int32_t k, std
       if (iterated && iterator[rec] <= 1) iterator[rec] = 1;
     } else if (iterated && sub > 0) {
       // A run is started with sub-index 0; a later sub-index extends it.
-      if (index[rec] == -1) return report(-90);
+      if (index[rec] == -1) return report(DB_ERR_BAD_ARGUMENT);
       iterator[rec] = std::max(iterator[rec], saturate(static_cast<std::int64_t>(sub) + 1));
       s = static_cast<std::int64_t>(index[rec]) + sub;
       n = std::max(n, s + 1);
@@ -174,7 +175,7 @@ std::int32_t write_record(std::int32_t file_no, FileCtrl& f, std::int32_t k, std
       // A type whose records are filled during its data input grows with
       // them; outside the input an iterator type keeps its area.
       const bool filling = growth == Growth::unless_input_open && input_open;
-      if (iterated && !filling) return undo.restore(f, report(-3402));
+      if (iterated && !filling) return undo.restore(f, report(DB_ERR_ITERATOR_AREA));
       if (const std::int32_t r = grow_area(file_no, f, k, place.block + 1); r < 0) {
         return undo.restore(f, r);
       }
@@ -188,7 +189,7 @@ std::int32_t write_record(std::int32_t file_no, FileCtrl& f, std::int32_t k, std
 
   unsigned char* buffer =
       cash_block(file_no, f, place.offset, place.length, CashUse::write, nullptr);
-  if (buffer == nullptr) return undo.restore(f, report(-70));
+  if (buffer == nullptr) return undo.restore(f, report(DB_ERR_NO_CASHBUFFER));
   std::memcpy(buffer + place.pos, data, static_cast<std::size_t>(dc->nDataSize));
 
   dc->lFileRecs = saturate(n);
@@ -206,31 +207,32 @@ std::int32_t write_record(std::int32_t file_no, FileCtrl& f, std::int32_t k, std
 std::int32_t read_record(std::int32_t file_no, FileCtrl& f, std::int32_t k, std::int32_t rec,
                          std::int32_t sub, void* data) {
   const DataCtrl* dc = data_ctrl(f, k);
-  if (dc == nullptr || rec < 0 || data == nullptr) return report(-90);
+  if (dc == nullptr || rec < 0 || data == nullptr) return report(DB_ERR_BAD_ARGUMENT);
   const bool indexed = has(dc->nFlags, kTypeIndex);
   const Vector index = vector_of(f, dc->nIndexNo);
-  if (indexed && !index) return report(-51);
-  if (has(dc->nFlags, kTypePlaced | kTypeIterator) && !indexed) return report(-51);
+  if (indexed && !index) return report(DB_ERR_BAD_DESCRIPTION);
+  if (has(dc->nFlags, kTypePlaced | kTypeIterator) && !indexed)
+    return report(DB_ERR_BAD_DESCRIPTION);
 
   Place place{};
   if (has(dc->nFlags, kTypePlaced)) {
     const std::int32_t at = index.at(rec);
-    if (at == -1) return report(-53);
-    if (!range_fits(at, dc->nDataSize)) return report(-52);
+    if (at == -1) return report(DB_ERR_INDEX_UNDEFINED);
+    if (!range_fits(at, dc->nDataSize)) return report(DB_ERR_NOT_FOUND);
     place = Place{at, dc->nDataSize, 0, 0};
   } else {
     const std::int32_t base = indexed ? index.at(rec) : rec;
-    if (indexed && base == -1) return report(-53);
-    if (index && (base < 0 || base >= index.ctrl->lMaxRecs)) return report(-90);
+    if (indexed && base == -1) return report(DB_ERR_INDEX_UNDEFINED);
+    if (index && (base < 0 || base >= index.ctrl->lMaxRecs)) return report(DB_ERR_BAD_ARGUMENT);
     const std::int64_t s = static_cast<std::int64_t>(base) + sub;
-    if (s < 0) return report(-90);
+    if (s < 0) return report(DB_ERR_BAD_ARGUMENT);
     if (const std::int32_t r = block_place(*dc, s, place); r != 0) return report(r);
     // A slot beyond the area would read another type's records.
-    if (place.block >= dc->lMaxBlockRecs) return report(-52);
+    if (place.block >= dc->lMaxBlockRecs) return report(DB_ERR_NOT_FOUND);
   }
   const unsigned char* buffer =
       cash_block(file_no, f, place.offset, place.length, CashUse::read, nullptr);
-  if (buffer == nullptr) return report(-70);
+  if (buffer == nullptr) return report(DB_ERR_NO_CASHBUFFER);
   std::memcpy(data, buffer + place.pos, static_cast<std::size_t>(dc->nDataSize));
   return 0;
 }
@@ -241,7 +243,7 @@ namespace {
 // IndDataTypes vector, a negative value v naming entry -1 - v directly.
 std::int32_t resolve_type(FileCtrl& f, std::int32_t type, std::int32_t& k) {
   if (type >= 0) {
-    if (type >= f.def.nIndDataTypesX || type >= f.nIndDataTypesCap) return -90;
+    if (type >= f.def.nIndDataTypesX || type >= f.nIndDataTypesCap) return DB_ERR_BAD_ARGUMENT;
     k = f.pIndDataTypes[type];
     return data_ctrl(f, k) == nullptr ? -50 : 0;
   }
@@ -253,7 +255,7 @@ std::int32_t resolve_type(FileCtrl& f, std::int32_t type, std::int32_t& k) {
 
 std::int32_t read_typed(std::int32_t file_no, FileCtrl& f, std::int32_t type, std::int32_t rec,
                         std::int32_t sub, void* data) {
-  if (rec < 0 || data == nullptr) return report(-90);
+  if (rec < 0 || data == nullptr) return report(DB_ERR_BAD_ARGUMENT);
   std::int32_t k = -1;
   if (const std::int32_t r = resolve_type(f, type, k); r != 0) return report(r);
   return read_record(file_no, f, k, rec, sub, data);
@@ -261,7 +263,7 @@ std::int32_t read_typed(std::int32_t file_no, FileCtrl& f, std::int32_t type, st
 
 std::int32_t write_typed(std::int32_t file_no, FileCtrl& f, std::int32_t type, std::int32_t rec,
                          std::int32_t sub, const void* data) {
-  if (rec < 0 || data == nullptr) return report(-90);
+  if (rec < 0 || data == nullptr) return report(DB_ERR_BAD_ARGUMENT);
   std::int32_t k = -1;
   if (const std::int32_t r = resolve_type(f, type, k); r != 0) return report(r);
   return write_record(file_no, f, k, rec, sub, data, Growth::always);
@@ -273,37 +275,37 @@ namespace {
 std::int32_t key_place(FileCtrl& f, std::int32_t k, std::int32_t rec, Place& place,
                        const DataCtrl*& dc) {
   dc = data_ctrl(f, k);
-  if (dc == nullptr || rec < 0) return -90;
+  if (dc == nullptr || rec < 0) return DB_ERR_BAD_ARGUMENT;
   if (const std::int32_t r = block_place(*dc, rec, place); r != 0) return r;
-  return place.block < dc->lMaxBlockRecs ? 0 : -52;
+  return place.block < dc->lMaxBlockRecs ? 0 : DB_ERR_NOT_FOUND;
 }
 
 }  // namespace
 
 std::int32_t read_key(std::int32_t file_no, FileCtrl& f, std::int32_t k, std::int32_t rec,
                       void* data) {
-  if (data == nullptr) return report(-90);
+  if (data == nullptr) return report(DB_ERR_BAD_ARGUMENT);
   Place place{};
   const DataCtrl* dc = nullptr;
   if (const std::int32_t r = key_place(f, k, rec, place, dc); r != 0) return report(r);
   const unsigned char* buffer =
       cash_block(file_no, f, place.offset, place.length, CashUse::read, nullptr);
-  if (buffer == nullptr) return report(-70);
+  if (buffer == nullptr) return report(DB_ERR_NO_CASHBUFFER);
   std::memcpy(data, buffer + place.pos, static_cast<std::size_t>(dc->nDataSize));
   return 0;
 }
 
 std::int32_t write_key(std::int32_t file_no, FileCtrl& f, std::int32_t k, std::int32_t rec,
                        const void* data) {
-  if (rec < 0 || data == nullptr || data_ctrl(f, k) == nullptr) return report(-90);
-  if (rec >= f.pDataCtrl[k].lFileRecs) return report(-5001);
-  if (!f.writable) return report(-102);
+  if (rec < 0 || data == nullptr || data_ctrl(f, k) == nullptr) return report(DB_ERR_BAD_ARGUMENT);
+  if (rec >= f.pDataCtrl[k].lFileRecs) return report(DB_ERR_KEY_BEYOND_END);
+  if (!f.writable) return report(DB_ERR_WRITE_LOCKED);
   Place place{};
   const DataCtrl* dc = nullptr;
   if (const std::int32_t r = key_place(f, k, rec, place, dc); r != 0) return report(r);
   unsigned char* buffer =
       cash_block(file_no, f, place.offset, place.length, CashUse::write, nullptr);
-  if (buffer == nullptr) return report(-70);
+  if (buffer == nullptr) return report(DB_ERR_NO_CASHBUFFER);
   std::memcpy(buffer + place.pos, data, static_cast<std::size_t>(dc->nDataSize));
   return 0;
 }

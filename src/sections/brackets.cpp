@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "file/lookup.h"
+#include "recbase.h"
 #include "sections/sections.h"
 
 namespace rb {
@@ -39,7 +40,7 @@ std::int32_t create_buckets(std::int32_t file_no, FileCtrl& f, std::int32_t i) {
 
 std::int32_t begin_sections(std::int32_t file_no, FileCtrl& f, std::int32_t no, std::int32_t keys,
                             std::int32_t flags) {
-  if (keys < 1 || keys > kMaxKeyLevels) return report(-3451);
+  if (keys < 1 || keys > kMaxKeyLevels) return report(DB_ERR_BAD_KEY_DEPTH);
   // Added as when this step called dbAddSection: logged under its name
   // from here on (also the second record of its failure below).
   enter("dbAddSection", file_no);
@@ -54,13 +55,13 @@ std::int32_t begin_sections(std::int32_t file_no, FileCtrl& f, std::int32_t no, 
 std::int32_t end_sections(FileCtrl& f, std::int32_t i) {
   const Section* sec = section_at(f, i);
   if (sec == nullptr) return report(kBadSectionHandle);
-  if (sec->lOpenKeysHandle != -1) return report(-9001);
+  if (sec->lOpenKeysHandle != -1) return report(DB_ERR_KEY_STILL_OPEN);
   f.def.nOpenSectionHandle = -1;
   return i;
 }
 
 std::int32_t begin_section(std::int32_t file_no, FileCtrl& f, std::int32_t no, std::int32_t* keys) {
-  if (keys == nullptr) return report(-90);
+  if (keys == nullptr) return report(DB_ERR_BAD_ARGUMENT);
   const std::int32_t i = section_of_number(f, no);
   if (i < 0) return report(kBadSectionNo);
   const Section& sec = *section_at(f, i);

@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "file/lookup.h"
+#include "recbase.h"
 #include "records/catalogue.h"
 #include "records/record_io.h"
 #include "sections/key_index.h"
@@ -107,7 +108,7 @@ std::int32_t find_key(std::int32_t file_no, FileCtrl& f, std::int32_t s, const s
     // would read it.
     if (const std::int32_t rc = read_record(file_no, f, d, first, 0, &r); rc < 0) return rc;
     if (same_key(sec, keys, r.nKey)) {
-      if (!key_types_fit(f, r)) return report(-100);
+      if (!key_types_fit(f, r)) return report(DB_ERR_INCOMPLETE_FILE);
       set_key_image(sec, r);
       sec.nLstKeyBucket = b;
       sec.lLstKeyHandle = first;
@@ -127,7 +128,7 @@ std::int32_t find_key(std::int32_t file_no, FileCtrl& f, std::int32_t s, const s
     // as equal, and the failure is the answer.
     if (const std::int32_t rc = read_record(file_no, f, d, n, 0, &r); rc < 0) return rc;
     if (!same_key(sec, keys, r.nKey)) continue;
-    if (!key_types_fit(f, r)) return report(-100);
+    if (!key_types_fit(f, r)) return report(DB_ERR_INCOMPLETE_FILE);
     set_key_image(sec, r);
     sec.nLstKeyBucket = b;
     sec.lLstKeyHandle = n;
@@ -137,7 +138,7 @@ std::int32_t find_key(std::int32_t file_no, FileCtrl& f, std::int32_t s, const s
 }
 
 std::int32_t add_hash_bucket(std::int32_t file_no, FileCtrl& f, std::int32_t s) {
-  if (s < 0) return report(-9000);
+  if (s < 0) return report(DB_ERR_BUCKET_SECTION);
   if (section_at(f, s) == nullptr) return report(kBadSectionHandle);
   const std::int32_t block = g_lib.sys->nBucketBlock;
   if (block < kKeyRecordSize) return report(kSectionMismatch);
@@ -171,7 +172,7 @@ std::int32_t add_hash_bucket(std::int32_t file_no, FileCtrl& f, std::int32_t s) 
 }
 
 std::int32_t add_key(std::int32_t file_no, FileCtrl& f, std::int32_t s, const std::int32_t* keys) {
-  if (keys == nullptr) return report(-90);
+  if (keys == nullptr) return report(DB_ERR_BAD_ARGUMENT);
   Section* sec = section_at(f, s);
   if (sec == nullptr) return report(kBadSectionHandle);
   const std::int32_t b = bucket_of(*sec, keys);
@@ -217,14 +218,14 @@ std::int32_t keyed_section(FileCtrl& f, std::int32_t no) {
 
 std::int32_t exist_key(std::int32_t file_no, FileCtrl& f, std::int32_t no,
                        const std::int32_t* keys) {
-  if (keys == nullptr) return report(-90);
+  if (keys == nullptr) return report(DB_ERR_BAD_ARGUMENT);
   const std::int32_t s = keyed_section(f, no);
   if (s < 0) return s;
   return find_key(file_no, f, s, keys);
 }
 
 std::int32_t get_max_key(FileCtrl& f, std::int32_t no, std::int32_t* keys) {
-  if (keys == nullptr) return report(-90);
+  if (keys == nullptr) return report(DB_ERR_BAD_ARGUMENT);
   const std::int32_t s = keyed_section(f, no);
   if (s < 0) return s;
   const Section& sec = *section_at(f, s);
@@ -311,10 +312,10 @@ std::int32_t get_key(std::int32_t file_no, std::int32_t no, std::int32_t mode, s
 }
 
 std::int32_t get_section(FileCtrl& f, std::int32_t* section_no, std::int32_t* keys) {
-  if (section_no == nullptr || keys == nullptr) return report(-90);
+  if (section_no == nullptr || keys == nullptr) return report(DB_ERR_BAD_ARGUMENT);
   const std::int32_t s = f.def.nActiveSectionHandle;
   const Section* sec = section_at(f, s);
-  if (sec == nullptr) return report(-200);
+  if (sec == nullptr) return report(DB_ERR_NO_ACTIVE_SECTION);
   std::copy(sec->nKeysLst, sec->nKeysLst + std::clamp(sec->nKeys, 0, kMaxKeyLevels), keys);
   *section_no = -1;
   for (std::int32_t n = 0; n < ind_sections_len(f); ++n) {

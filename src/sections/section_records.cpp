@@ -7,6 +7,7 @@
 
 #include "file/lookup.h"
 #include "frame/log.h"
+#include "recbase.h"
 #include "records/catalogue.h"
 #include "records/record_io.h"
 #include "sections/sections.h"
@@ -18,7 +19,7 @@ namespace {
 // (-51), place (-3403), flags (-54).
 std::int32_t check_section_description(const DataDesc& desc) {
   if (const std::int32_t r = check_description(desc, false); r != 0) return r;
-  if (desc.nType < 0 || desc.nType >= kSectionPlaces) return -3403;
+  if (desc.nType < 0 || desc.nType >= kSectionPlaces) return DB_ERR_BAD_PLACE;
   return check_type_flags(desc.nFlags);
 }
 
@@ -27,7 +28,7 @@ std::int32_t check_section_description(const DataDesc& desc) {
 // place. Nothing is created when the description or the section is
 // refused.
 std::int32_t add_key_type(std::int32_t file_no, FileCtrl& f, const DataDesc* desc, std::int32_t s) {
-  if (desc == nullptr) return report(-90);
+  if (desc == nullptr) return report(DB_ERR_BAD_ARGUMENT);
   if (!has_current_key(f, *section_at(f, s))) return report(kSectionMismatch);
   if (const std::int32_t r = check_section_description(*desc); r != 0) return report(r);
   const std::int32_t k = append_data_type(file_no, f, *desc, s, -1);
@@ -64,7 +65,7 @@ std::int32_t add_data_ctrl_s(std::int32_t file_no, FileCtrl& f, const DataDesc* 
 
 std::int32_t begin_data_s(std::int32_t file_no, FileCtrl& f, const DataDesc* desc,
                           std::int32_t no) {
-  if (f.def.nDataCtrlOpen != -1) return report(-40);
+  if (f.def.nDataCtrlOpen != -1) return report(DB_ERR_INPUT_OPEN);
   // Added as when this step called dbAddDataCtrlS: under its name (also
   // the second record of its failure below), on the file found with its
   // stream as that function finds it.
@@ -88,7 +89,7 @@ struct KeyType {
 KeyType key_type(FileCtrl& f, std::int32_t place, std::int32_t rec, const void* data,
                  std::int32_t no) {
   if (rec < 0 || place < 0 || place >= kSectionPlaces || data == nullptr) {
-    return {-1, report(-90)};
+    return {-1, report(DB_ERR_BAD_ARGUMENT)};
   }
   const std::int32_t s = stored_section_of_number(f, no);
   if (s < 0) return {-1, report(kBadSectionNo)};
@@ -121,7 +122,7 @@ std::int32_t write_s(std::int32_t file_no, FileCtrl& f, std::int32_t place, std:
 
 std::int32_t add_section_data_type(std::int32_t file_no, FileCtrl& f, const DataDesc* desc) {
   enter("dbAddDataCtrlS", file_no);
-  if (f.pFile == nullptr) return report(-1);
+  if (f.pFile == nullptr) return report(DB_ERR_FILE_POINTER);
   const std::int32_t s = f.def.nOpenSectionHandle;
   if (section_at(f, s) == nullptr) return report(kBadSectionHandle);
   return add_key_type(file_no, f, desc, s);
@@ -129,7 +130,7 @@ std::int32_t add_section_data_type(std::int32_t file_no, FileCtrl& f, const Data
 
 std::int32_t begin_data(std::int32_t file_no, FileCtrl& f, const DataDesc* desc) {
   if (f.def.nDataCtrlOpen != -1) {
-    report_warning(-40);
+    report_warning(DB_ERR_INPUT_OPEN);
     // Closed as when this step called dbEndData: under its name.
     enter("dbEndData", file_no);
     end_data_input(file_no, f);

@@ -7,6 +7,7 @@
 
 #include "file/lookup.h"
 #include "frame/heap.h"
+#include "recbase.h"
 #include "records/index_vectors.h"
 #include "sections/sections.h"
 
@@ -27,10 +28,10 @@ std::int32_t expand_sections(FileCtrl& f) {
   std::int64_t grown = static_cast<std::int64_t>(std::max(f.def.nSectionsX, 0)) +
                        std::max<std::int32_t>(1, g_lib.sys->nSectionExpand);
   grown = std::max<std::int64_t>(grown, static_cast<std::int64_t>(f.def.nSections) + 1);
-  if (grown > INT32_MAX) return report(-3251);
+  if (grown > INT32_MAX) return report(DB_ERR_SECTIONS_ALLOC);
   const auto capacity = static_cast<std::int32_t>(grown);
   auto* table = allocate<Section>(capacity);
-  if (table == nullptr) return report(-3251);
+  if (table == nullptr) return report(DB_ERR_SECTIONS_ALLOC);
   std::memset(static_cast<void*>(table), 0, static_cast<std::size_t>(capacity) * sizeof(Section));
   const std::int32_t keep = std::min(f.nSectionCap, capacity);
   if (keep > 0) std::memcpy(table, f.pSection, static_cast<std::size_t>(keep) * sizeof(Section));
@@ -49,9 +50,9 @@ std::int32_t expand_ind_sections(FileCtrl& f, std::int32_t no) {
   grown = std::max({grown, static_cast<std::int64_t>(no) + 1,
                     static_cast<std::int64_t>(f.def.nIndSections),
                     static_cast<std::int64_t>(ind_sections_len(f))});
-  if (grown > INT32_MAX) return report(-3351);
+  if (grown > INT32_MAX) return report(DB_ERR_INDSECTIONS_ALLOC);
   auto* vec = allocate_filled<std::int32_t>(grown, -1);
-  if (vec == nullptr) return report(-3351);
+  if (vec == nullptr) return report(DB_ERR_INDSECTIONS_ALLOC);
   // Before its first growth the vector of a new file holds nIndSections
   // entries (all -1); ind_sections_len covers both cases.
   const std::int32_t keep = ind_sections_len(f);

@@ -18,10 +18,13 @@ namespace rb {
 inline constexpr std::int32_t kKeyRecordSize = sizeof(KeyRecord);
 
 // Result codes of the section subsystem.
-inline constexpr std::int32_t kBadSectionHandle = -112;  // section index outside the table
-inline constexpr std::int32_t kSectionMismatch = -111;   // no usable buckets / no current key
-inline constexpr std::int32_t kBadSectionNo = -3404;     // section number names no section
-inline constexpr std::int32_t kNoTypeAtPlace = -50;      // the current key has no such type
+inline constexpr std::int32_t kBadSectionHandle =
+    DB_ERR_BAD_SECTION_HANDLE;  // section index outside the table
+inline constexpr std::int32_t kSectionMismatch =
+    DB_ERR_SECTION_MISMATCH;                          // no usable buckets / no current key
+inline constexpr std::int32_t kBadSectionNo = -3404;  // section number names no section
+inline constexpr std::int32_t kNoTypeAtPlace =
+    DB_ERR_TYPE_UNDECLARED;  // the current key has no such type
 
 // The section index that section number no names in the IndSections vector,
 // or -1 when the number is negative, lies outside the vector, or its entry
