@@ -16,6 +16,8 @@ static_assert(std::endian::native == std::endian::little,
               "database files are little-endian; this host would need byte swapping");
 
 inline constexpr std::int32_t kHeaderBlockSize = 4096;
+// Bytes of one entry of an index or number vector (a signed 32-bit value).
+inline constexpr std::int32_t kEntrySize = sizeof(std::int32_t);
 inline constexpr char kFormatId[] = "TOVEK 1.00.0001";
 inline constexpr std::size_t kFormatIdCheckLen = 5;  // "TOVEK"
 

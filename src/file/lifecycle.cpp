@@ -168,7 +168,8 @@ LayoutView view_of(const FileCtrl& f) {
 std::int32_t read_tables(std::int32_t slot, FileCtrl& f, std::int64_t size) {
   FileDef& d = f.def;
   Verdict v;
-  if (!judge_capacity("nIndDataTypesX", d.nIndDataTypesX, 4, size, v)) return report(v.code());
+  if (!judge_capacity("nIndDataTypesX", d.nIndDataTypesX, kEntrySize, size, v))
+    return report(v.code());
   f.pIndDataTypes = vector_for(d.nIndDataTypesX);
   if (f.pIndDataTypes == nullptr) return report(DB_ERR_OPEN_ALLOC_INDDATATYPES);
   f.nIndDataTypesCap = d.nIndDataTypesX;
@@ -176,7 +177,8 @@ std::int32_t read_tables(std::int32_t slot, FileCtrl& f, std::int64_t size) {
   if (const std::int32_t r = read_ind_data_types(slot, f); r < 0) return r;
 
   if (d.nIndSectionsX > 0) {
-    if (!judge_capacity("nIndSectionsX", d.nIndSectionsX, 4, size, v)) return report(v.code());
+    if (!judge_capacity("nIndSectionsX", d.nIndSectionsX, kEntrySize, size, v))
+      return report(v.code());
     f.pIndSections = vector_for(d.nIndSectionsX);
     if (f.pIndSections == nullptr) return report(DB_ERR_OPEN_ALLOC_INDSECTIONS);
     f.nIndSectionsCap = d.nIndSectionsX;

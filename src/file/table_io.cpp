@@ -135,7 +135,7 @@ std::int32_t read_record_table(FileCtrl& f, const RecordTable& t, void* records,
 
 // Bytes of n vector entries, or -1 when they pass 2^31 - 1.
 std::int32_t entry_bytes(std::int32_t n) {
-  const std::int64_t bytes = static_cast<std::int64_t>(n) * 4;
+  const std::int64_t bytes = static_cast<std::int64_t>(n) * kEntrySize;
   return bytes <= INT32_MAX ? static_cast<std::int32_t>(bytes) : -1;
 }
 

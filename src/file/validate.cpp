@@ -130,7 +130,7 @@ class TableJudge {
   }
 
   static std::int64_t entry_at(std::int64_t table, std::int64_t i) {
-    return table < 0 ? -1 : table + 4 * i;
+    return table < 0 ? -1 : table + kEntrySize * i;
   }
 
   bool types() {
@@ -305,7 +305,7 @@ class TableJudge {
     if (s.lLstKeyHandle == -1) return true;
     for (std::int32_t p = 0; p < kSectionPlaces; ++p) {
       if (!in_range(s.nIndDataCtrl[p], -1, l_.n_types) &&
-          !fail("key-type", "nIndDataCtrl", offsetof(Section, nIndDataCtrl) + 4 * p,
+          !fail("key-type", "nIndDataCtrl", offsetof(Section, nIndDataCtrl) + kEntrySize * p,
                 s.nIndDataCtrl[p], l_.n_types)) {
         return false;
       }
@@ -360,14 +360,16 @@ class TableJudge {
     };
     for (std::int32_t i = 0; i < l_.n_vectors; ++i) {
       const IndexCtrl& c = l_.index_ctrls[i];
-      if (!next("lOffsetIndex", i, c.lOffsetIndex, c.lIndexLen * 4LL)) return false;
+      if (!next("lOffsetIndex", i, c.lOffsetIndex, c.lIndexLen * std::int64_t{kEntrySize}))
+        return false;
     }
     return next("lOffsetIndexCtrl", -1, d_.lOffsetIndexCtrl, d_.nLenIndexCtrl) &&
            next("lOffsetDataCtrl", -1, d_.lOffsetDataCtrl, d_.nLenDataCtrl) &&
            next("lOffsetSection", -1, d_.lOffsetSection, d_.nSections > 0 ? d_.nLenSection : 0) &&
-           next("lOffsetIndDataTypes", -1, d_.lOffsetIndDataTypes, l_.n_ind_types * 4LL) &&
+           next("lOffsetIndDataTypes", -1, d_.lOffsetIndDataTypes,
+                l_.n_ind_types * std::int64_t{kEntrySize}) &&
            next("lOffsetIndSections", -1, d_.lOffsetIndSections,
-                d_.nIndSectionsX > 0 ? d_.nIndSections * 4LL : 0);
+                d_.nIndSectionsX > 0 ? d_.nIndSections * std::int64_t{kEntrySize} : 0);
   }
 
   const LayoutView& l_;
@@ -437,12 +439,13 @@ bool judge_index_ctrls(const FileDef& def, const IndexCtrl* ctrls, std::int64_t 
   for (std::int32_t i = 0; i < def.nIndexCtrls; ++i) {
     const IndexCtrl& c = ctrls[i];
     const std::int64_t at = def.lOffsetIndexCtrl;
-    if ((c.lIndexLen < 0 || c.lIndexLen * 4LL > file_size) &&
+    if ((c.lIndexLen < 0 || c.lIndexLen * std::int64_t{kEntrySize} > file_size) &&
         !v.add(record<IndexCtrl>("vector-beyond-file", "lIndexLen", i, at,
-                                 offsetof(IndexCtrl, lIndexLen), c.lIndexLen, file_size / 4))) {
+                                 offsetof(IndexCtrl, lIndexLen), c.lIndexLen,
+                                 file_size / kEntrySize))) {
       return false;
     }
-    if (!range_ok(c.lOffsetIndex, c.lIndexLen * 4LL) &&
+    if (!range_ok(c.lOffsetIndex, c.lIndexLen * std::int64_t{kEntrySize}) &&
         !v.add(record<IndexCtrl>("vector-beyond-2g", "lOffsetIndex", i, at,
                                  offsetof(IndexCtrl, lOffsetIndex), c.lOffsetIndex, kMaxOffset))) {
       return false;
@@ -489,12 +492,12 @@ class Loader {
       : read_(read), context_(context), out_(out), d_(out.def), v_(v) {}
 
   bool load() {
-    if (!capacity("nIndDataTypesX", d_.nIndDataTypesX, 4) ||
+    if (!capacity("nIndDataTypesX", d_.nIndDataTypesX, kEntrySize) ||
         !vector("lOffsetIndDataTypes", -1, d_.lOffsetIndDataTypes, d_.nIndDataTypes,
                 out_.ind_types)) {
       return false;
     }
-    if (d_.nIndSectionsX > 0 && (!capacity("nIndSectionsX", d_.nIndSectionsX, 4) ||
+    if (d_.nIndSectionsX > 0 && (!capacity("nIndSectionsX", d_.nIndSectionsX, kEntrySize) ||
                                  !vector("lOffsetIndSections", -1, d_.lOffsetIndSections,
                                          d_.nIndSections, out_.ind_sections))) {
       return false;
@@ -532,8 +535,9 @@ class Loader {
 
   bool vector(const char* field, std::int32_t entry, std::int64_t offset, std::int32_t count,
               std::vector<std::int32_t>& into) {
-    if (count < 0 || count * 4LL > out_.size) return true;  // judged by the header
-    const std::int64_t length = count * 4LL;
+    if (count < 0 || count * std::int64_t{kEntrySize} > out_.size)
+      return true;  // judged by the header
+    const std::int64_t length = count * std::int64_t{kEntrySize};
     if (offset + length > d_.lFileLen) {
       return v_.add({"vector-past-end", field, entry, -1, offset + length, d_.lFileLen, -20});
     }
@@ -564,7 +568,7 @@ class Loader {
     out_.vectors.resize(out_.index_ctrls.size());
     for (std::size_t i = 0; i < out_.index_ctrls.size(); ++i) {
       const IndexCtrl& c = out_.index_ctrls[i];
-      if (!range_ok(c.lOffsetIndex, c.lIndexLen * 4LL)) continue;
+      if (!range_ok(c.lOffsetIndex, c.lIndexLen * std::int64_t{kEntrySize})) continue;
       if (!vector("lOffsetIndex", static_cast<std::int32_t>(i), c.lOffsetIndex, c.lIndexLen,
                   out_.vectors[i])) {
         return false;

@@ -35,6 +35,19 @@ T* allocate_filled(std::int64_t count, T value) {
   return block;
 }
 
+// The one way a table grows: a new block of capacity entries, each set to
+// `value`, takes the first `keep` entries of the old one, which is given
+// back. False, with the table untouched, when memory runs out.
+template <class T>
+bool grow_table(T*& table, std::int64_t keep, std::int64_t capacity, const T& value) {
+  T* grown = allocate_filled<T>(capacity, value);
+  if (grown == nullptr) return false;
+  for (std::int64_t i = 0; i < keep && i < capacity; ++i) grown[i] = table[i];
+  heap_free(table);
+  table = grown;
+  return true;
+}
+
 #ifdef RECBASE_TESTING
 // Test builds only: make the n-th allocation from now fail (1 = the next
 // one); 0 switches the failure off. allocation_count() counts the

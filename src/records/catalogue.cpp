@@ -177,13 +177,9 @@ std::int32_t expand_data_ctrl(FileCtrl& f) {
   grown = std::max<std::int64_t>(grown, static_cast<std::int64_t>(f.def.nDataTypes) + 1);
   if (grown > INT32_MAX) return report(DB_ERR_DATACTRL_ALLOC);
   const auto capacity = static_cast<std::int32_t>(grown);
-  auto* table = allocate<DataCtrl>(capacity);
-  if (table == nullptr) return report(DB_ERR_DATACTRL_ALLOC);
-  std::memset(static_cast<void*>(table), 0, static_cast<std::size_t>(capacity) * sizeof(DataCtrl));
-  const std::int32_t keep = std::min(f.nDataCtrlCap, capacity);
-  if (keep > 0) std::memcpy(table, f.pDataCtrl, static_cast<std::size_t>(keep) * sizeof(DataCtrl));
-  heap_free(f.pDataCtrl);
-  f.pDataCtrl = table;
+  if (!grow_table(f.pDataCtrl, f.nDataCtrlCap, capacity, DataCtrl{})) {
+    return report(DB_ERR_DATACTRL_ALLOC);
+  }
   f.nDataCtrlCap = capacity;
   f.def.nDataTypesX = capacity;
   return capacity;
@@ -195,12 +191,9 @@ std::int32_t expand_ind_data_types(FileCtrl& f, std::int32_t type) {
   const std::int64_t base = type >= current ? static_cast<std::int64_t>(type) + 1 : current;
   const std::int64_t grown = base + std::max<std::int32_t>(0, g_lib.sys->nIndDataTypesExpand);
   if (grown > INT32_MAX) return report(DB_ERR_INDDATATYPES_ALLOC);
-  auto* vec = allocate_filled<std::int32_t>(grown, -1);
-  if (vec == nullptr) return report(DB_ERR_INDDATATYPES_ALLOC);
-  const std::int64_t keep = std::min<std::int64_t>(std::min(current, f.nIndDataTypesCap), grown);
-  if (keep > 0) std::memcpy(vec, f.pIndDataTypes, static_cast<std::size_t>(keep) * 4);
-  heap_free(f.pIndDataTypes);
-  f.pIndDataTypes = vec;
+  if (!grow_table(f.pIndDataTypes, std::min(current, f.nIndDataTypesCap), grown, -1)) {
+    return report(DB_ERR_INDDATATYPES_ALLOC);
+  }
   f.nIndDataTypesCap = f.def.nIndDataTypesX = static_cast<std::int32_t>(grown);
   f.def.nIndDataTypes = std::max(f.def.nIndDataTypes, type + 1);
   return f.def.nIndDataTypesX;

@@ -24,23 +24,23 @@ std::int32_t expand_index_vectors(FileCtrl& f) {
   if (grown > INT32_MAX) return report(DB_ERR_VECTOR_TABLE_ALLOC);
   const auto capacity = static_cast<std::int32_t>(grown);
 
-  auto* vectors = allocate<IndexVector>(capacity);
-  if (vectors == nullptr) return report(DB_ERR_VECTOR_TABLE_ALLOC);
-  auto* ctrls = allocate<IndexCtrl>(capacity);
-  if (ctrls == nullptr) {
-    heap_free(vectors);
+  // Both tables grow, or neither: the vectors' table is put back when the
+  // controls' cannot follow.
+  IndexVector* vectors = f.pIndexVectors;
+  f.pIndexVectors = allocate_filled<IndexVector>(capacity, IndexVector{nullptr, 0});
+  if (f.pIndexVectors == nullptr) {
+    f.pIndexVectors = vectors;
+    return report(DB_ERR_VECTOR_TABLE_ALLOC);
+  }
+  if (!grow_table(f.pIndexCtrl, f.nIndexCtrlCap, capacity, kUnusedIndexCtrl)) {
+    heap_free(f.pIndexVectors);
+    f.pIndexVectors = vectors;
     return report(DB_ERR_INDEXCTRL_TABLE_ALLOC);
   }
-  const std::int32_t keep_vectors = std::min(f.nIndexVectorCap, capacity);
-  const std::int32_t keep_ctrls = std::min(f.nIndexCtrlCap, capacity);
-  for (std::int32_t i = 0; i < capacity; ++i) {
-    vectors[i] = i < keep_vectors ? f.pIndexVectors[i] : IndexVector{nullptr, 0};
-    ctrls[i] = i < keep_ctrls ? f.pIndexCtrl[i] : kUnusedIndexCtrl;
+  for (std::int32_t i = 0; i < std::min(f.nIndexVectorCap, capacity); ++i) {
+    f.pIndexVectors[i] = vectors[i];
   }
-  heap_free(f.pIndexVectors);
-  heap_free(f.pIndexCtrl);
-  f.pIndexVectors = vectors;
-  f.pIndexCtrl = ctrls;
+  heap_free(vectors);
   f.nIndexVectorCap = f.nIndexCtrlCap = capacity;
   f.def.nIndexVectorsX = f.def.nIndexCtrlsX = capacity;
   return capacity;
@@ -89,12 +89,10 @@ std::int32_t expand_index(FileCtrl& f, std::int32_t vector_no, std::int32_t rec_
   }
   const std::int64_t capacity = std::min<std::int64_t>(
       INT32_MAX, std::max<std::int64_t>(new_len, vec->capacity + vec->capacity / 2));
-  std::int32_t* entries = allocate_filled<std::int32_t>(capacity, -1);
-  if (entries == nullptr) return report(DB_ERR_INDEX_ALLOC_GROW);
-  const std::int64_t keep = std::min<std::int64_t>(old_len, vec->capacity);
-  std::memcpy(entries, vec->entries, static_cast<std::size_t>(keep) * sizeof(std::int32_t));
-  heap_free(vec->entries);
-  *vec = IndexVector{entries, static_cast<std::int32_t>(capacity)};
+  if (!grow_table(vec->entries, std::min<std::int64_t>(old_len, vec->capacity), capacity, -1)) {
+    return report(DB_ERR_INDEX_ALLOC_GROW);
+  }
+  vec->capacity = static_cast<std::int32_t>(capacity);
   ctrl->lIndexLen = static_cast<std::int32_t>(new_len);
   return vector_no;
 }

@@ -30,13 +30,9 @@ std::int32_t expand_sections(FileCtrl& f) {
   grown = std::max<std::int64_t>(grown, static_cast<std::int64_t>(f.def.nSections) + 1);
   if (grown > INT32_MAX) return report(DB_ERR_SECTIONS_ALLOC);
   const auto capacity = static_cast<std::int32_t>(grown);
-  auto* table = allocate<Section>(capacity);
-  if (table == nullptr) return report(DB_ERR_SECTIONS_ALLOC);
-  std::memset(static_cast<void*>(table), 0, static_cast<std::size_t>(capacity) * sizeof(Section));
-  const std::int32_t keep = std::min(f.nSectionCap, capacity);
-  if (keep > 0) std::memcpy(table, f.pSection, static_cast<std::size_t>(keep) * sizeof(Section));
-  heap_free(f.pSection);
-  f.pSection = table;
+  if (!grow_table(f.pSection, f.nSectionCap, capacity, Section{})) {
+    return report(DB_ERR_SECTIONS_ALLOC);
+  }
   f.nSectionCap = f.def.nSectionsX = capacity;
   return capacity;
 }
@@ -51,14 +47,11 @@ std::int32_t expand_ind_sections(FileCtrl& f, std::int32_t no) {
                     static_cast<std::int64_t>(f.def.nIndSections),
                     static_cast<std::int64_t>(ind_sections_len(f))});
   if (grown > INT32_MAX) return report(DB_ERR_INDSECTIONS_ALLOC);
-  auto* vec = allocate_filled<std::int32_t>(grown, -1);
-  if (vec == nullptr) return report(DB_ERR_INDSECTIONS_ALLOC);
   // Before its first growth the vector of a new file holds nIndSections
   // entries (all -1); ind_sections_len covers both cases.
-  const std::int32_t keep = ind_sections_len(f);
-  if (keep > 0) std::memcpy(vec, f.pIndSections, static_cast<std::size_t>(keep) * 4);
-  heap_free(f.pIndSections);
-  f.pIndSections = vec;
+  if (!grow_table(f.pIndSections, ind_sections_len(f), grown, -1)) {
+    return report(DB_ERR_INDSECTIONS_ALLOC);
+  }
   f.nIndSectionsCap = f.def.nIndSectionsX = static_cast<std::int32_t>(grown);
   return f.def.nIndSectionsX;
 }
