@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "frame/checks.h"
 #include "frame/heap.h"
 
 namespace rb {
@@ -37,6 +38,7 @@ void note_write(FileCtrl& f, std::int64_t offset, std::int64_t length) {
 
 void release_file_ctrl(FileCtrl* f) {
   if (f == nullptr) return;
+  RB_CHECK(f->pFile == nullptr);  // the stream is closed first
   delete f->pKeyIndex;
   if (f->pIndexVectors != nullptr) {
     for (std::int32_t i = 0; i < f->nIndexVectorCap; ++i) heap_free(f->pIndexVectors[i].entries);

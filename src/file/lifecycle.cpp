@@ -36,6 +36,7 @@ std::int32_t abandon(std::int32_t slot, std::int32_t code) {
   FileCtrl* f = g_lib.files[slot];
   if (f != nullptr) {
     close_stream(f->pFile);
+    f->pFile = nullptr;
     release_file_ctrl(f);
     g_lib.files[slot] = nullptr;
   }

@@ -1,4 +1,5 @@
 #include "file/stream.h"
+#include "frame/checks.h"
 #include "recbase.h"
 
 #include <algorithm>
@@ -126,6 +127,7 @@ void close_stream(Stream* s) {
 
 std::int32_t read_pieces(Stream& s, std::int64_t offset, void* data, std::int32_t length,
                          std::int32_t piece) {
+  RB_CHECK(length >= 0 && piece >= 1);
   auto* out = static_cast<unsigned char*>(data);
   std::int32_t total = 0;
   while (total < length) {
@@ -139,6 +141,7 @@ std::int32_t read_pieces(Stream& s, std::int64_t offset, void* data, std::int32_
 
 std::int32_t write_pieces(Stream& s, std::int64_t offset, const void* data, std::int32_t length,
                           std::int32_t piece) {
+  RB_CHECK(length >= 0 && piece >= 1 && s.writer);
   if (const std::int32_t r = protect(s, offset, length); r < 0) return r;
   const auto* in = static_cast<const unsigned char*>(data);
   std::int32_t total = 0;

@@ -6,6 +6,7 @@
 #include "file/growth.h"
 #include "file/lookup.h"
 #include "file/stream.h"
+#include "frame/checks.h"
 #include "frame/heap.h"
 #include "recbase.h"
 #include "records/cache_index.h"
@@ -20,6 +21,7 @@ bool dirty(const CashCtrl& slot) { return (slot.nFlags & kCashDirty) != 0; }
 // bytes up to the block first. Returns false after a reported failure; the
 // slot then keeps its block and stays dirty.
 bool write_back(CashCtrl& slot) {
+  RB_CHECK(dirty(slot) && !slot_is_view(slot));  // a view is never changed
   FileCtrl* owner = file_at(slot.nFileNo);
   if (owner == nullptr) return true;  // the file is gone; nothing to keep
   const SameBytes same_bytes;
@@ -154,6 +156,7 @@ unsigned char* cash_block(std::int32_t file_no, FileCtrl& f, std::int32_t offset
   const bool viewed = buffer != nullptr;
   if (!viewed) buffer = own_buffer(slot, length);
   if (buffer == nullptr) return nullptr;
+  RB_CHECK(!(viewed && write) && length >= 1);
   slot.nFileNo = file_no;
   slot.nFlags = write ? kCashDirty : 0;
   slot.lOffsetData = offset;

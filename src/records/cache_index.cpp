@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "frame/checks.h"
 #include "frame/state.h"
 
 namespace rb {
@@ -82,6 +83,7 @@ std::int32_t cash_index_find(std::int32_t file_no, std::int32_t offset) {
 }
 
 void cash_index_insert(std::int32_t slot) {
+  RB_CHECK(slot_at(slot).pBuffer != nullptr);
   if (!g_index.exact) return;
   const CashCtrl& s = slot_at(slot);
   std::uint32_t p = home(s.nFileNo, s.lOffsetData);

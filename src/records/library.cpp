@@ -22,6 +22,7 @@ void release_cashsystem() {
       FileCtrl* f = g_lib.files[i];
       if (f == nullptr) continue;
       close_stream(f->pFile);
+      f->pFile = nullptr;
       release_file_ctrl(f);
     }
     heap_free(g_lib.files);

@@ -2,6 +2,7 @@
 // sub-index) -> slot through the index and iterator vectors, slot -> block
 // of the type's area and the record's place in it, block -> cache.
 #include "records/record_io.h"
+#include "frame/checks.h"
 #include "recbase.h"
 
 #include <algorithm>
@@ -190,6 +191,7 @@ std::int32_t write_record(std::int32_t file_no, FileCtrl& f, std::int32_t k, std
   unsigned char* buffer =
       cash_block(file_no, f, place.offset, place.length, CashUse::write, nullptr);
   if (buffer == nullptr) return undo.restore(f, report(DB_ERR_NO_CASHBUFFER));
+  RB_CHECK(place.pos >= 0 && place.pos + dc->nDataSize <= place.length);
   std::memcpy(buffer + place.pos, data, static_cast<std::size_t>(dc->nDataSize));
 
   dc->lFileRecs = saturate(n);
@@ -233,6 +235,7 @@ std::int32_t read_record(std::int32_t file_no, FileCtrl& f, std::int32_t k, std:
   const unsigned char* buffer =
       cash_block(file_no, f, place.offset, place.length, CashUse::read, nullptr);
   if (buffer == nullptr) return report(DB_ERR_NO_CASHBUFFER);
+  RB_CHECK(place.pos >= 0 && place.pos + dc->nDataSize <= place.length);
   std::memcpy(data, buffer + place.pos, static_cast<std::size_t>(dc->nDataSize));
   return 0;
 }
@@ -291,6 +294,7 @@ std::int32_t read_key(std::int32_t file_no, FileCtrl& f, std::int32_t k, std::in
   const unsigned char* buffer =
       cash_block(file_no, f, place.offset, place.length, CashUse::read, nullptr);
   if (buffer == nullptr) return report(DB_ERR_NO_CASHBUFFER);
+  RB_CHECK(place.pos >= 0 && place.pos + dc->nDataSize <= place.length);
   std::memcpy(data, buffer + place.pos, static_cast<std::size_t>(dc->nDataSize));
   return 0;
 }
@@ -306,6 +310,7 @@ std::int32_t write_key(std::int32_t file_no, FileCtrl& f, std::int32_t k, std::i
   unsigned char* buffer =
       cash_block(file_no, f, place.offset, place.length, CashUse::write, nullptr);
   if (buffer == nullptr) return report(DB_ERR_NO_CASHBUFFER);
+  RB_CHECK(place.pos >= 0 && place.pos + dc->nDataSize <= place.length);
   std::memcpy(buffer + place.pos, data, static_cast<std::size_t>(dc->nDataSize));
   return 0;
 }
