@@ -52,6 +52,8 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 SEPARATOR = " => "
 GTEST_FAILED = re.compile(r"^\[  FAILED  \] (\S+\.\S+)", re.M)
+GTEST_RUN = re.compile(r"^\[ RUN      \] (\S+)", re.M)
+GTEST_ENDED = re.compile(r"^\[ +(?:OK|FAILED|SKIPPED) +\] (\S+)", re.M)
 CTEST_FAILED = re.compile(r"^\s*\d+ - (\S+) \(([^)]*)\)", re.M)
 
 
@@ -164,7 +166,9 @@ def run_tests(build, jobs, timeout):
         failed = {name: reason for name, reason in CTEST_FAILED.findall(tail)}
         if not failed:
             failed = {"ctest": f"exit {r.returncode}"}
-    cases = sorted(set(GTEST_FAILED.findall(r.stdout)))
+    # A case that started and never ended crashed or hung its executable.
+    unfinished = set(GTEST_RUN.findall(r.stdout)) - set(GTEST_ENDED.findall(r.stdout))
+    cases = sorted(set(GTEST_FAILED.findall(r.stdout)) | unfinished)
     return failed, cases
 
 

@@ -86,6 +86,14 @@ TEST_F(SectionDumpTest, SectionNumbersThatNameNothingAreRefused) {
   EXPECT_EQ(dbGetErrorCount(), 8);
 }
 
+// Entry 3 names the section, but a vector of length 3 ends before it.
+TEST_F(SectionDumpTest, NumberEqualToTheVectorLengthIsRefused) {
+  ASSERT_EQ(dbDumpSection(0, 3, 1), 0);
+  file_ctrl(0).def.nIndSectionsX = 3;
+  EXPECT_EQ(dbDumpSection(0, 3, 1), -90);
+  EXPECT_EQ(dbDumpSectionKeys(0, 3, 1), -90);
+}
+
 rb::KeyRecord key_record(std::int32_t k0, std::int32_t k1, std::int32_t place0) {
   rb::KeyRecord r{};
   for (std::int32_t& k : r.nIndDataCtrl) k = -1;

@@ -83,6 +83,19 @@ TEST_F(LayoutTest, WorkedLayoutAfterAClose) {
   EXPECT_EQ(b.substr(isec, 20), std::string(20, '\xff'));
 }
 
+// Twenty records of 100 bytes fill two blocks of 1000 exactly: the tables
+// follow the second block, no third one is added.
+TEST_F(LayoutTest, TablesFollowAFullLastBlockDirectly) {
+  const DataDesc full = desc(1, 0, 100, 1000, 20);
+  ASSERT_EQ(dbCreate("layout_full.db", 1, &full, 0, DB_MODE_WRITE), 0);
+  const std::string rec(100, 'r');
+  for (std::int32_t r = 0; r < 20; ++r) ASSERT_EQ(dbWrite(0, 1, r, 0, rec.data()), 0);
+  ASSERT_EQ(dbClose(0), 4096);
+  const std::string b = read_file("layout_full.db");
+  EXPECT_EQ(stored_def(b).lOffsetVectors, 4096 + 2000);
+  EXPECT_EQ(b.size(), 4096u + 2000 + 64 + 16384 + 20);
+}
+
 TEST_F(LayoutTest, WritersPlaceTablesAtTheFileEnd) {
   const DataDesc one = desc(7, DTF_INDEX, 16, 1024, 100);
   ASSERT_EQ(dbCreate("layout_writers.db", 1, &one, 0, DB_MODE_WRITE), 0);

@@ -84,6 +84,19 @@ TEST_F(Cache, SlotIndexFollowsEveryChangeOfTheSlots) {
   EXPECT_TRUE(rb::testing::cash_index_consistent());
 }
 
+// Offsets shifted past 2^31 - 1 stop at it: two slots then hold one block,
+// and the index must go back to scanning.
+TEST_F(Cache, SlotsClampedOntoOneBlockTurnTheIndexToScanning) {
+  const std::int32_t f = dbCreate("cache.db", 0, nullptr, 0, DB_MODE_WRITE);
+  std::int32_t flags = 0;
+  ASSERT_NE(get(f, 8192, flags), nullptr);  // read, not dirty: nothing to write back
+  ASSERT_NE(get(f, 12288, flags), nullptr);
+  ASSERT_EQ(dbShiftOffsets(f, 8192, INT32_MAX - 8192), 0);
+  EXPECT_EQ(slot_of(f, INT32_MAX), 0);
+  EXPECT_EQ(rb::g_lib.buffers[1]->lOffsetData, INT32_MAX);
+  EXPECT_TRUE(rb::testing::cash_index_consistent());
+}
+
 TEST_F(Cache, DirtyBlocksGoBackToTheirOwnFilePaddedWithZeros) {
   const std::int32_t f1 = dbCreate("one.db", 0, nullptr, 0, DB_MODE_WRITE);
   const std::int32_t f2 = dbCreate("two.db", 0, nullptr, 0, DB_MODE_WRITE);

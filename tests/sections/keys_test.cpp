@@ -59,6 +59,22 @@ TEST_F(SectionTest, BadSectionNumbersAndIndicesAreRefused) {
   EXPECT_EQ(section(i).lFstKeyHandle, -1);
 }
 
+// Section numbers end at the IndSections vector's length, whatever memory
+// lies behind its last entry.
+TEST_F(SectionTest, NumberEqualToTheVectorLengthIsRefused) {
+  open_section(2, 1);
+  add_key(2, 0, Key{5, -1, -1, -1});
+  Key key{5, -1, -1, -1};
+  const std::int32_t length = f().def.nIndSectionsX;
+  ASSERT_EQ(f().nIndSectionsCap, length);
+  EXPECT_EQ(dbExistKey(fno, length, key.data()), DB_ERR_BAD_SECTION_NO);
+  EXPECT_EQ(dbExistKey(fno, 2, key.data()), 1);
+  f().def.nIndSectionsX = 2;  // entry 2 still names section 0 in memory
+  EXPECT_EQ(dbExistKey(fno, 2, key.data()), DB_ERR_BAD_SECTION_NO);
+  EXPECT_EQ(dbBeginSection(fno, 2, key.data()), DB_ERR_BAD_SECTION_NO);
+  EXPECT_EQ(dbGetKey(fno, 2, 0, key.data()), 0);
+}
+
 TEST_F(SectionTest, KeyOperationsRefuseSectionsWithoutBuckets) {
   ASSERT_EQ(dbAddSection(fno, 0, 0), 0);
   Key key{0, 0, 0, 0};
