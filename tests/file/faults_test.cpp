@@ -20,8 +20,6 @@
 #include <string>
 #include <vector>
 
-#include "file/journal.h"
-#include "frame/state.h"
 #include "hardening/hardening_kit.h"
 #include "support/fault_run.h"
 #include "support/testkit.h"
@@ -145,117 +143,6 @@ TEST_F(FaultTest, DiskFullOrAFailedWriteAtEveryWrite) {
   const std::int64_t failed = everywhere({Fault::write_failed});
   std::printf("disk-full points covered: %lld, failed-write points covered: %lld\n",
               static_cast<long long>(full), static_cast<long long>(failed));
-}
-
-// What an open finds beside the file after a writer died as its commit
-// began, having grown the first area in the middle: its blocks written
-// back, the data behind moved in pieces of 1 KiB, each costing one sync of
-// the journal. The journal is rolled back, by a reader too, to the last
-// committed image byte for byte; a file that the process may not write
-// keeps a journal it cannot honour and is refused (-19), both untouched,
-// while one that restores nothing stays and is ignored; a file with no
-// journal is only read.
-TEST_F(FaultTest, WhatAnOpenFindsBesideTheFile) {
-  const std::string committed = env_.bytes(kName);
-  const std::string state = hardkit::observe(kName);
-  rbtest::play(
-      env_, kName,
-      [&](Host& h) {
-        h.open();
-        rb::g_lib.sys->lBufferLen = 1024;
-        const std::int64_t syncs = env_.syncs();
-        for (std::int32_t rec = 25; rec < 80; rec += 5) h.write(1, rec, 0, 10);
-        EXPECT_EQ(env_.syncs() - syncs, 2);
-        env_.crash_at(env_.calls() + 1, false);
-        h.flush();
-      },
-      base_);
-  env_.reboot(false);
-  ASSERT_EQ(dbInit(8, 4), 0);
-  const std::string crashed = env_.bytes(kName);
-  const std::string hot = env_.bytes(kJournal);
-  ASSERT_NE(crashed, committed);
-  ASSERT_GT(hot.size(), sizeof(rb::JournalHeader) + sizeof(rb::JournalRecord));
-
-  enum class Beside { none, hot_journal, empty };
-  struct Case {
-    const char* what;
-    Beside journal;
-    bool read_only;     // the process may not write the file
-    std::int32_t code;  // of the opens; 0: they find the committed state
-  };
-  const Case cases[] = {
-      {"hot journal", Beside::hot_journal, false, 0},
-      {"hot journal, file not writable", Beside::hot_journal, true, DB_ERR_JOURNAL},
-      {"empty journal, file not writable", Beside::empty, true, 0},
-      {"no journal", Beside::none, false, 0},
-      {"no journal, file not writable", Beside::none, true, 0},
-  };
-  for (const Case& c : cases) {
-    for (std::int32_t mode : {0, DB_MODE_WRITE}) {
-      SCOPED_TRACE(std::string(c.what) + (mode == 0 ? ", read-only open" : ", write open"));
-      Files files;
-      const std::string db = c.journal == Beside::hot_journal ? crashed : committed;
-      files[kName] = FaultEnv::Node{db, {}, 0, c.read_only};
-      const std::string journal = c.journal == Beside::hot_journal ? hot : "";
-      if (c.journal != Beside::none) files[kJournal] = FaultEnv::Node{journal, {}, 0, false};
-      env_.restore(files);
-
-      const std::string got = hardkit::observe(kName, mode);
-      // Only a journal that must go makes an open change the device.
-      const bool journal_stays = c.journal != Beside::none && c.read_only;
-      EXPECT_EQ(got, c.code != 0 ? "refused " + std::to_string(c.code) : state);
-      EXPECT_EQ(env_.exists(kJournal), journal_stays);
-      EXPECT_TRUE(!journal_stays || env_.bytes(kJournal) == journal);
-      if (mode == 0 || c.read_only) {
-        EXPECT_EQ(env_.calls() == 0, journal_stays || c.journal == Beside::none);
-        // Rolled back, the file is its committed image again, byte for byte.
-        EXPECT_TRUE(env_.bytes(kName) == (c.code != 0 ? db : committed));
-      }
-    }
-  }
-}
-
-// Writes cut short by the full disk: zeros up to 1 MiB and a vector of the
-// tables report -13, and the logical length claims no byte that never
-// reached the file.
-TEST_F(FaultTest, WritesCutShortByTheFullDisk) {
-  ASSERT_EQ(dbCreate("short.db", 0, nullptr, 0, DB_MODE_WRITE), 0);
-  env_.fill_disk_at(env_.writes() + 1);
-  EXPECT_EQ(dbFillUpTo(0, 1 << 20), -13);
-  const auto on_device = static_cast<std::int32_t>(env_.bytes("short.db").size());
-  ASSERT_LT(on_device, 1 << 20);
-  char buffer[10];
-  EXPECT_EQ(dbCopyFromFile(0, on_device - 10, buffer, 10), 10);
-  EXPECT_EQ(dbCopyFromFile(0, on_device - 9, buffer, 10), -20);
-  env_.fill_disk_at(env_.writes() + 1);  // room for half a write again
-  EXPECT_EQ(dbWriteIndDataTypes(0), -13);
-}
-
-// A file cut short behind the library's back while it is open: reads that
-// reach past the new end fail (-70, no cache block), what is left still
-// reads, and the file no longer opens.
-TEST_F(FaultTest, ReadsThatComeBackShort) {
-  std::vector<hardkit::Stored> model;
-  std::int32_t f = -1;
-  ASSERT_EQ(hardkit::build("io_short.db", f, model), 0);
-  ASSERT_EQ(dbClose(f), 4096);
-  ASSERT_EQ(dbOpen("io_short.db", 0), 0);
-  env_.files()["io_short.db"]->data.resize(6000);
-  dbReset(-1);
-  char buffer[64];
-  std::int32_t failures = 0;
-  for (const hardkit::Stored& s : model) {
-    if (s.section >= 0) continue;
-    const std::int32_t r = dbRead(0, s.type, s.rec, s.sub, buffer, 64);
-    EXPECT_TRUE(r == 0 || r == -70) << "type " << s.type << " record " << s.rec << ": " << r;
-    failures += r < 0 ? 1 : 0;
-  }
-  EXPECT_GT(failures, 0);
-  EXPECT_EQ(dbGetLastError(), -70);
-  EXPECT_EQ(dbCopyFromFile(0, 5990, buffer, 64), 10);  // what the file still has
-  EXPECT_EQ(dbClose(0), 0);
-  EXPECT_EQ(dbOpen("io_short.db", 0), -100);
 }
 
 }  // namespace
