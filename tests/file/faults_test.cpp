@@ -145,4 +145,22 @@ TEST_F(FaultTest, DiskFullOrAFailedWriteAtEveryWrite) {
               static_cast<long long>(full), static_cast<long long>(failed));
 }
 
+// A file the process may not write opens for reading when asked for
+// writing: writes are refused and nothing reaches the device.
+TEST_F(FaultTest, AFileThatMayNotBeWrittenOpensForReading) {
+  const std::string committed = env_.bytes(kName);
+  const std::string state = hardkit::observe(kName);
+  Files files;
+  files[kName] = FaultEnv::Node{committed, {}, 0, true};
+  env_.restore(files);
+  const std::int32_t f = dbOpen(kName, DB_MODE_WRITE);
+  ASSERT_EQ(f, 0);
+  const std::string record(10, 'w');
+  EXPECT_EQ(dbWrite(f, 1, 0, 0, record.data()), -102);
+  EXPECT_EQ(dbClose(f), 0);
+  EXPECT_EQ(hardkit::observe(kName, DB_MODE_WRITE), state);
+  EXPECT_EQ(env_.calls(), 0);
+  EXPECT_TRUE(env_.bytes(kName) == committed);
+}
+
 }  // namespace
