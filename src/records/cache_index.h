@@ -28,7 +28,8 @@ void cash_index_rebuild();
 #ifdef RECBASE_TESTING
 namespace testing {
 // True when the index answers every slot in use as a scan would and holds
-// nothing else.
+// nothing else, and, unless it has gone back to scanning, no block is held
+// by two slots.
 bool cash_index_consistent();
 }  // namespace testing
 #endif

@@ -28,8 +28,6 @@ inline std::vector<std::string> lines_of(const std::string& text) {
   return lines;
 }
 
-inline std::vector<std::string> dump_lines() { return lines_of(dump_text()); }
-
 // The text with the time stamps of the FileDef dump and the cache buffer
 // addresses replaced by "<masked>".
 inline std::string masked(const std::string& text) {

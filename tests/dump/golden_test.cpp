@@ -154,4 +154,14 @@ TEST_F(DumpTest, GoldenScenario) {
   EXPECT_EQ(dumptest::masked(dumptest::dump_text()), kGolden);
 }
 
+// An indexed type without an iterator: asked for both, only its index is
+// listed.
+TEST_F(DumpTest, DataIndexOfATypeWithoutAnIterator) {
+  ASSERT_EQ(create("dump_index.db", {desc(2, DTF_INDEX, 8, 64, 3)}), 0);
+  ASSERT_EQ(dbDumpDataIndex(0, 2, 3), 0);
+  const std::string text = dumptest::dump_text();
+  EXPECT_NE(text.find("Datentype 2, Indexvektor 0"), std::string::npos);
+  EXPECT_EQ(text.find("Iterator"), std::string::npos);
+}
+
 }  // namespace

@@ -147,6 +147,24 @@ TEST_F(FaultTest, DiskFullOrAFailedWriteAtEveryWrite) {
               static_cast<long long>(full), static_cast<long long>(failed));
 }
 
+// A file the process may not write opens for reading when asked for
+// writing: writes are refused and nothing reaches the device.
+TEST_F(FaultTest, AFileThatMayNotBeWrittenOpensForReading) {
+  const std::string committed = env_.bytes(kName);
+  const std::string state = hardkit::observe(kName);
+  Files files;
+  files[kName] = FaultEnv::Node{committed, {}, 0, true};
+  env_.restore(files);
+  const std::int32_t f = dbOpen(kName, DB_MODE_WRITE);
+  ASSERT_EQ(f, 0);
+  const std::string record(10, 'w');
+  EXPECT_EQ(dbWrite(f, 1, 0, 0, record.data()), -102);
+  EXPECT_EQ(dbClose(f), 0);
+  EXPECT_EQ(hardkit::observe(kName, DB_MODE_WRITE), state);
+  EXPECT_EQ(env_.calls(), 0);
+  EXPECT_TRUE(env_.bytes(kName) == committed);
+}
+
 // What an open finds beside the file after a writer died as its commit
 // began, having grown the first area in the middle: its blocks written
 // back, the data behind moved in pieces of 1 KiB, each costing one sync of
@@ -214,48 +232,6 @@ TEST_F(FaultTest, WhatAnOpenFindsBesideTheFile) {
       }
     }
   }
-}
-
-// Writes cut short by the full disk: zeros up to 1 MiB and a vector of the
-// tables report -13, and the logical length claims no byte that never
-// reached the file.
-TEST_F(FaultTest, WritesCutShortByTheFullDisk) {
-  ASSERT_EQ(dbCreate("short.db", 0, nullptr, 0, DB_MODE_WRITE), 0);
-  env_.fill_disk_at(env_.writes() + 1);
-  EXPECT_EQ(dbFillUpTo(0, 1 << 20), -13);
-  const auto on_device = static_cast<std::int32_t>(env_.bytes("short.db").size());
-  ASSERT_LT(on_device, 1 << 20);
-  char buffer[10];
-  EXPECT_EQ(dbCopyFromFile(0, on_device - 10, buffer, 10), 10);
-  EXPECT_EQ(dbCopyFromFile(0, on_device - 9, buffer, 10), -20);
-  env_.fill_disk_at(env_.writes() + 1);  // room for half a write again
-  EXPECT_EQ(dbWriteIndDataTypes(0), -13);
-}
-
-// A file cut short behind the library's back while it is open: reads that
-// reach past the new end fail (-70, no cache block), what is left still
-// reads, and the file no longer opens.
-TEST_F(FaultTest, ReadsThatComeBackShort) {
-  std::vector<hardkit::Stored> model;
-  std::int32_t f = -1;
-  ASSERT_EQ(hardkit::build("io_short.db", f, model), 0);
-  ASSERT_EQ(dbClose(f), 4096);
-  ASSERT_EQ(dbOpen("io_short.db", 0), 0);
-  env_.files()["io_short.db"]->data.resize(6000);
-  dbReset(-1);
-  char buffer[64];
-  std::int32_t failures = 0;
-  for (const hardkit::Stored& s : model) {
-    if (s.section >= 0) continue;
-    const std::int32_t r = dbRead(0, s.type, s.rec, s.sub, buffer, 64);
-    EXPECT_TRUE(r == 0 || r == -70) << "type " << s.type << " record " << s.rec << ": " << r;
-    failures += r < 0 ? 1 : 0;
-  }
-  EXPECT_GT(failures, 0);
-  EXPECT_EQ(dbGetLastError(), -70);
-  EXPECT_EQ(dbCopyFromFile(0, 5990, buffer, 64), 10);  // what the file still has
-  EXPECT_EQ(dbClose(0), 0);
-  EXPECT_EQ(dbOpen("io_short.db", 0), -100);
 }
 
 }  // namespace

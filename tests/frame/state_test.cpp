@@ -1,8 +1,6 @@
 // dbInit / dbExit, the tunables and the version text.
-#include <string>
 #include <vector>
 
-#include "frame/heap.h"
 #include "frame/state.h"
 #include "support/testkit.h"
 
@@ -83,35 +81,6 @@ TEST_F(LibraryTest, FileNumbersRunOutAndStartAtZeroAgainAfterExit) {
   EXPECT_EQ(dbClose(0), 4096);
   EXPECT_EQ(dbClose(0), 0);  // empty slot: nothing to do, nothing logged
   EXPECT_EQ(dbGetErrorCount(), 0);
-}
-
-// dbInit(8, 4) allocates SysData, the Cashsystem, the cache slot table, 8
-// CashCtrl records and the file table; each failure has its code and leaves
-// nothing behind that would stop the next dbInit.
-TEST_F(LibraryTest, EveryAllocationOfInitFailsCleanly) {
-  std::vector<std::int32_t> codes;
-  for (std::int64_t n = 1;; ++n) {
-    ASSERT_LT(n, 100);
-    ASSERT_EQ(dbExit(), 0);
-    rb::testing::fail_allocation_at(n);
-    const std::int32_t r = dbInit(8, 4);
-    rb::testing::fail_allocation_at(0);
-    if (r == 0) break;
-    codes.push_back(r);
-    if (r == -4) {
-      EXPECT_EQ(rb::g_lib.sys, nullptr);
-    } else {
-      EXPECT_EQ(rb::g_lib.cash, nullptr) << "half-built state after " << r;
-      EXPECT_EQ(rb::g_lib.buffers, nullptr);
-      EXPECT_EQ(rb::g_lib.files, nullptr);
-      EXPECT_EQ(dbGetLastError(), r);
-    }
-    ASSERT_EQ(dbInit(8, 4), 0) << "after failure " << r;
-    EXPECT_EQ(dbCreate("state_alloc.db", 0, nullptr, 0, DB_MODE_WRITE), 0);
-  }
-  const std::vector<std::int32_t> expected = {-4,    -1002, -1003, -1004, -1004, -1004,
-                                              -1004, -1004, -1004, -1004, -1004, -1005};
-  EXPECT_EQ(codes, expected);
 }
 
 }  // namespace

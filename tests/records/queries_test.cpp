@@ -1,4 +1,3 @@
-#include <string>
 #include <vector>
 
 #include "file/file_ctrl.h"
@@ -54,25 +53,6 @@ TEST_F(QueryTest, ExistAnswersOnlyNumbersBelowNIndDataTypes) {
   EXPECT_EQ(dbExistDataType(0, 3), -1);
   EXPECT_TRUE(rbtest::log_lines().empty());
   EXPECT_EQ(dbExistDataType(1, 1), -6);
-}
-
-TEST_F(QueryTest, SizeAndMaxCount) {
-  ASSERT_EQ(create({desc(2, 0, 100, 4096, 10), desc(5, DTF_INDEX, 60, 4096, 10)}), 0);
-  EXPECT_EQ(dbGetDataTypeSize(0, 5), 60);
-  EXPECT_EQ(dbGetDataTypeMaxCount(0, 2), 0);
-  ASSERT_EQ(dbWrite(0, 5, 12, 0, record_), 0);
-  EXPECT_EQ(dbGetDataTypeMaxCount(0, 5), 13);
-  EXPECT_EQ(dbGetErrorCount(), 0);
-
-  EXPECT_EQ(dbGetDataTypeSize(0, 3), -50);
-  EXPECT_EQ(dbGetDataTypeMaxCount(0, 3), -9002);
-  EXPECT_EQ(rbtest::log_lines().back(), "  Fehler (-9002): Interner Fehler.");
-  for (const std::int32_t bad : {-1, 4096, INT32_MAX, INT32_MIN}) {
-    EXPECT_EQ(dbGetDataTypeSize(0, bad), -90);
-    EXPECT_EQ(dbGetDataTypeMaxCount(0, bad), -90);
-  }
-  EXPECT_EQ(dbGetDataTypeSize(3, 2), -6);
-  EXPECT_EQ(dbGetDataTypeMaxCount(-1, 2), -6);
 }
 
 TEST_F(QueryTest, RecsByKindOfType) {

@@ -1,6 +1,5 @@
 // Section data types, the section data input and section record IO.
 #include <algorithm>
-#include <cstring>
 #include <map>
 #include <random>
 #include <set>
@@ -37,100 +36,8 @@ class SectionRecordTest : public SectionTest {
     return dbBeginDataS(fno, &d, 0);
   }
 
-  void write(std::int32_t place, std::int32_t rec, std::int32_t sub, const Record& r,
-             std::int32_t no = 0) {
-    ASSERT_EQ(dbWriteS(fno, place, rec, sub, r.data(), 0, no), 0) << rec << "/" << sub;
-  }
-
-  void expect_record(std::int32_t place, std::int32_t rec, std::int32_t sub, const Record& r,
-                     std::int32_t no = 0) {
-    Record got(r.size());
-    ASSERT_EQ(dbReadS(fno, place, rec, sub, got.data(), 0, no), 0) << rec << "/" << sub;
-    EXPECT_EQ(got, r) << rec << "/" << sub;
-  }
-
   std::int32_t si = -1;
 };
-
-TEST_F(SectionRecordTest, DataInputSizesAreaAndCoversItsEnd) {
-  const std::int32_t k = define(0, 0, 100);
-  ASSERT_GE(k, 0);
-  EXPECT_EQ(section(si).nIndDataCtrl[0], k);
-  for (std::int32_t rec = 0; rec < 100; ++rec) write(0, rec, 0, record_of(100, rec));
-  EXPECT_EQ(dbEndDataS(fno), k);
-  EXPECT_EQ(ctrl(k).lLenData, 12288);
-  EXPECT_EQ(ctrl(k).lMaxIndex, 100);
-  const std::int32_t end = static_cast<std::int32_t>(rb::area_end(ctrl(k)));
-  EXPECT_GE(f().def.lOffsetVectors, end);
-  // A type closed without records gets one block.
-  const std::int32_t empty = define(1, 0, 100);
-  EXPECT_EQ(dbEndDataS(fno), empty);
-  EXPECT_EQ(ctrl(empty).lMaxBlockRecs, 1);
-  // After the input, writing beyond the area grows it.
-  write(0, 120, 0, record_of(100, 120));
-  EXPECT_EQ(ctrl(k).lMaxBlockRecs, 4);
-  EXPECT_EQ(ctrl(empty).lOffsetData, rb::area_end(ctrl(k)));
-  for (std::int32_t rec = 0; rec < 100; ++rec) expect_record(0, rec, 0, record_of(100, rec));
-}
-
-// An iterator run counts its last sub-index twice; the growths of the
-// area during the input must not lower that count, so the area fixed at the
-// close holds the place the next run is given.
-TEST_F(SectionTest, IteratorInputAreaHoldsWhatItsRunsCounted) {
-  ASSERT_GE(dbClose(fno), 0);
-  ASSERT_EQ(dbExit(), 0);
-  ASSERT_EQ(dbInit(2, 2), 0);
-  fno = dbCreate(kName, 0, nullptr, 0, DB_MODE_WRITE);
-  ASSERT_EQ(fno, 0);
-  const std::int32_t si = open_section(0, 1);
-  ASSERT_EQ(dbBeginSection(fno, 0, Key{1, 0, 0, 0}.data()), si);
-  const DataDesc d = rbtest::desc(4, DTF_INDEX | DTF_ITERATOR, 16, 16);  // one record a block
-  const std::int32_t k = dbBeginDataS(fno, &d, 0);
-  ASSERT_GE(k, 0);
-  const auto rec = [](std::int32_t r, std::int32_t sub) { return record_of(16, r * 10 + sub); };
-  for (std::int32_t sub = 0; sub < 3; ++sub) {
-    ASSERT_EQ(dbWriteS(fno, 4, 1, sub, rec(1, sub).data(), 0, 0), 0);
-  }
-  EXPECT_EQ(ctrl(k).lMaxFileRecs, 5);
-  ASSERT_EQ(dbWriteS(fno, 4, 2, 0, rec(2, 0).data(), 0, 0), 0);  // slot 3
-  EXPECT_EQ(ctrl(k).lMaxFileRecs, 5);
-  ASSERT_EQ(dbEndDataS(fno), k);
-  EXPECT_EQ(ctrl(k).lMaxBlockRecs, 5);
-  EXPECT_EQ(ctrl(k).lLenData, 80);
-  // Slot 4 lies inside the area: written without growth.
-  ASSERT_EQ(dbWriteS(fno, 4, 3, 0, rec(3, 0).data(), 0, 0), 0);
-  EXPECT_EQ(ctrl(k).lMaxBlockRecs, 5);
-  ASSERT_EQ(dbWriteS(fno, 4, 4, 0, rec(4, 0).data(), 0, 0), -3402);
-  ASSERT_EQ(dbEndSection(fno, si), si);
-  reopen(0);
-  ASSERT_EQ(dbSetSection(fno, 0, Key{1, 0, 0, 0}.data()), 1);
-  const std::pair<std::int32_t, std::int32_t> written[] = {{1, 0}, {1, 1}, {1, 2}, {2, 0}, {3, 0}};
-  for (const auto& [r, sub] : written) {
-    Record got(16);
-    ASSERT_EQ(dbReadS(fno, 4, r, sub, got.data(), 0, 0), 0) << r << "/" << sub;
-    EXPECT_EQ(got, rec(r, sub)) << r << "/" << sub;
-  }
-}
-
-TEST_F(SectionRecordTest, ReopenForWritingKeepsSectionData) {
-  ASSERT_GE(define(0, DTF_INDEX, 48, 1024), 0);
-  for (std::int32_t rec = 0; rec < 50; ++rec) write(0, rec * 3, 0, record_of(48, rec));
-  ASSERT_GE(dbEndDataS(fno), 0);
-  ASSERT_EQ(dbEndSection(fno, si), si);
-  reopen(DB_MODE_WRITE);
-  // New data after the reopening lands behind the old, never over it.
-  Key other{5, 5, 0, 0};
-  ASSERT_EQ(dbBeginSection(fno, 0, other.data()), si);
-  ASSERT_GE(define(0, 0, 200), 0);
-  for (std::int32_t rec = 0; rec < 60; ++rec) write(0, rec, 0, record_of(200, 1000 + rec));
-  ASSERT_GE(dbEndDataS(fno), 0);
-  ASSERT_EQ(dbEndSection(fno, si), si);
-  reopen(0);
-  ASSERT_EQ(dbSetSection(fno, 0, Key{1, 2, 0, 0}.data()), 1);
-  for (std::int32_t rec = 0; rec < 50; ++rec) expect_record(0, rec * 3, 0, record_of(48, rec));
-  ASSERT_EQ(dbSetSection(fno, 0, Key{5, 5, 0, 0}.data()), 1);
-  for (std::int32_t rec = 0; rec < 60; ++rec) expect_record(0, rec, 0, record_of(200, 1000 + rec));
-}
 
 TEST_F(SectionRecordTest, RequestsOutsideTheCurrentKeysTypesAreRefused) {
   ASSERT_GE(define(3, 0, 16), 0);
@@ -180,55 +87,6 @@ TEST_F(SectionRecordTest, RefusedDescriptionsCreateNothing) {
   for (std::int32_t p = 0; p < 10; ++p) EXPECT_EQ(section(si).nIndDataCtrl[p], -1);
   const DataDesc place10 = rbtest::desc(10, 0, 16, 4096);
   EXPECT_EQ(dbAddDataCtrlS(fno, &place10, 0), -3403);
-}
-
-TEST_F(SectionRecordTest, WriteBeyondAnotherTypesAreaDuringInputOverwritesNothing) {
-  const std::int32_t a = define(0, 0, 100);
-  for (std::int32_t rec = 0; rec < 10; ++rec) write(0, rec, 0, record_of(100, rec));
-  ASSERT_EQ(dbEndDataS(fno), a);
-  const std::int32_t blocks = ctrl(a).lMaxBlockRecs;
-  ASSERT_EQ(dbEndSection(fno, si), si);
-  Key other{7, 7, 0, 0};
-  ASSERT_EQ(dbBeginSection(fno, 0, other.data()), si);
-  const std::int32_t b = define(0, 0, 100);
-  for (std::int32_t rec = 0; rec < 50; ++rec) write(0, rec, 0, record_of(100, 500 + rec));
-  // Back to the first key while b's input is still open.
-  ASSERT_EQ(dbSetSection(fno, 0, Key{1, 2, 0, 0}.data()), 1);
-  for (std::int32_t rec = 10; rec < 200; ++rec) write(0, rec, 0, record_of(100, rec));
-  EXPECT_GT(ctrl(a).lMaxBlockRecs, blocks);
-  EXPECT_GE(ctrl(b).lOffsetData, rb::area_end(ctrl(a)));
-  ASSERT_EQ(dbSetSection(fno, 0, Key{7, 7, 0, 0}.data()), 1);
-  for (std::int32_t rec = 50; rec < 100; ++rec) write(0, rec, 0, record_of(100, 500 + rec));
-  ASSERT_EQ(dbEndDataS(fno), b);
-  ASSERT_EQ(dbEndSection(fno, si), si);
-  reopen(0);
-  ASSERT_EQ(dbSetSection(fno, 0, Key{1, 2, 0, 0}.data()), 1);
-  for (std::int32_t rec = 0; rec < 200; ++rec) expect_record(0, rec, 0, record_of(100, rec));
-  ASSERT_EQ(dbSetSection(fno, 0, Key{7, 7, 0, 0}.data()), 1);
-  for (std::int32_t rec = 0; rec < 100; ++rec) expect_record(0, rec, 0, record_of(100, 500 + rec));
-}
-
-TEST_F(SectionRecordTest, BeginDataInsideOpenSectionJoinsThatSection) {
-  ASSERT_EQ(dbEndSection(fno, si), si);
-  ASSERT_EQ(dbEndSections(fno, si), si);
-  const std::int32_t second = open_section(3, 1);
-  add_key(3, second, {4, 0, 0, 0});
-  const DataDesc d = rbtest::desc(2, DTF_INDEX, 24, 1024);
-  const std::int32_t k = dbBeginData(fno, &d);
-  ASSERT_GE(k, 0);
-  EXPECT_EQ(section(second).nIndDataCtrl[2], k);
-  EXPECT_EQ(section(si).nIndDataCtrl[2], -1);
-  write(2, 4, 0, record_of(24, 4), 3);
-  EXPECT_EQ(dbEndData(fno), k);
-  ASSERT_EQ(dbEndSections(fno, second), second);
-  // With no section open, dbBeginData defines a plain numbered type again.
-  const DataDesc plain = rbtest::desc(2, 0, 24, 1024);
-  const std::int32_t p = dbBeginData(fno, &plain);
-  EXPECT_EQ(ctrl(p).nSectionIndexNo, -1);
-  EXPECT_EQ(dbEndData(fno), p);
-  reopen(0);
-  ASSERT_EQ(dbSetSection(fno, 3, Key{4, 0, 0, 0}.data()), 1);
-  expect_record(2, 4, 0, record_of(24, 4), 3);
 }
 
 // Section records corrupted on file are refused when the file is opened.
