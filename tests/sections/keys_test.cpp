@@ -1,8 +1,10 @@
 // Section table, brackets, hash buckets and key lookups.
 #include <algorithm>
 #include <random>
+#include <unordered_map>
 
 #include "section_support.h"
+#include "sections/key_index.h"
 #include "support/stored.h"
 
 namespace {
@@ -137,6 +139,35 @@ TEST_F(SectionTest, KeyLookupsFindTheFirstEqualKeyRecord) {
       }
     }
   }
+}
+
+// Two keys of one bucket whose tags in the key index are equal: the index
+// names the first record of either, and the lookup still finds each key.
+TEST_F(SectionTest, KeysSharingAnIndexTagAreBothFound) {
+  const std::int32_t i = open_section(0, 2);
+  std::unordered_map<std::uint32_t, std::int32_t> seen;
+  Key a{}, b{};
+  for (std::int32_t n = 1;; ++n) {
+    const Key k{n, -n, 0, 0};  // every such key falls into bucket 0
+    const auto [at, added] = seen.emplace(rb::testing::key_tag(k.data(), 2), n);
+    if (!added) {
+      a = Key{at->second, -at->second, 0, 0};
+      b = k;
+      break;
+    }
+  }
+  for (const Key& k : {Key{1, -1, 0, 0}, a, Key{2, -2, 0, 0}, b}) {
+    ASSERT_GE(dbAddKey(fno, i, k.data()), 0);
+  }
+  for (std::int32_t round = 0; round < 2; ++round) {
+    for (const auto& [key, rec] : {std::pair{b, 3}, std::pair{a, 1}}) {
+      section(i).nKeysLst[0] = -7;  // no current key: the bucket is searched
+      EXPECT_EQ(dbExistKey(fno, 0, key.data()), 1);
+      EXPECT_EQ(section(i).lLstKeyHandle, rec);
+    }
+  }
+  const Key absent{3, -3, 0, 0};
+  EXPECT_EQ(dbExistKey(fno, 0, absent.data()), 0);
 }
 
 }  // namespace
