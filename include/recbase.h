@@ -320,9 +320,9 @@ RECBASE_API int32_t RECBASE_CALL dbCopyFromFile(int32_t nFileNo, int32_t lOffset
  * is emptied. Returns the file number, or -5, -90 (null name, or
  * descriptions missing), -1051 (no slot), -1052 .. -1059 (memory),
  * -51/-54 (a description is invalid), -10 (file cannot be created), -18
- * (another writer holds the file, or it is open for reading), -19/-17 (the old file's journal cannot
- * be rolled back), -12/-13 (the header cannot be written). A failed create
- * leaves its slot empty. */
+ * (another writer holds the file, or it is open for reading), -19/-17 (the old file's journal
+ * cannot be rolled back), -12/-13 (the header cannot be written). A failed create leaves its slot
+ * empty. */
 RECBASE_API int32_t RECBASE_CALL dbCreate(const char* cName, int32_t nDesc, const DataDesc* pDesc,
                                           int32_t nSections, int32_t nFlags);
 /* Opens an existing file; nMode DB_MODE_WRITE for write access (the caller
