@@ -31,115 +31,87 @@ RECBASE_API int32_t RECBASE_CALL dbAddIndexVector(int32_t nFileNo, int32_t lLen,
 }
 
 RECBASE_API int32_t RECBASE_CALL dbExpandIndexVectors(int32_t nFileNo) {
-  rb::enter("dbExpandIndexVectors", nFileNo);
-  const Lookup found = rb::find_file(nFileNo);
-  if (!found) return found.code;
-  return rb::expand_index_vectors(*found.file);
+  return rb::on_file("dbExpandIndexVectors", nFileNo,
+                     [&](rb::FileCtrl& f) { return rb::expand_index_vectors(f); });
 }
 
 RECBASE_API int32_t RECBASE_CALL dbExpandIndex(int32_t nFileNo, int32_t nVector, int32_t lRecNo) {
-  rb::enter("dbExpandIndex", nFileNo);
-  const Lookup found = rb::find_file(nFileNo);
-  if (!found) return found.code;
-  return rb::expand_index(*found.file, nVector, lRecNo);
+  return rb::on_file("dbExpandIndex", nFileNo,
+                     [&](rb::FileCtrl& f) { return rb::expand_index(f, nVector, lRecNo); });
 }
 
 // ---- data type catalogue
 
 RECBASE_API int32_t RECBASE_CALL dbSetDataCtrl(int32_t nFileNo, int32_t nDesc,
                                                const DataDesc* pDesc) {
-  rb::enter("dbSetDataCtrl", nFileNo);
-  const Lookup found = rb::find_file(nFileNo);
-  if (!found) return found.code;
-  return rb::set_data_ctrl(nFileNo, *found.file, nDesc, pDesc);
+  return rb::on_file("dbSetDataCtrl", nFileNo,
+                     [&](rb::FileCtrl& f) { return rb::set_data_ctrl(nFileNo, f, nDesc, pDesc); });
 }
 
 RECBASE_API int32_t RECBASE_CALL dbAddDataCtrl(int32_t nFileNo, const DataDesc* pDesc) {
-  rb::enter("dbAddDataCtrl", nFileNo);
-  const Lookup found = rb::find_file(nFileNo);
-  if (!found) return found.code;
-  return rb::add_data_ctrl(nFileNo, *found.file, pDesc);
+  return rb::on_file("dbAddDataCtrl", nFileNo,
+                     [&](rb::FileCtrl& f) { return rb::add_data_ctrl(nFileNo, f, pDesc); });
 }
 
 RECBASE_API int32_t RECBASE_CALL dbExpandDataCtrl(int32_t nFileNo) {
-  rb::enter("dbExpandDataCtrl", nFileNo);
-  const Lookup found = rb::find_file(nFileNo);
-  if (!found) return found.code;
-  return rb::expand_data_ctrl(*found.file);
+  return rb::on_file("dbExpandDataCtrl", nFileNo,
+                     [&](rb::FileCtrl& f) { return rb::expand_data_ctrl(f); });
 }
 
 RECBASE_API int32_t RECBASE_CALL dbExpandIndDataTypes(int32_t nFileNo, int32_t nType) {
-  rb::enter("dbExpandIndDataTypes", nFileNo);
-  const Lookup found = rb::find_file(nFileNo);
-  if (!found) return found.code;
-  return rb::expand_ind_data_types(*found.file, nType);
+  return rb::on_file("dbExpandIndDataTypes", nFileNo,
+                     [&](rb::FileCtrl& f) { return rb::expand_ind_data_types(f, nType); });
 }
 
 RECBASE_API int32_t RECBASE_CALL dbBeginData(int32_t nFileNo, const DataDesc* pDesc) {
-  rb::enter("dbBeginData", nFileNo);
-  const Lookup found = rb::find_file(nFileNo);
-  if (!found) return found.code;
-  return rb::begin_data(nFileNo, *found.file, pDesc);
+  return rb::on_file("dbBeginData", nFileNo,
+                     [&](rb::FileCtrl& f) { return rb::begin_data(nFileNo, f, pDesc); });
 }
 
 RECBASE_API int32_t RECBASE_CALL dbEndData(int32_t nFileNo) {
-  rb::enter("dbEndData", nFileNo);
-  const Lookup found = rb::find_file(nFileNo);
-  if (!found) return found.code;
-  return rb::end_data_input(nFileNo, *found.file);
+  return rb::on_file("dbEndData", nFileNo,
+                     [&](rb::FileCtrl& f) { return rb::end_data_input(nFileNo, f); });
 }
 
 // ---- data type queries
 
 RECBASE_API int32_t RECBASE_CALL dbGetFirstDataType(int32_t nFileNo) {
-  rb::enter("dbGetFirstDataType", nFileNo);
-  const Lookup found = rb::find_file(nFileNo);
-  if (!found) return found.code;
-  return rb::get_first_data_type(*found.file);
+  return rb::on_file("dbGetFirstDataType", nFileNo,
+                     [&](rb::FileCtrl& f) { return rb::get_first_data_type(f); });
 }
 
 RECBASE_API int32_t RECBASE_CALL dbGetNextDataType(int32_t nFileNo) {
-  rb::enter("dbGetNextDataType", nFileNo);
-  const Lookup found = rb::find_file(nFileNo);
-  if (!found) return found.code;
-  return rb::get_next_data_type(*found.file);
+  return rb::on_file("dbGetNextDataType", nFileNo,
+                     [&](rb::FileCtrl& f) { return rb::get_next_data_type(f); });
 }
 
 RECBASE_API int32_t RECBASE_CALL dbExistDataType(int32_t nFileNo, int32_t nDataType) {
-  rb::enter("dbExistDataType", nFileNo);
-  const Lookup found = rb::find_file(nFileNo);
-  if (!found) return found.code;
-  return rb::exist_data_type(*found.file, nDataType);
+  return rb::on_file("dbExistDataType", nFileNo,
+                     [&](rb::FileCtrl& f) { return rb::exist_data_type(f, nDataType); });
 }
 
 RECBASE_API int32_t RECBASE_CALL dbGetDataTypeSize(int32_t nFileNo, int32_t nDataType) {
-  rb::enter("dbGetDataTypeSize", nFileNo);
-  const Lookup found = rb::find_file(nFileNo);
-  if (!found) return found.code;
-  return rb::get_data_type_size(*found.file, nDataType);
+  return rb::on_file("dbGetDataTypeSize", nFileNo,
+                     [&](rb::FileCtrl& f) { return rb::get_data_type_size(f, nDataType); });
 }
 
 RECBASE_API int32_t RECBASE_CALL dbGetDataTypeMaxCount(int32_t nFileNo, int32_t nDataType) {
-  rb::enter("dbGetDataTypeMaxCount", nFileNo);
-  const Lookup found = rb::find_file(nFileNo);
-  if (!found) return found.code;
-  return rb::get_data_type_max_count(*found.file, nDataType);
+  return rb::on_file("dbGetDataTypeMaxCount", nFileNo,
+                     [&](rb::FileCtrl& f) { return rb::get_data_type_max_count(f, nDataType); });
 }
 
 RECBASE_API int32_t RECBASE_CALL dbGetDataTypeMaxCountS(int32_t nFileNo, int32_t nSectionNo,
                                                         int32_t nDataType) {
-  rb::enter("dbGetDataTypeMaxCountS", nFileNo);
-  const Lookup found = rb::find_file(nFileNo);
-  if (!found) return found.code;
-  return rb::get_data_type_max_count_s(*found.file, nSectionNo, nDataType);
+  return rb::on_file("dbGetDataTypeMaxCountS", nFileNo, [&](rb::FileCtrl& f) {
+    return rb::get_data_type_max_count_s(f, nSectionNo, nDataType);
+  });
 }
 
 RECBASE_API int32_t RECBASE_CALL dbGetDataTypeRecs(int32_t nFileNo, int32_t nDataType,
                                                    int32_t lRecNo) {
-  rb::enter("dbGetDataTypeRecs", nFileNo);
-  const Lookup found = rb::find_file(nFileNo);
-  if (!found) return found.code;
-  return rb::get_data_type_recs(nFileNo, *found.file, nDataType, lRecNo);
+  return rb::on_file("dbGetDataTypeRecs", nFileNo, [&](rb::FileCtrl& f) {
+    return rb::get_data_type_recs(nFileNo, f, nDataType, lRecNo);
+  });
 }
 
 RECBASE_API int32_t RECBASE_CALL dbGetIndex(int32_t nFileNo, int32_t nSectionNo, int32_t nDataType,

@@ -21,64 +21,53 @@ extern "C" {
 // An existing number is taken over by the new section; the earlier one
 // stays in the table, reachable through its index only.
 RECBASE_API int32_t RECBASE_CALL dbAddSection(int32_t nFileNo, int32_t nSectionNo, int32_t nFlags) {
-  rb::enter("dbAddSection", nFileNo);
-  const Lookup found = rb::find_file(nFileNo);
-  if (!found) return found.code;
-  return rb::add_section(nFileNo, *found.file, nSectionNo, nFlags);
+  return rb::on_file("dbAddSection", nFileNo, [&](rb::FileCtrl& f) {
+    return rb::add_section(nFileNo, f, nSectionNo, nFlags);
+  });
 }
 
 RECBASE_API int32_t RECBASE_CALL dbExpandSections(int32_t nFileNo) {
-  rb::enter("dbExpandSections", nFileNo);
-  const Lookup found = rb::find_file(nFileNo);
-  if (!found) return found.code;
-  return rb::expand_sections(*found.file);
+  return rb::on_file("dbExpandSections", nFileNo,
+                     [&](rb::FileCtrl& f) { return rb::expand_sections(f); });
 }
 
 RECBASE_API int32_t RECBASE_CALL dbExpandIndSections(int32_t nFileNo, int32_t nSectionNo) {
-  rb::enter("dbExpandIndSections", nFileNo);
-  const Lookup found = rb::find_file(nFileNo);
-  if (!found) return found.code;
-  return rb::expand_ind_sections(*found.file, nSectionNo);
+  return rb::on_file("dbExpandIndSections", nFileNo,
+                     [&](rb::FileCtrl& f) { return rb::expand_ind_sections(f, nSectionNo); });
 }
 
 // ---- hash buckets and keys
 
 RECBASE_API int32_t RECBASE_CALL dbAddHashBucket(int32_t nFileNo, int32_t nSectionIndex) {
-  rb::enter("dbAddHashBucket", nFileNo);
-  const Lookup found = rb::find_stream(nFileNo);
-  if (!found) return found.code;
-  return rb::add_hash_bucket(nFileNo, *found.file, nSectionIndex);
+  return rb::on_stream("dbAddHashBucket", nFileNo, [&](rb::FileCtrl& f) {
+    return rb::add_hash_bucket(nFileNo, f, nSectionIndex);
+  });
 }
 
 RECBASE_API int32_t RECBASE_CALL dbAddKey(int32_t nFileNo, int32_t nSectionIndex,
                                           const int32_t* pKeys) {
-  rb::enter("dbAddKey", nFileNo);
-  const Lookup found = rb::find_stream(nFileNo);
-  if (!found) return found.code;
-  return rb::add_key(nFileNo, *found.file, nSectionIndex, pKeys);
+  return rb::on_stream("dbAddKey", nFileNo, [&](rb::FileCtrl& f) {
+    return rb::add_key(nFileNo, f, nSectionIndex, pKeys);
+  });
 }
 
 RECBASE_API int32_t RECBASE_CALL dbExistKey(int32_t nFileNo, int32_t nSectionNo,
                                             const int32_t* pKeys) {
-  rb::enter("dbExistKey", nFileNo);
-  const Lookup found = rb::find_stream(nFileNo);
-  if (!found) return found.code;
-  return rb::exist_key(nFileNo, *found.file, nSectionNo, pKeys);
+  return rb::on_stream("dbExistKey", nFileNo, [&](rb::FileCtrl& f) {
+    return rb::exist_key(nFileNo, f, nSectionNo, pKeys);
+  });
 }
 
 RECBASE_API int32_t RECBASE_CALL dbSetSection(int32_t nFileNo, int32_t nSectionNo,
                                               const int32_t* pKeys) {
-  rb::enter("dbSetSection", nFileNo);
-  const Lookup found = rb::find_stream(nFileNo);
-  if (!found) return found.code;
-  return rb::exist_key(nFileNo, *found.file, nSectionNo, pKeys);
+  return rb::on_stream("dbSetSection", nFileNo, [&](rb::FileCtrl& f) {
+    return rb::exist_key(nFileNo, f, nSectionNo, pKeys);
+  });
 }
 
 RECBASE_API int32_t RECBASE_CALL dbGetMaxKey(int32_t nFileNo, int32_t nSectionNo, int32_t* pKeys) {
-  rb::enter("dbGetMaxKey", nFileNo);
-  const Lookup found = rb::find_file(nFileNo);
-  if (!found) return found.code;
-  return rb::get_max_key(*found.file, nSectionNo, pKeys);
+  return rb::on_file("dbGetMaxKey", nFileNo,
+                     [&](rb::FileCtrl& f) { return rb::get_max_key(f, nSectionNo, pKeys); });
 }
 
 RECBASE_API int32_t RECBASE_CALL dbGetKey(int32_t nFileNo, int32_t nSectionNo, int32_t nMode,
@@ -89,10 +78,8 @@ RECBASE_API int32_t RECBASE_CALL dbGetKey(int32_t nFileNo, int32_t nSectionNo, i
 
 RECBASE_API int32_t RECBASE_CALL dbGetSection(int32_t nFileNo, int32_t* pSectionNo,
                                               int32_t* pKeys) {
-  rb::enter("dbGetSection", nFileNo);
-  const Lookup found = rb::find_file(nFileNo);
-  if (!found) return found.code;
-  return rb::get_section(*found.file, pSectionNo, pKeys);
+  return rb::on_file("dbGetSection", nFileNo,
+                     [&](rb::FileCtrl& f) { return rb::get_section(f, pSectionNo, pKeys); });
 }
 
 // ---- section data types and records
@@ -120,57 +107,47 @@ RECBASE_API int32_t RECBASE_CALL dbWriteS(int32_t nFileNo, int32_t nDataType, in
 
 RECBASE_API int32_t RECBASE_CALL dbAddDataCtrlS(int32_t nFileNo, const DataDesc* pDesc,
                                                 int32_t nSectionNo) {
-  rb::enter("dbAddDataCtrlS", nFileNo);
-  const Lookup found = rb::find_stream(nFileNo);
-  if (!found) return found.code;
-  return rb::add_data_ctrl_s(nFileNo, *found.file, pDesc, nSectionNo);
+  return rb::on_stream("dbAddDataCtrlS", nFileNo, [&](rb::FileCtrl& f) {
+    return rb::add_data_ctrl_s(nFileNo, f, pDesc, nSectionNo);
+  });
 }
 
 RECBASE_API int32_t RECBASE_CALL dbBeginDataS(int32_t nFileNo, const DataDesc* pDesc,
                                               int32_t nSectionNo) {
-  rb::enter("dbBeginDataS", nFileNo);
-  const Lookup found = rb::find_file(nFileNo);
-  if (!found) return found.code;
-  return rb::begin_data_s(nFileNo, *found.file, pDesc, nSectionNo);
+  return rb::on_file("dbBeginDataS", nFileNo, [&](rb::FileCtrl& f) {
+    return rb::begin_data_s(nFileNo, f, pDesc, nSectionNo);
+  });
 }
 
 RECBASE_API int32_t RECBASE_CALL dbEndDataS(int32_t nFileNo) {
-  rb::enter("dbEndDataS", nFileNo);
-  const Lookup found = rb::find_file(nFileNo);
-  if (!found) return found.code;
-  return rb::end_data_input(nFileNo, *found.file);
+  return rb::on_file("dbEndDataS", nFileNo,
+                     [&](rb::FileCtrl& f) { return rb::end_data_input(nFileNo, f); });
 }
 
 // ---- section brackets
 
 RECBASE_API int32_t RECBASE_CALL dbBeginSections(int32_t nFileNo, int32_t nSectionNo, int32_t nKeys,
                                                  int32_t nFlags) {
-  rb::enter("dbBeginSections", nFileNo);
-  const Lookup found = rb::find_file(nFileNo);
-  if (!found) return found.code;
-  return rb::begin_sections(nFileNo, *found.file, nSectionNo, nKeys, nFlags);
+  return rb::on_file("dbBeginSections", nFileNo, [&](rb::FileCtrl& f) {
+    return rb::begin_sections(nFileNo, f, nSectionNo, nKeys, nFlags);
+  });
 }
 
 RECBASE_API int32_t RECBASE_CALL dbEndSections(int32_t nFileNo, int32_t nSectionIndex) {
-  rb::enter("dbEndSections", nFileNo);
-  const Lookup found = rb::find_file(nFileNo);
-  if (!found) return found.code;
-  return rb::end_sections(*found.file, nSectionIndex);
+  return rb::on_file("dbEndSections", nFileNo,
+                     [&](rb::FileCtrl& f) { return rb::end_sections(f, nSectionIndex); });
 }
 
 RECBASE_API int32_t RECBASE_CALL dbBeginSection(int32_t nFileNo, int32_t nSectionNo,
                                                 int32_t* pKeys) {
-  rb::enter("dbBeginSection", nFileNo);
-  const Lookup found = rb::find_file(nFileNo);
-  if (!found) return found.code;
-  return rb::begin_section(nFileNo, *found.file, nSectionNo, pKeys);
+  return rb::on_file("dbBeginSection", nFileNo, [&](rb::FileCtrl& f) {
+    return rb::begin_section(nFileNo, f, nSectionNo, pKeys);
+  });
 }
 
 RECBASE_API int32_t RECBASE_CALL dbEndSection(int32_t nFileNo, int32_t nSectionIndex) {
-  rb::enter("dbEndSection", nFileNo);
-  const Lookup found = rb::find_file(nFileNo);
-  if (!found) return found.code;
-  return rb::end_section(*found.file, nSectionIndex);
+  return rb::on_file("dbEndSection", nFileNo,
+                     [&](rb::FileCtrl& f) { return rb::end_section(f, nSectionIndex); });
 }
 
 }  // extern "C"

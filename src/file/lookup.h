@@ -46,4 +46,21 @@ inline Lookup find_writable(std::int32_t file_no) {
   return found;
 }
 
+// The entry convention of an operation on one open file: records its
+// name and the file number for the log, finds the file (with its stream
+// for on_stream) and runs body on it; a file that is not found answers the
+// code find_file or find_stream reported.
+template <class Body>
+std::int32_t on_file(const char* name, std::int32_t file_no, Body body) {
+  enter(name, file_no);
+  const Lookup found = find_file(file_no);
+  return found ? body(*found.file) : found.code;
+}
+template <class Body>
+std::int32_t on_stream(const char* name, std::int32_t file_no, Body body) {
+  enter(name, file_no);
+  const Lookup found = find_stream(file_no);
+  return found ? body(*found.file) : found.code;
+}
+
 }  // namespace rb
