@@ -68,12 +68,4 @@ TEST_F(SectionDumpTest, SectionNumbersThatNameNothingAreRefused) {
   EXPECT_EQ(dbGetErrorCount(), 8);
 }
 
-// Entry 3 names the section, but a vector of length 3 ends before it.
-TEST_F(SectionDumpTest, NumberEqualToTheVectorLengthIsRefused) {
-  ASSERT_EQ(dbDumpSection(0, 3, 1), 0);
-  file_ctrl(0).def.nIndSectionsX = 3;
-  EXPECT_EQ(dbDumpSection(0, 3, 1), -90);
-  EXPECT_EQ(dbDumpSectionKeys(0, 3, 1), -90);
-}
-
 }  // namespace

@@ -10,11 +10,8 @@ namespace {
 
 using rbtest::desc;
 using rbtest::file_ctrl;
-using rbtest::put_word;
 using rbtest::read_file;
 using rbtest::stored;
-using rbtest::stored_def;
-using rbtest::write_file;
 
 class LifecycleTest : public rbtest::LibraryTest {
  protected:
@@ -46,45 +43,6 @@ TEST_F(LifecycleTest, FailedOpensFreeTheirSlot) {
   EXPECT_EQ(dbOpen("life_locked.db", 0), 0);
   EXPECT_EQ(file_ctrl(0).def.nFlags, 0);
   EXPECT_EQ(dbClose(0), 0);
-}
-
-// A damaged file is refused and leaves its slot free.
-TEST_F(LifecycleTest, CorruptFilesAreRefused) {
-  make_closed("life_good.db");
-  const std::string good = read_file("life_good.db");
-  const rb::FileDef d = stored_def(good);
-  struct Damage {
-    const char* what;
-    std::string bytes;
-    std::int32_t code;
-  };
-  std::vector<Damage> cases;
-  const auto patched = [&](std::size_t offset, std::int32_t value) {
-    std::string b = good;
-    put_word(b, offset, value);
-    return b;
-  };
-  cases.push_back({"empty", "", -100});
-  cases.push_back({"1167 bytes", good.substr(0, 1167), -100});
-  cases.push_back({"foreign id", "tovek" + good.substr(5), -101});
-  cases.push_back({"IndexCtrl size", patched(offsetof(rb::FileDef, nIndexCtrlSize), 24), -101});
-  cases.push_back({"DataTypes > X", patched(offsetof(rb::FileDef, nDataTypes), 2), -100});
-  cases.push_back({"IndDataTypes -> no DataCtrl", patched(d.lOffsetIndDataTypes + 4 * 3, 1), -100});
-  cases.push_back({"DataCtrl names no vector", patched(d.lOffsetDataCtrl + 44, 5), -100});
-  cases.push_back({"vector beyond the file", patched(d.lOffsetIndexCtrl + 16, d.lFileLen), -20});
-  cases.push_back({"boundary beyond the length",
-                   patched(offsetof(rb::FileDef, lOffsetVectors), d.lFileLen + 1), -100});
-  cases.push_back({"truncated table area", good.substr(0, good.size() - 4000), -100});
-
-  for (const Damage& c : cases) {
-    SCOPED_TRACE(c.what);
-    write_file("life_bad.db", c.bytes);
-    for (std::int32_t mode : {0, DB_MODE_WRITE}) {
-      EXPECT_EQ(dbOpen("life_bad.db", mode), c.code);
-      EXPECT_EQ(open_slot_count(), 0);
-    }
-  }
-  EXPECT_EQ(dbOpen("life_good.db", DB_MODE_WRITE), 0);
 }
 
 // Nor is a state that dbOpen would refuse ever committed: dbFlush and

@@ -80,64 +80,6 @@ TEST_F(LibraryTest, ErrorAndWarningRecordsByteForByte) {
   EXPECT_EQ(dbGetLastError(), 123456);
 }
 
-TEST_F(LibraryTest, EveryCodeWithAMessageIsLoggedWithIt) {
-  const std::vector<std::pair<int, std::string>> messages = {
-      {-1, "Dateizeiger ist ungueltig."},
-      {-2, "Indexfeld konnte nicht generiert werden."},
-      {-4, "Systemdaten wurden nicht angelegt."},
-      {-5, "Cashsystem wurde nicht angelegt. Aufruf 'dbInit' fehlt."},
-      {-10, "Datenbasisdatei konnte nicht angelegt werden."},
-      {-11, "Datenbasisdatei konnte nicht geoeffnet werden."},
-      {-12, "Positionierungsfehler auf Datenbasisdatei."},
-      {-13, "Fehler beim Schreiben auf Datenbasisdatei."},
-      {-14, "Fehler beim Lesen von Datenbasisdatei."},
-      {-15, "Fehler beim Schliessen der Datenbasisdatei."},
-      {-16, "Fehler beim Loesschen der Datenbasisdatei."},
-      {-17, "Fehler beim Sichern der Datenbasisdatei auf das Speichermedium."},
-      {-18, "Datenbasisdatei wird bereits von einem anderen Schreiber bearbeitet."},
-      {-19, "Journal der Datenbasisdatei konnte nicht geschrieben oder zurueckgespielt werden."},
-      {-20, "Versuch ueber das Dateiende hinaus zu lesen."},
-      {-30, "Vektor fuer Zugriff auf indirekte Datentypen nicht gefunden."},
-      {-31, "Vektor fuer Zugriff auf indirekte Sections nicht gefunden."},
-      {-41, "Datenbestand wurde noch nicht geoeffnet, kann nicht geschlossen werden."},
-      {-50, "Datentyp wurde noch nicht vereinbart."},
-      {-51, "Datentypbeschreibung ist fehlerhaft."},
-      {-52, "Zu lesende Daten nicht in Datei gefunden."},
-      {-53, "Zu lesender Index nicht definiert."},
-      {-54, "Datentypflag ist unzulaessig."},
-      {-55, "Interner Fehler."},
-      {-70, "Es konnte kein Cashbuffer bereitgestellt werden."},
-      {-100, "Geoeffnete Datei ist wahrscheinlich nicht vollstaendig."},
-      {-101, "Geoeffnete Datei hat unbekanntes Format."},
-      {-102, "Datei fuer gegen Schreibzugriffe gesperrt."},
-      {-110, "Anzahl verfuegbarer Sections ueberschritten."},
-      {-111, "Unstimmigkeiten in Sections."},
-      {-112, "Unzulaessiger Sectionhandle."},
-      {-113, "Unzulaessige Reihenfolge beim Schliessen der Sections."},
-      {-114, "Keine Sectionangabe beim Lesen."},
-      {-115, "Unzulaessiger Sectionindex beim Lesen."},
-      {-116,
-       "Variable Datensatzlaenge beim Lesen unter Verwendung von Sections nicht "
-       "vorgesehen."},
-      {-117, "Keine Sectionangabe beim Schreiben."},
-      {-118,
-       "Variable Datensatzlaenge beim Schreiben unter Verwendung von Sections nicht "
-       "vorgesehen."},
-      {-119, "Unzulaessiger Sectionindex beim Schreiben."},
-      {0, "Interner Fehler."},
-  };
-  for (const auto& [code, text] : messages) {
-    rbtest::remove_file("tovek.log");  // a deleted log starts anew
-    EXPECT_EQ(dbSetError(code), code);
-    const std::vector<std::string> lines = log_lines();
-    ASSERT_EQ(lines.size(), 3u);
-    char expected[200];
-    std::snprintf(expected, sizeof expected, "  Fehler (%5d): %s", code, text.c_str());
-    EXPECT_EQ(lines[2], expected);
-  }
-  EXPECT_EQ(dbGetErrorCount(), static_cast<std::int32_t>(messages.size()));
-}
-
 TEST_F(LibraryTest, EntryConventionNamesTheRecordingFunctionAndFile) {
   ASSERT_EQ(dbCreate("log_first.db", 0, nullptr, 0, DB_MODE_WRITE), 0);
   rbtest::write_file("log_foreign.db", std::string(4096, 'x'));

@@ -64,23 +64,4 @@ TEST_F(LibraryTest, WithoutTheLibraryOrWithInvalidSizes) {
   EXPECT_EQ(dbGetErrorCount(), 0);
 }
 
-// Slots are taken lowest first and run out; dbExit closes every file and
-// the numbers start at zero again.
-TEST_F(LibraryTest, FileNumbersRunOutAndStartAtZeroAgainAfterExit) {
-  ASSERT_EQ(dbExit(), 0);
-  ASSERT_EQ(dbInit(4, 2), 0);
-  EXPECT_EQ(dbCreate("state_a.db", 0, nullptr, 0, DB_MODE_WRITE), 0);
-  EXPECT_EQ(dbCreate("state_b.db", 0, nullptr, 0, DB_MODE_WRITE), 1);
-  EXPECT_EQ(dbCreate("state_c.db", 0, nullptr, 0, DB_MODE_WRITE), -1051);
-  EXPECT_EQ(dbOpen("state_a.db", 0), -1251);
-  EXPECT_FALSE(rbtest::file_exists("state_c.db"));
-  ASSERT_EQ(dbExit(), 0);
-  ASSERT_EQ(dbInit(2, 2), 0);
-  EXPECT_EQ(dbOpen("state_b.db", DB_MODE_WRITE), 0);
-  EXPECT_EQ(dbOpen("state_a.db", 0), 1);
-  EXPECT_EQ(dbClose(0), 4096);
-  EXPECT_EQ(dbClose(0), 0);  // empty slot: nothing to do, nothing logged
-  EXPECT_EQ(dbGetErrorCount(), 0);
-}
-
 }  // namespace

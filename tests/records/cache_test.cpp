@@ -1,5 +1,5 @@
-// The index of the shared block cache: it follows every change of the
-// slots, and goes back to scanning once two slots hold one block.
+// The shared block cache: slots that follow their bytes, and an index of
+// the slots that goes back to scanning once two slots hold one block.
 #include <cstring>
 #include <string>
 #include <vector>
@@ -33,36 +33,6 @@ class Cache : public rbtest::LibraryTest {
     return dbGetCashPtr(file, offset, 4096, &flags);
   }
 };
-
-// The slot index follows every eviction, reset, shift and close, and always
-// names the slot that a scan in table order finds.
-TEST_F(Cache, SlotIndexFollowsEveryChangeOfTheSlots) {
-  ASSERT_EQ(dbExit(), 0);
-  ASSERT_EQ(dbInit(7, 4), 0);
-  const std::int32_t f1 = dbCreate("one.db", 0, nullptr, 0, DB_MODE_WRITE);
-  const std::int32_t f2 = dbCreate("two.db", 0, nullptr, 0, DB_MODE_WRITE);
-  ASSERT_GE(f2, 0);
-  std::int32_t flags = 0;
-  for (std::int32_t n = 0; n < 40; ++n) {
-    const std::int32_t file = n % 3 == 0 ? f2 : f1;
-    const std::int32_t offset = 4096 * (1 + (n * 5) % 11);
-    ASSERT_NE(get(file, offset, flags, n % 2 == 0 ? CASH_WRITE : 0), nullptr);
-    EXPECT_GE(slot_of(file, offset), 0);
-    ASSERT_TRUE(rb::testing::cash_index_consistent()) << n;
-    if (n == 15) {
-      ASSERT_EQ(dbShiftOffsets(f1, 4096 * 4, 8192), 0);
-    }
-    if (n == 25) dbReset(f2);
-    if (n == 30) {
-      ASSERT_GE(dbExpandFile(f1, 4096 * 2, 4096), 0);
-    }
-    ASSERT_TRUE(rb::testing::cash_index_consistent()) << n;
-  }
-  ASSERT_GE(dbClose(f1), 0);
-  EXPECT_TRUE(rb::testing::cash_index_consistent());
-  dbReset(-1);
-  EXPECT_TRUE(rb::testing::cash_index_consistent());
-}
 
 // Offsets shifted past 2^31 - 1 stop at it: two slots then hold one block,
 // and the index must go back to scanning.

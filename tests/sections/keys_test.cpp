@@ -5,7 +5,6 @@
 
 #include "section_support.h"
 #include "sections/key_index.h"
-#include "support/stored.h"
 
 namespace {
 
@@ -26,45 +25,6 @@ TEST_F(SectionTest, NumberEqualToTheVectorLengthIsRefused) {
   EXPECT_EQ(dbExistKey(fno, 2, key.data()), DB_ERR_BAD_SECTION_NO);
   EXPECT_EQ(dbBeginSection(fno, 2, key.data()), DB_ERR_BAD_SECTION_NO);
   EXPECT_EQ(dbGetKey(fno, 2, 0, key.data()), 0);
-}
-
-TEST_F(SectionTest, SixtyNinthKeyOpensTheBucketsSecondBlock) {
-  const std::int32_t i = open_section(0, 1);
-  const std::int32_t d = section(i).nHashFstDataCtrlHandle + 5;
-  const std::int32_t next_offset = ctrl(d + 1).lOffsetData;
-  for (std::int32_t v = 0; v < 69; ++v) add_key(0, i, {5 + 16 * v, 0, 0, 0});
-  EXPECT_EQ(ctrl(d).lLenData, 8192);
-  EXPECT_EQ(ctrl(d + 1).lOffsetData, next_offset + 4096);  // the next bucket moved up
-  const std::int32_t second_block = ctrl(d).lOffsetData + 4096;
-  ASSERT_EQ(dbEndSections(fno, i), i);
-  reopen(0);
-  const std::string bytes = rbtest::read_file(kName);
-  EXPECT_EQ(rbtest::word_at(bytes, second_block + 40), 5 + 16 * 68);
-  // Every key is still found, the last ones in the second block.
-  for (std::int32_t v = 68; v >= 0; --v) {
-    Key key{5 + 16 * v, 0, 0, 0};
-    ASSERT_EQ(dbExistKey(fno, 0, key.data()), 1) << v;
-    EXPECT_EQ(section(i).lLstKeyHandle, v);
-  }
-}
-
-TEST_F(SectionTest, GetKeyEnumeratesInOdometerOrder) {
-  const std::int32_t i = open_section(0, 2);
-  Key none{};
-  EXPECT_EQ(dbGetKey(fno, 0, 0, none.data()), 0);  // no keys: nMaxKeys all -1
-  Key max{};
-  EXPECT_EQ(dbGetMaxKey(fno, 0, max.data()), 2);
-  EXPECT_EQ(max[0], -1);
-  EXPECT_EQ(max[1], -1);
-  for (Key k : {Key{1, 1, 0, 0}, Key{0, 1, 0, 0}, Key{1, 0, 0, 0}, Key{0, 0, 0, 0}}) {
-    add_key(0, i, k);
-  }
-  Key k{5, 5, 42, 43};
-  ASSERT_EQ(dbGetKey(fno, 0, 0, k.data()), 1);
-  EXPECT_EQ(k, (Key{0, 0, 42, 43}));
-  std::vector<Key> seen;
-  while (dbGetKey(fno, 0, 1, k.data()) == 1) seen.push_back(k);
-  EXPECT_EQ(seen, (std::vector<Key>{{1, 0, 42, 43}, {0, 1, 42, 43}, {1, 1, 42, 43}}));
 }
 
 TEST_F(SectionTest, BracketsTrackOpenSectionAndKey) {
