@@ -158,6 +158,8 @@ inline constexpr std::int32_t kVectorSection = 2;
 inline constexpr std::int32_t kVectorIterator = 3;
 
 inline constexpr int kMaxKeyLevels = 4;
+// A section's keys have one to four levels (Section::nKeys).
+constexpr bool valid_key_depth(std::int32_t keys) { return keys >= 1 && keys <= kMaxKeyLevels; }
 inline constexpr int kSectionPlaces = 10;
 
 // One section; words 16 to 30 are the image of the current key record.

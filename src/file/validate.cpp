@@ -275,7 +275,7 @@ class TableJudge {
     // A section without buckets (added by dbAddSection alone) has no keys
     // and is refused by every key operation; nothing else of it is used.
     if (s.nHashFstDataCtrlHandle == -1) return true;
-    if ((s.nKeys < 1 || s.nKeys > kMaxKeyLevels) &&
+    if (!valid_key_depth(s.nKeys) &&
         !fail("key-depth", "nKeys", offsetof(Section, nKeys), s.nKeys, kMaxKeyLevels)) {
       return false;
     }

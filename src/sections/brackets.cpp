@@ -40,7 +40,7 @@ std::int32_t create_buckets(std::int32_t file_no, FileCtrl& f, std::int32_t i) {
 
 std::int32_t begin_sections(std::int32_t file_no, FileCtrl& f, std::int32_t no, std::int32_t keys,
                             std::int32_t flags) {
-  if (keys < 1 || keys > kMaxKeyLevels) return report(DB_ERR_BAD_KEY_DEPTH);
+  if (!valid_key_depth(keys)) return report(DB_ERR_BAD_KEY_DEPTH);
   // Added as when this step called dbAddSection: logged under its name
   // from here on (also the second record of its failure below).
   enter("dbAddSection", file_no);

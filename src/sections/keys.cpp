@@ -20,8 +20,6 @@ bool in_range(std::int64_t value, std::int64_t low, std::int64_t end) {
   return value >= low && value < end;
 }
 
-bool valid_depth(std::int32_t keys) { return keys >= 1 && keys <= kMaxKeyLevels; }
-
 // A key record that no key has filled yet: no data types, no values.
 KeyRecord empty_key_record() {
   KeyRecord r{};
@@ -46,7 +44,7 @@ bool key_types_fit(const FileCtrl& f, const KeyRecord& r) {
 }  // namespace
 
 bool has_buckets(const FileCtrl& f, const Section& s) {
-  return valid_depth(s.nKeys) && bucket_layout_fits(s.nBuckets, s.nBucketMsk, kKeyRecordSize) &&
+  return valid_key_depth(s.nKeys) && bucket_layout_fits(s.nBuckets, s.nBucketMsk, kKeyRecordSize) &&
          s.nHashFstDataCtrlHandle >= 0 &&
          static_cast<std::int64_t>(s.nHashFstDataCtrlHandle) + s.nBuckets <= f.def.nDataTypes;
 }

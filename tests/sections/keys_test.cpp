@@ -28,6 +28,8 @@ TEST_F(SectionTest, NumberEqualToTheVectorLengthIsRefused) {
 }
 
 TEST_F(SectionTest, BracketsTrackOpenSectionAndKey) {
+  for (std::int32_t depth : {0, 5})
+    EXPECT_EQ(dbBeginSections(fno, 1, depth, 0), DB_ERR_BAD_KEY_DEPTH);
   const std::int32_t i = open_section(1, 1);
   Key key{9, 0, 0, 0};
   ASSERT_EQ(dbBeginSection(fno, 1, key.data()), i);
