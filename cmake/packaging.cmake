@@ -57,10 +57,32 @@ configure_file(${PROJECT_SOURCE_DIR}/cmake/recbase.pc.in ${PROJECT_BINARY_DIR}/p
 install(FILES ${PROJECT_BINARY_DIR}/package/recbase.pc
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
+# The documentation: the README and docs/ (the tool's reference among them).
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}
+        FILES_MATCHING PATTERN "*.md")
+
 if(WIN32)
-  # The folder handed to Windows hosts: build-win32/deliverable/.
+  # A version resource in each shipped binary (FileVersion, ProductVersion).
+  function(recbase_version_resource target file description type)
+    set(RECBASE_RC_FILE ${file})
+    set(RECBASE_RC_DESCRIPTION ${description})
+    set(RECBASE_RC_TYPE ${type})
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in
+                   ${PROJECT_BINARY_DIR}/package/${target}.rc @ONLY)
+    target_sources(${target} PRIVATE ${PROJECT_BINARY_DIR}/package/${target}.rc)
+  endfunction()
+  recbase_version_resource(recbase recbase.dll "recbase embedded record store" VFT_DLL)
+
+  # The folder handed to Windows hosts: build-win32/deliverable/, its
+  # binaries stripped of symbols and debug information. An import library
+  # for Microsoft's linker (recbase.lib, the short import format of lib.exe)
+  # is made from the module definition beside the mingw one.
   set(RECBASE_DELIVERABLE_DIR ${PROJECT_BINARY_DIR}/deliverable)
   set(deliverable_def ${RECBASE_DELIVERABLE_DIR}/recbase.def)
+  find_program(RECBASE_STRIP NAMES ${RECBASE_MINGW_PREFIX}-strip i686-w64-mingw32-strip REQUIRED)
+  find_program(RECBASE_DLLTOOL NAMES llvm-dlltool llvm-dlltool-14
+               PATHS /usr/lib/llvm-14/bin REQUIRED)
   configure_file(${PROJECT_SOURCE_DIR}/cmake/deliverable-README.txt.in
                  ${PROJECT_BINARY_DIR}/package/README.txt @ONLY NEWLINE_STYLE CRLF)
   # Built with everything else, so that the tests can check the folder.
@@ -70,8 +92,11 @@ if(WIN32)
     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:recbase> $<TARGET_LINKER_FILE:recbase>
             ${PROJECT_SOURCE_DIR}/include/recbase.h ${PROJECT_BINARY_DIR}/package/README.txt
             ${RECBASE_DELIVERABLE_DIR}
+    COMMAND ${RECBASE_STRIP} --strip-unneeded ${RECBASE_DELIVERABLE_DIR}/recbase.dll
     COMMAND ${CMAKE_COMMAND} -DHEADER=${PROJECT_SOURCE_DIR}/include/recbase.h
             -DOUTPUT=${deliverable_def} -P ${PROJECT_SOURCE_DIR}/cmake/write-def.cmake
+    COMMAND ${RECBASE_DLLTOOL} -m i386 -d ${deliverable_def}
+            -l ${RECBASE_DELIVERABLE_DIR}/recbase.lib
     COMMENT "Collecting the Windows deliverable in ${RECBASE_DELIVERABLE_DIR}"
     VERBATIM)
   add_dependencies(deliverable recbase)
@@ -84,6 +109,7 @@ if(WIN32)
       add_custom_command(TARGET deliverable POST_BUILD
         COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:recbase_tool>
                 ${RECBASE_DELIVERABLE_DIR}/recbase.exe
+        COMMAND ${RECBASE_STRIP} --strip-all ${RECBASE_DELIVERABLE_DIR}/recbase.exe
         VERBATIM)
     endif()
   endfunction()

@@ -313,7 +313,12 @@ RECBASE_API int32_t RECBASE_CALL dbCopyFromFile(int32_t nFileNo, int32_t lOffset
  * to the file; without that access the open is refused with -19.
  * ------------------------------------------------------------------------- */
 
-/* Creates (or empties) the file cName with nDesc data types described by
+/* File names (cName here and in dbOpen) are paths as fopen takes them: on
+ * Windows in the host's ANSI code page, elsewhere the bytes as they are;
+ * relative paths start in the current directory. The journal lies beside
+ * the file as cName with "-journal" appended.
+ *
+ * Creates (or empties) the file cName with nDesc data types described by
  * pDesc (may be null when nDesc < 1) and room for nSections sections; nFlags
  * is the mode (DB_MODE_WRITE for a file to keep). The caller becomes the
  * file's writer; a journal of the old file is rolled back before the file

@@ -38,6 +38,9 @@ expected=(
   "$libdir/cmake/recbase/recbaseConfigVersion.cmake"
   "$libdir/cmake/recbase/recbaseTargets.cmake"
   "$libdir/pkgconfig/recbase.pc"
+  bin/recbase
+  share/doc/recbase/README.md
+  share/doc/recbase/guide.md
 )
 for f in "${expected[@]}"; do
   [ -e "$PREFIX/$f" ] || {
@@ -54,6 +57,10 @@ stray="$(find "$PREFIX" -type f | grep -Ei 'gtest|gmock|testing|testkit|example|
 [ -z "$stray" ] || {
   echo "check-consumer: test or example parts installed:" >&2
   echo "$stray" >&2
+  exit 1
+}
+"$PREFIX/bin/recbase" --version >/dev/null || {
+  echo "check-consumer: the installed tool does not run" >&2
   exit 1
 }
 echo "check-consumer: installation complete ($soname)"

@@ -12,7 +12,8 @@
 #   fuzz     the open fuzzer (clang, libFuzzer, ASan, UBSan): its seeds and
 #            regressions replayed, then FUZZ_SECONDS (60) of fuzzing
 #            (build-fuzz/)
-#   win32    32-bit Windows DLL and tests, run under wine (build-win32/)
+#   win32    32-bit Windows DLL and tests of the shipped Release build, run
+#            under wine (build-win32/)
 # Runs all of them even when one fails, prints one result line per
 # configuration and exits non-zero when any failed.
 # Environment: JOBS (build and test parallelism, default 2), WINEPREFIX
@@ -173,7 +174,7 @@ prepare_wine() {
 }
 
 win32() {
-  prepare_wine && build_and_test build-win32 -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake"
+  prepare_wine && build_and_test build-win32 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake"
 }
 
 run format check_format

@@ -1,10 +1,11 @@
-# Checks the Windows deliverable folder: the DLL, its import library, the
-# header, README.txt, recbase.def naming exactly the functions of the header
-# (and of the DLL's export table), and recbase.exe when the build has the
-# tool. Run with -DDIR= -DHEADER= -DTOOL= (i686-w64-mingw32-objdump) and
+# Checks the Windows deliverable folder: the DLL, its import libraries (for
+# mingw and for Microsoft's linker), the header, README.txt, recbase.def
+# naming exactly the functions of the header (and of the DLL's export table
+# and recbase.lib), and recbase.exe when the build has the tool; the
+# binaries stripped, each with a version resource. Run with -DDIR= -DHEADER= -DTOOL= (i686-w64-mingw32-objdump) and
 # -DWITH_EXE=.
 cmake_minimum_required(VERSION 3.20)
-foreach(f recbase.dll recbase.dll.a recbase.def recbase.h README.txt)
+foreach(f recbase.dll recbase.dll.a recbase.lib recbase.def recbase.h README.txt)
   if(NOT EXISTS ${DIR}/${f})
     message(FATAL_ERROR "deliverable lacks ${f}")
   endif()
@@ -13,7 +14,7 @@ if(WITH_EXE AND NOT EXISTS ${DIR}/recbase.exe)
   message(FATAL_ERROR "deliverable lacks recbase.exe")
 endif()
 file(GLOB present RELATIVE ${DIR} ${DIR}/*)
-set(allowed recbase.dll recbase.dll.a recbase.def recbase.h README.txt recbase.exe)
+set(allowed recbase.dll recbase.dll.a recbase.lib recbase.def recbase.h README.txt recbase.exe)
 foreach(f IN LISTS present)
   if(NOT f IN_LIST allowed)
     message(FATAL_ERROR "deliverable holds an unexpected ${f}")
@@ -73,4 +74,25 @@ list(SORT exported)
 if(NOT exported STREQUAL defined)
   message(FATAL_ERROR "recbase.dll in the deliverable does not export the names of recbase.def")
 endif()
+
+# Microsoft's linker finds every function in recbase.lib under its x86 C
+# name (_name), imported from recbase.dll by the plain name.
+file(STRINGS ${DIR}/recbase.lib lib_symbols)
+foreach(name IN LISTS defined)
+  if(NOT "__imp__${name}" IN_LIST lib_symbols OR NOT "_${name}" IN_LIST lib_symbols)
+    message(FATAL_ERROR "recbase.lib lacks __imp__${name}")
+  endif()
+endforeach()
+
+# Stripped binaries with a version resource.
+set(binaries recbase.dll)
+if(WITH_EXE)
+  list(APPEND binaries recbase.exe)
+endif()
+foreach(b IN LISTS binaries)
+  execute_process(COMMAND ${TOOL} -h ${DIR}/${b} OUTPUT_VARIABLE sections)
+  if(sections MATCHES "\\.debug_" OR NOT sections MATCHES "\\.rsrc")
+    message(FATAL_ERROR "${b} is not stripped or has no version resource")
+  endif()
+endforeach()
 message(STATUS "deliverable complete: ${present}")
