@@ -207,7 +207,10 @@ std::vector<Group> group_issues(const std::vector<Issue>& issues) {
   // entry what hangs on that entry.
   for (std::size_t root = 0; root < groups.size(); ++root) {
     const Stage s = groups[root].first.stage;
-    if (s != Stage::kHeader && s != Stage::kTables) continue;
+    // An open input or section named wrongly misleads no reading.
+    if ((s != Stage::kHeader && s != Stage::kTables) || groups[root].first.rule == "open-handle") {
+      continue;
+    }
     for (std::size_t i = root + 1; i < groups.size(); ++i) {
       Group& g = groups[i];
       if (g.follows >= 0 || g.first.stage <= s) continue;
