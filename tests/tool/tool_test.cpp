@@ -357,6 +357,7 @@ TEST_F(ToolTest, DumpPrintsTheLibraryDumpsAndLeavesNoFilesBehind) {
       {"dump sample.db keys 1", 0, "Hashbucket 15"},
       {"dump sample.db index 3", 0, "Datentype 3, Iterator 2"},
       {"dump sample.db cache", 0, "(lOffsetData).:      5888"},
+      {"dump sample.db sysdata", 0, "nErrorCount.:        0\n"},
       {"dump sample.db index 99999", 2, "recbase dump: no data type 99999 in sample.db\n"},
       {"dump sample.db index 1", 2, "data type 1 of sample.db has no index vector"},
       {"dump sample.db nonsense", 3, "unknown dump 'nonsense'"},
@@ -516,6 +517,13 @@ TEST_F(ToolTest, CheckGroupsFindingsByCauseAndDeepChecksFindLostRecordsAndKeys) 
   const auto type_word = [&](int k, int at) {
     return static_cast<std::size_t>(data_ctrl + 64 * k + at);
   };
+  // Entry i of the vector at word `at` of catalogue entry k.
+  const auto vector_entry_at = [&](int k, int at, int i) {
+    const std::int32_t vector = word_at(sample_, type_word(k, at));
+    return static_cast<std::size_t>(word_at(sample_, header(1088) + 20 * vector + 16) + 4 * i);
+  };
+  const auto index_at = [&](int k, int i) { return vector_entry_at(k, 44, i); };
+  const std::size_t iterator_at = vector_entry_at(2, 48, 0);
   // Key (0, 7), the first key record of bucket 7 (DataCtrl 12).
   const auto key_at = static_cast<std::size_t>(word_at(sample_, type_word(12, 32)));
   const Case cases[] = {
@@ -545,6 +553,20 @@ TEST_F(ToolTest, CheckGroupsFindingsByCauseAndDeepChecksFindLostRecordsAndKeys) 
        "--deep",
        {"key-max: nMaxKeys of section 1", "is 3, against 16"},
        2},
+      {"slot shared",
+       {{index_at(1, 3), 0}},
+       "--deep",
+       {"slot-shared: index entry of data type #1 (type 2) at offset " +
+        std::to_string(index_at(1, 3)) + " is 0, against 40: two record numbers"},
+       2},
+      {"iterator run",
+       {{iterator_at + 4 * 7, 5}},
+       "--deep",
+       {"record-count: lFileRecs of data type #2 (type 3)", "is 3, against 5",
+        "record-max: lMaxIndex of data type #2 (type 3)", "is 10, against 12",
+        "run-past-count: iterator entry of data type #2 (type 3) at offset " +
+            std::to_string(iterator_at + 4 * 7) + " is 5, against 3: "},
+       4},
       {"nDataTypes",
        {{1092, 24}},
        "",
