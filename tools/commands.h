@@ -1,6 +1,8 @@
 // The commands of the recbase tool. Each takes the arguments after its
-// name, writes its result to standard output and its failures, one line
-// each, to standard error, and returns the exit code (session.h).
+// name (parsed with parse_command_line, options.h), writes its result to
+// standard output and its failures, one line each, to standard error, and
+// returns the exit code (session.h). main checks that standard output took
+// every byte.
 #pragma once
 
 #include <cstdint>
@@ -17,10 +19,17 @@ int run_check(const Args& args);
 int run_map(const Args& args);
 int run_export(const Args& args);
 
+// The help text of a command (its first line the usage line), null for a
+// name that is no command.
+const char* command_help(const std::string& name);
+
+// Names the command being run in the messages of fail and usage errors.
+void set_command_name(const std::string& command);
+
 // A decimal int32 without anything around it.
 bool parse_int(const std::string& text, std::int32_t& value);
 
-// "recbase: <text>" on standard error; returns code.
+// "recbase COMMAND: <text>" on standard error; returns code.
 int fail(int code, const std::string& text);
 
 }  // namespace rbtool

@@ -9,8 +9,11 @@
 #include <vector>
 
 #include "commands.h"
+#include "layout.h"
 #include "messages.h"
+#include "options.h"
 #include "recbase.h"
+#include "regions.h"
 #include "session.h"
 
 #if defined(_WIN32)
@@ -30,81 +33,174 @@ struct Dump {
   DumpCall call;
 };
 
-// The dumps a command line asks for, empty (with a message) when it is wrong.
-std::vector<Dump> dumps_for(const Args& args) {
-  const std::string what = args.size() > 1 ? args[1] : "";
-  std::int32_t n = 0;
-  const bool numbered = args.size() == 3 && parse_int(args[2], n);
-  if (args.size() == 1) {
-    return {{"filedef", "dbDumpFileDef", [](std::int32_t f) { return dbDumpFileDef(f); }},
-            {"datactrl", "dbDumpAllDataCtrl", [](std::int32_t f) { return dbDumpAllDataCtrl(f); }}};
-  }
-  if (args.size() == 2) {
-    const std::vector<Dump> single = {
-        {"sysdata", "dbDumpSysData", [](std::int32_t) { return dbDumpSysData(); }},
+// What a dump needs of the file before it runs.
+enum class Needs { kNothing, kDataType, kSection, kAllBlocks };
+
+struct Request {
+  std::vector<Dump> dumps;
+  Needs needs = Needs::kNothing;
+  std::int32_t number = 0;  // the data type or section number asked for
+};
+
+const char kWhat[] =
+    "filedef, datactrl, index TYPE, inddatatypes, indsections, section N, keys N, cache or sysdata";
+
+// The dumps a command line asks for; kGoOn, or the exit code of a wrong one.
+int parse_request(const CommandLine& line, Request& r) {
+  const std::vector<std::string>& ops = line.operands;
+  if (ops.size() == 1) {
+    r.dumps = {
         {"filedef", "dbDumpFileDef", [](std::int32_t f) { return dbDumpFileDef(f); }},
-        {"datactrl", "dbDumpAllDataCtrl", [](std::int32_t f) { return dbDumpAllDataCtrl(f); }},
-        {"inddatatypes", "dbDumpIndDataTypes",
-         [](std::int32_t f) { return dbDumpIndDataTypes(f); }},
-        {"indsections", "dbDumpIndSections", [](std::int32_t f) { return dbDumpIndSections(f); }},
-        {"cache", "dbDumpCashCtrl", [](std::int32_t) { return dbDumpCashCtrl(); }}};
-    for (const Dump& d : single) {
-      if (what == d.name) return {d};
+        {"datactrl", "dbDumpAllDataCtrl", [](std::int32_t f) { return dbDumpAllDataCtrl(f); }}};
+    return kGoOn;
+  }
+  const std::string& what = ops[1];
+  const std::vector<Dump> single = {
+      {"filedef", "dbDumpFileDef", [](std::int32_t f) { return dbDumpFileDef(f); }},
+      {"datactrl", "dbDumpAllDataCtrl", [](std::int32_t f) { return dbDumpAllDataCtrl(f); }},
+      {"inddatatypes", "dbDumpIndDataTypes", [](std::int32_t f) { return dbDumpIndDataTypes(f); }},
+      {"indsections", "dbDumpIndSections", [](std::int32_t f) { return dbDumpIndSections(f); }},
+      {"cache", "dbDumpCashCtrl", [](std::int32_t) { return dbDumpCashCtrl(); }},
+      {"sysdata", "dbDumpSysData", [](std::int32_t) { return dbDumpSysData(); }}};
+  for (const Dump& d : single) {
+    if (what != d.name) continue;
+    if (ops.size() > 2) {
+      return usage_error(line.command, what + " takes no number, not '" + ops[2] + "'");
     }
+    r.dumps = {d};
+    if (what == "cache" || what == "sysdata") r.needs = Needs::kAllBlocks;
+    return kGoOn;
   }
-  if (numbered && what == "index") {
-    return {{"index", "dbDumpDataIndex", [n](std::int32_t f) { return dbDumpDataIndex(f, n, 3); }}};
+  const bool by_type = what == "index";
+  if (!by_type && what != "section" && what != "keys") {
+    return usage_error(line.command, "unknown dump '" + what + "': WHAT is " + kWhat);
   }
-  if (numbered && what == "section") {
-    return {{"section", "dbDumpSection", [n](std::int32_t f) { return dbDumpSection(f, n, 1); }}};
-  }
-  if (numbered && what == "keys") {
-    return {
+  const char* operand = by_type ? "TYPE" : "N (a section number)";
+  if (ops.size() < 3) return usage_error(line.command, what + " needs " + operand);
+  if (!number_operand(line.command, operand, ops[2], 0, INT32_MAX, r.number)) return kExitUsage;
+  const std::int32_t n = r.number;
+  r.needs = by_type ? Needs::kDataType : Needs::kSection;
+  if (by_type) {
+    r.dumps = {
+        {"index", "dbDumpDataIndex", [n](std::int32_t f) { return dbDumpDataIndex(f, n, 3); }}};
+  } else if (what == "section") {
+    r.dumps = {
+        {"section", "dbDumpSection", [n](std::int32_t f) { return dbDumpSection(f, n, 1); }}};
+  } else {
+    r.dumps = {
         {"keys", "dbDumpSectionKeys", [n](std::int32_t f) { return dbDumpSectionKeys(f, n, 1); }}};
   }
-  return {};
+  return kGoOn;
+}
+
+// Why the file cannot answer the request, empty when it can.
+std::string missing(const rb::FileLayout& image, std::int32_t file, const Request& r,
+                    const std::string& name) {
+  const std::string n = std::to_string(r.number);
+  if (r.needs == Needs::kDataType) {
+    const std::int32_t k = dbExistDataType(file, r.number);
+    if (k < 0 || static_cast<std::size_t>(k) >= image.types.size()) {
+      return "no data type " + n + " in " + name;
+    }
+    const rb::DataCtrl& dc = image.types[static_cast<std::size_t>(k)];
+    if ((dc.nFlags & rb::kTypeIndex) == 0) {
+      return "data type " + n + " of " + name +
+             " has no index vector: it is a plain data type, whose record numbers are its slots";
+    }
+  }
+  if (r.needs == Needs::kSection) {
+    const auto s = static_cast<std::size_t>(r.number);
+    if (s >= image.ind_sections.size() || image.ind_sections[s] == -1) {
+      return "no section " + n + " in " + name;
+    }
+  }
+  return "";
+}
+
+// Reads every written block of every data area through the library's
+// cache; returns the blocks that could not be read.
+std::int64_t read_all_blocks(const rb::FileLayout& image, std::int32_t file) {
+  std::int64_t failed = 0;
+  const std::int64_t end = data_end(image.def);
+  for (const rb::DataCtrl& dc : image.types) {
+    if (dc.nBlockSize < 1) continue;
+    const std::int64_t area_end =
+        std::min<std::int64_t>(dc.lOffsetData + std::int64_t{dc.lLenData}, end);
+    for (std::int64_t at = dc.lOffsetData; at + dc.nBlockSize <= area_end; at += dc.nBlockSize) {
+      if (dbGetCashPtr(file, static_cast<std::int32_t>(at), dc.nBlockSize, nullptr) == nullptr) {
+        ++failed;
+      }
+    }
+  }
+  return failed;
 }
 
 // Copies the dump file to standard output byte for byte.
-bool copy_to_stdout(const char* path) {
+void copy_to_stdout(const char* path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) return true;  // nothing was dumped
+  if (!in) return;  // nothing was dumped
   const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   std::fflush(stdout);
 #if defined(_WIN32)
   // The library wrote the file in text mode already.
   const int previous = _setmode(_fileno(stdout), _O_BINARY);
 #endif
-  const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+  std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
 #if defined(_WIN32)
   _setmode(_fileno(stdout), previous);
 #endif
-  return written;
 }
 
 }  // namespace
 
 int run_dump(const Args& args) {
-  const std::vector<Dump> dumps = args.empty() ? std::vector<Dump>{} : dumps_for(args);
-  if (dumps.empty()) return fail(kExitUsage, "dump: unknown dump (see recbase dump --help)");
-  const std::string path = absolute_path(args[0]);
+  CommandLine line;
+  if (const int status = parse_command_line("dump", args, {}, {{"FILE"}, {"WHAT", "N"}}, line);
+      status != kGoOn) {
+    return status;
+  }
+  Request request;
+  if (const int status = parse_request(line, request); status != kGoOn) return status;
+  const std::string& name = line.operands[0];
+  const std::string path = absolute_path(name);
   Workspace workspace;
   if (!workspace.ready()) return fail(kExitUnreadable, "cannot make a temporary directory");
   int status = kExitOk;
   {
     Library library;
-    const std::int32_t file = library.open(path, args[0]);
-    if (file < 0) return fail(kExitUnreadable, args[0] + ": " + library_failure("dbOpen", file));
-    for (const Dump& d : dumps) {
+    const std::int32_t file = library.open(path, name);
+    if (file < 0) {
+      return fail(kExitUnreadable, library_failure("cannot open " + name, "dbOpen", file));
+    }
+    rb::FileLayout image;
+    std::vector<rb::Finding> findings;
+    std::string error;
+    if (!load_file(path, nullptr, image, findings, error)) {
+      return fail(kExitUnreadable, name + ": " + error);
+    }
+    if (const std::string why = missing(image, file, request, name); !why.empty()) {
+      return fail(kExitUnreadable, why);
+    }
+    if (request.needs == Needs::kAllBlocks) {
+      const std::int64_t failed = read_all_blocks(image, file);
+      if (failed > 0) {
+        fail(kExitUnreadable, counted(failed, "block", "blocks") + " of " + name +
+                                  " could not be read through the cache");
+        status = kExitUnreadable;
+      }
+    }
+    for (const Dump& d : request.dumps) {
       const std::int32_t r = d.call(file);
       if (r < 0) {
-        status = fail(kExitUnreadable, args[0] + ": " + library_failure(d.function, r));
+        status = fail(
+            kExitUnreadable,
+            library_failure(std::string("cannot dump ") + d.name + " of " + name, d.function, r));
         break;
       }
     }
   }
-  if (!copy_to_stdout("tovek.tst")) status = fail(kExitUnreadable, "cannot write the dump");
+  copy_to_stdout("tovek.tst");
   std::remove("tovek.tst");
   return status;
 }

@@ -8,6 +8,8 @@
 #include "commands.h"
 #include "layout.h"
 #include "messages.h"
+#include "options.h"
+#include "output.h"
 #include "recbase.h"
 #include "session.h"
 
@@ -30,102 +32,105 @@ struct Source {
   std::vector<std::int32_t> key;  // empty for a numbered data type
 };
 
-bool parse_options(const Args& args, Options& options) {
-  std::size_t positional = 0;
-  bool type_ok = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    const bool has_value = i + 1 < args.size();
-    if (a == "--format" && has_value) {
-      const std::string& f = args[++i];
-      if (f == "csv") {
-        options.format = Format::kCsv;
-      } else if (f == "jsonl") {
-        options.format = Format::kJsonl;
-      } else if (f == "hex") {
-        options.format = Format::kHex;
-      } else {
-        return false;
-      }
-    } else if (a == "--section" && has_value) {
-      if (!parse_int(args[++i], options.section) || options.section < 0) return false;
-    } else if (a.rfind("--", 0) == 0) {
-      return false;
-    } else if (positional++ == 0) {
-      options.file = a;
-    } else {
-      type_ok = positional == 2 && parse_int(a, options.type);
-    }
+// The options of a command line; kGoOn, or the exit code of a wrong one.
+int parse_options(const Args& args, Options& options) {
+  CommandLine line;
+  const int status =
+      parse_command_line("export", args, {{"format", 'f', true}, {"section", 's', true}},
+                         {{"FILE", "TYPE"}, {}}, line);
+  if (status != kGoOn) return status;
+  std::size_t format = 0;
+  if (!line.choice("format", {"csv", "jsonl", "hex"}, format) ||
+      !line.number("section", 0, INT32_MAX, options.section)) {
+    return kExitUsage;
   }
-  return positional == 2 && type_ok;
+  options.format = static_cast<Format>(format);
+  options.file = line.operands[0];
+  const bool placed = line.has("section");
+  if (!number_operand("export", placed ? "TYPE (a place of the section)" : "TYPE", line.operands[1],
+                      0, placed ? rb::kSectionPlaces - 1 : INT32_MAX, options.type)) {
+    return kExitUsage;
+  }
+  return kGoOn;
 }
 
-std::string hex(const std::vector<unsigned char>& bytes) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string text;
-  text.reserve(bytes.size() * 2);
-  for (unsigned char b : bytes) {
-    text += kDigits[b >> 4];
-    text += kDigits[b & 15];
-  }
-  return text;
-}
-
-std::string joined(const std::vector<std::int32_t>& values, const char* separator) {
-  std::string text;
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    text += (i == 0 ? "" : separator) + std::to_string(values[i]);
-  }
-  return text;
-}
-
+// The records in the chosen format, gathered in a large buffer: no
+// formatted print per byte or per record.
 class Writer {
  public:
-  Writer(Format format, std::size_t key_levels) : format_(format) {
+  Writer(Format format, std::size_t key_levels) : format_(format), out_(stdout) {
     if (format_ != Format::kCsv) return;
-    for (std::size_t l = 0; l < key_levels; ++l) std::printf("key%d,", static_cast<int>(l));
-    std::printf("record,sub,data\n");
+    for (std::size_t l = 0; l < key_levels; ++l) {
+      out_.put("key");
+      out_.put_int(static_cast<std::int64_t>(l));
+      out_.put(',');
+    }
+    out_.put("record,sub,data\n");
   }
 
-  void record(const Source& source, std::int32_t rec, std::int32_t sub,
-              const std::vector<unsigned char>& data) const {
-    const std::string key = joined(source.key, ",");
+  // The key of the records that follow.
+  void key(const std::vector<std::int32_t>& values) {
+    key_.clear();
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      if (i > 0) key_ += format_ == Format::kHex ? ' ' : ',';
+      key_ += std::to_string(values[i]);
+    }
+  }
+
+  // False once a write to standard output has failed.
+  bool record(std::int32_t rec, std::int32_t sub, const std::vector<unsigned char>& data) {
     switch (format_) {
       case Format::kCsv:
-        std::printf("%s%s%d,%d,%s\n", key.c_str(), key.empty() ? "" : ",", rec, sub,
-                    hex(data).c_str());
+        if (!key_.empty()) {
+          out_.put(key_);
+          out_.put(',');
+        }
+        out_.put_int(rec);
+        out_.put(',');
+        out_.put_int(sub);
+        out_.put(',');
+        out_.put_hex(data.data(), data.size());
+        out_.put('\n');
         break;
       case Format::kJsonl:
-        std::printf("{%s%s%s\"record\":%d,\"sub\":%d,\"data\":\"%s\"}\n",
-                    key.empty() ? "" : "\"key\":[", key.c_str(), key.empty() ? "" : "],", rec, sub,
-                    hex(data).c_str());
+        out_.put('{');
+        if (!key_.empty()) {
+          out_.put("\"key\":[");
+          out_.put(key_);
+          out_.put("],");
+        }
+        out_.put("\"record\":");
+        out_.put_int(rec);
+        out_.put(",\"sub\":");
+        out_.put_int(sub);
+        out_.put(",\"data\":\"");
+        out_.put_hex(data.data(), data.size());
+        out_.put("\"}\n");
         break;
       case Format::kHex:
-        hex_dump(source, rec, sub, data);
+        out_.put("record ");
+        out_.put_int(rec);
+        out_.put(" sub ");
+        out_.put_int(sub);
+        if (!key_.empty()) {
+          out_.put(" key ");
+          out_.put(key_);
+        }
+        out_.put(" (");
+        out_.put_int(static_cast<std::int64_t>(data.size()));
+        out_.put(" bytes)\n");
+        out_.put_hex_rows(data.data(), data.size());
         break;
     }
+    return !out_.failed();
   }
+
+  bool finish() { return out_.flush(); }
 
  private:
-  static void hex_dump(const Source& source, std::int32_t rec, std::int32_t sub,
-                       const std::vector<unsigned char>& data) {
-    std::printf("record %d sub %d", rec, sub);
-    if (!source.key.empty()) std::printf(" key %s", joined(source.key, " ").c_str());
-    std::printf(" (%s bytes)\n", std::to_string(data.size()).c_str());
-    for (std::size_t row = 0; row < data.size(); row += 16) {
-      std::string bytes;
-      std::string chars;
-      for (std::size_t i = row; i < row + 16 && i < data.size(); ++i) {
-        char cell[4];
-        std::snprintf(cell, sizeof cell, "%02x ", data[i]);
-        bytes += cell;
-        chars += (data[i] >= 32 && data[i] < 127) ? static_cast<char>(data[i]) : '.';
-      }
-      std::printf("  %06x  %-48s |%s|\n", static_cast<unsigned>(row), bytes.c_str(), chars.c_str());
-    }
-  }
-
   Format format_;
+  TextBuffer out_;
+  std::string key_;
 };
 
 // Records stored under rec: the run length of an iterator type, else 1 or 0.
@@ -161,49 +166,58 @@ std::vector<Source> section_sources(const rb::FileLayout& image, std::int32_t fi
   return sources;
 }
 
-// What to export, or a failure message.
+// What to export; false with the reason when the file lacks it.
 bool find_sources(const rb::FileLayout& image, std::int32_t file, const Options& o,
                   std::vector<Source>& sources, std::size_t& levels, std::string& error) {
   if (o.section < 0) {
     const std::int32_t k = dbExistDataType(file, o.type);
     if (k < 0) {
-      error = "data type " + std::to_string(o.type) + ": " + error_message(-50);
+      error = "no data type " + std::to_string(o.type) + " in " + o.file + " (" +
+              error_message(DB_ERR_TYPE_UNDECLARED) + ")";
       return false;
     }
     sources.push_back({k, {}});
     return true;
   }
+  const auto n = static_cast<std::size_t>(o.section);
+  if (n >= image.ind_sections.size() || image.ind_sections[n] == -1) {
+    error = "no section " + std::to_string(o.section) + " in " + o.file;
+    return false;
+  }
   std::int32_t max_keys[4];
   const std::int32_t keys = dbGetMaxKey(file, o.section, max_keys);
   if (keys < 0) {
-    error = "section " + std::to_string(o.section) + ": " + library_failure("dbGetMaxKey", keys);
+    error =
+        library_failure("section " + std::to_string(o.section) + " of " + o.file + " has no keys",
+                        "dbGetMaxKey", keys);
     return false;
   }
-  if (o.type < 0 || o.type >= rb::kSectionPlaces) {
-    error = "place " + std::to_string(o.type) + ": " + error_message(-90);
-    return false;
-  }
-  if (static_cast<std::size_t>(o.section) >= image.ind_sections.size()) {
-    error = "section " + std::to_string(o.section) + ": " + error_message(-90);
-    return false;
-  }
-  const std::int32_t s = image.ind_sections[static_cast<std::size_t>(o.section)];
   const std::int32_t depth = std::clamp(keys, 1, rb::kMaxKeyLevels);
   levels = static_cast<std::size_t>(depth);
-  sources = section_sources(image, file, s, depth, o.type);
+  sources = section_sources(image, file, image.ind_sections[n], depth, o.type);
+  if (sources.empty()) {
+    error = "no key of section " + std::to_string(o.section) + " in " + o.file +
+            " has a data type at place " + std::to_string(o.type);
+    return false;
+  }
   return true;
 }
 
 int export_source(const rb::FileLayout& image, std::int32_t file, const Source& source,
-                  const Writer& writer, const std::string& name) {
+                  Writer& writer, const std::string& name) {
   if (source.k < 0 || static_cast<std::size_t>(source.k) >= image.types.size()) {
-    return fail(kExitUnreadable, name + ": DataCtrl " + std::to_string(source.k) + " missing");
+    return fail(kExitUnreadable, name + ": a key names DataCtrl " + std::to_string(source.k) +
+                                     ", which the catalogue lacks (see recbase check " + name +
+                                     ")");
   }
   const rb::DataCtrl& dc = image.types[static_cast<std::size_t>(source.k)];
   if (dc.nDataSize < 1 || dc.nDataSize > image.size) {
-    return fail(kExitUnreadable, name + ": record size " + std::to_string(dc.nDataSize));
+    return fail(kExitUnreadable, name + ": data type #" + std::to_string(source.k) +
+                                     " has a record size of " + std::to_string(dc.nDataSize) +
+                                     " bytes (see recbase check " + name + ")");
   }
   std::vector<unsigned char> data(static_cast<std::size_t>(dc.nDataSize));
+  writer.key(source.key);
   Progress progress("exporting", image.size, dc.lMaxIndex);
   for (std::int32_t rec = 0; rec < dc.lMaxIndex; ++rec) {
     progress.update(rec + 1);
@@ -211,10 +225,13 @@ int export_source(const rb::FileLayout& image, std::int32_t file, const Source& 
     for (std::int32_t sub = 0; sub < runs; ++sub) {
       const std::int32_t r = dbRead(file, -1 - source.k, rec, sub, data.data(), dc.nDataSize);
       if (r < 0) {
-        return fail(kExitUnreadable,
-                    name + ": record " + std::to_string(rec) + ": " + library_failure("dbRead", r));
+        const std::string what = "cannot read record " + std::to_string(rec) +
+                                 (sub > 0 ? " sub " + std::to_string(sub) : "") + " of " + name;
+        return fail(kExitUnreadable, library_failure(what, "dbRead", r));
       }
-      writer.record(source, rec, sub, data);
+      if (!writer.record(rec, sub, data)) {
+        return fail(kExitUnreadable, "cannot write to standard output: " + system_error_text());
+      }
     }
   }
   return kExitOk;
@@ -224,15 +241,15 @@ int export_source(const rb::FileLayout& image, std::int32_t file, const Source& 
 
 int run_export(const Args& args) {
   Options o;
-  if (!parse_options(args, o))
-    return fail(kExitUsage, "export: bad arguments (see recbase export --help)");
+  if (const int status = parse_options(args, o); status != kGoOn) return status;
   const std::string path = absolute_path(o.file);
   Workspace workspace;
   // Opened first: the image then shows what the library reads, once it
   // has rolled back a journal an interrupted writer left.
   Library library;
   const std::int32_t file = library.open(path, o.file);
-  if (file < 0) return fail(kExitUnreadable, o.file + ": " + library_failure("dbOpen", file));
+  if (file < 0)
+    return fail(kExitUnreadable, library_failure("cannot open " + o.file, "dbOpen", file));
   rb::FileLayout image;
   std::vector<rb::Finding> findings;
   std::string error;
@@ -241,13 +258,14 @@ int run_export(const Args& args) {
   }
   std::vector<Source> sources;
   std::size_t levels = 0;
-  if (!find_sources(image, file, o, sources, levels, error)) {
-    return fail(kExitUnreadable, o.file + ": " + error);
-  }
-  const Writer writer(o.format, levels);
+  if (!find_sources(image, file, o, sources, levels, error)) return fail(kExitUnreadable, error);
+  Writer writer(o.format, levels);
   for (const Source& source : sources) {
     const int status = export_source(image, file, source, writer, o.file);
     if (status != kExitOk) return status;
+  }
+  if (!writer.finish()) {
+    return fail(kExitUnreadable, "cannot write to standard output: " + system_error_text());
   }
   return kExitOk;
 }

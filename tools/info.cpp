@@ -1,12 +1,17 @@
 // recbase info: header, data types, sections and vectors of a file.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "commands.h"
 #include "journal_file.h"
+#include "json.h"
 #include "layout.h"
+#include "options.h"
 #include "regions.h"
 #include "session.h"
 
@@ -31,12 +36,16 @@ std::string mode_words(std::int32_t flags) {
   return words.empty() ? " -" : words;
 }
 
-void print_header(const rb::FileLayout& image, const std::string& name) {
-  const rb::FileDef& d = image.def;
+std::string format_id(const rb::FileDef& d) {
   char format[sizeof d.cFormat + 1] = {};
   std::memcpy(format, d.cFormat, sizeof d.cFormat);
+  return format;
+}
+
+void print_header(const rb::FileLayout& image, const std::string& name) {
+  const rb::FileDef& d = image.def;
   std::printf("file            %s\n", name.c_str());
-  std::printf("format          %s\n", format);
+  std::printf("format          %s\n", format_id(d).c_str());
   std::printf("created         %s\n", time_text(d.tCreate).c_str());
   std::printf("updated         %s\n", time_text(d.tUpdate).c_str());
   std::printf("flags           0x%08x (%s)\n", static_cast<unsigned>(d.nFlags),
@@ -56,67 +65,242 @@ void print_header(const rb::FileLayout& image, const std::string& name) {
       d.lOffsetSection);
 }
 
+// A table of text cells, each column as wide as its widest cell.
+class Table {
+ public:
+  struct Column {
+    const char* title;
+    bool left;  // left-aligned (names and words), else right-aligned
+  };
+  explicit Table(std::vector<Column> columns) : columns_(std::move(columns)) {}
+
+  void row(std::vector<std::string> cells) { rows_.push_back(std::move(cells)); }
+
+  void print(const char* title) const {
+    std::vector<std::size_t> widths;
+    for (const Column& c : columns_) widths.push_back(std::strlen(c.title));
+    for (const auto& cells : rows_) {
+      for (std::size_t i = 0; i < cells.size() && i < widths.size(); ++i) {
+        widths[i] = std::max(widths[i], cells[i].size());
+      }
+    }
+    std::printf("\n%s\n", title);
+    std::vector<std::string> titles;
+    for (const Column& c : columns_) titles.push_back(c.title);
+    line(titles, widths);
+    for (const auto& cells : rows_) line(cells, widths);
+  }
+
+ private:
+  void line(const std::vector<std::string>& cells, const std::vector<std::size_t>& widths) const {
+    std::string text;
+    for (std::size_t i = 0; i < cells.size() && i < widths.size(); ++i) {
+      const std::string pad(widths[i] - cells[i].size(), ' ');
+      text += "  ";
+      text += columns_[i].left ? cells[i] + pad : pad + cells[i];
+    }
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    std::printf("%s\n", text.c_str());
+  }
+
+  std::vector<Column> columns_;
+  std::vector<std::vector<std::string>> rows_;
+};
+
+std::string str(std::int64_t n) { return std::to_string(n); }
+
+// The keys a section holds: the key records of its buckets.
+std::int64_t section_keys(const rb::FileLayout& image, const rb::Section& section) {
+  std::int64_t keys = 0;
+  for (std::int32_t b = 0; section.nHashFstDataCtrlHandle >= 0 && b < section.nBuckets; ++b) {
+    const std::int64_t d = std::int64_t{section.nHashFstDataCtrlHandle} + b;
+    if (d >= std::int64_t(image.types.size())) break;
+    keys += image.types[static_cast<std::size_t>(d)].lFileRecs;
+  }
+  return keys;
+}
+
+std::int32_t section_buckets(const rb::Section& section) {
+  return section.nHashFstDataCtrlHandle >= 0 ? section.nBuckets : 0;
+}
+
 void print_types(const rb::FileLayout& image) {
-  std::printf("\ndata types\n");
-  std::printf("  %4s  %-18s  %-15s  %6s  %6s  %8s  %10s  %10s\n", "#", "number", "flags", "size",
-              "block", "records", "offset", "length");
+  Table table({{"#", false},
+               {"number", true},
+               {"flags", true},
+               {"size", false},
+               {"block", false},
+               {"records", false},
+               {"offset", false},
+               {"length", false}});
   for (std::size_t k = 0; k < image.types.size(); ++k) {
     const rb::DataCtrl& dc = image.types[k];
-    std::printf("  %4s  %-18s  %-15s  %6d  %6d  %8d  %10d  %10d\n", std::to_string(k).c_str(),
-                type_name(image, k).c_str(), flag_words(dc.nFlags).c_str(), dc.nDataSize,
-                dc.nBlockSize, dc.lFileRecs, dc.lOffsetData, dc.lLenData);
+    table.row({str(static_cast<std::int64_t>(k)), type_name(image, k), flag_words(dc.nFlags),
+               str(dc.nDataSize), str(dc.nBlockSize), str(dc.lFileRecs), str(dc.lOffsetData),
+               str(dc.lLenData)});
   }
+  table.print("data types");
 }
 
 void print_sections(const rb::FileLayout& image) {
-  std::printf("\nsections\n");
-  std::printf("  %5s  %6s  %4s  %7s  %9s\n", "index", "number", "keys", "buckets", "key count");
+  Table table({{"index", false},
+               {"number", false},
+               {"keys", false},
+               {"buckets", false},
+               {"key count", false}});
   for (std::size_t s = 0; s < image.sections.size(); ++s) {
     const rb::Section& section = image.sections[s];
-    std::int64_t keys = 0;
-    for (std::int32_t b = 0; section.nHashFstDataCtrlHandle >= 0 && b < section.nBuckets; ++b) {
-      const std::int64_t d = std::int64_t{section.nHashFstDataCtrlHandle} + b;
-      if (d >= std::int64_t(image.types.size())) break;
-      keys += image.types[static_cast<std::size_t>(d)].lFileRecs;
-    }
-    const std::int32_t buckets = section.nHashFstDataCtrlHandle >= 0 ? section.nBuckets : 0;
-    std::printf("  %5s  %6d  %4d  %7d  %9s\n", std::to_string(s).c_str(), section.nSectionType,
-                section.nKeys, buckets, std::to_string(keys).c_str());
+    table.row({str(static_cast<std::int64_t>(s)), str(section.nSectionType), str(section.nKeys),
+               str(section_buckets(section)), str(section_keys(image, section))});
   }
+  table.print("sections");
 }
 
 void print_vectors(const rb::FileLayout& image) {
-  std::printf("\nindex vectors\n");
-  std::printf("  %4s  %-8s  %5s  %8s  %10s\n", "no", "kind", "owner", "length", "offset");
+  Table table(
+      {{"no", false}, {"kind", true}, {"owner", false}, {"length", false}, {"offset", false}});
   for (std::size_t v = 0; v < image.index_ctrls.size(); ++v) {
     const rb::IndexCtrl& c = image.index_ctrls[v];
-    std::printf("  %4s  %-8s  %5d  %8d  %10d\n", std::to_string(v).c_str(),
-                vector_kind(c.nIndexType), c.nOwnerNo, c.lIndexLen, c.lOffsetIndex);
+    table.row({str(static_cast<std::int64_t>(v)), vector_kind(c.nIndexType), str(c.nOwnerNo),
+               str(c.lIndexLen), str(c.lOffsetIndex)});
   }
+  table.print("index vectors");
+}
+
+std::vector<const char*> mode_list(std::int32_t flags) {
+  std::vector<const char*> words;
+  if ((flags & rb::kModeWrite) != 0) words.push_back("write");
+  if ((flags & rb::kModeWriteLock) != 0) words.push_back("lock");
+  if ((flags & rb::kModeCreated) != 0) words.push_back("created");
+  return words;
+}
+
+void json_header(Json& j, const rb::FileDef& d) {
+  j.key("header").begin_object();
+  j.member("cFormat", format_id(d)).member("tCreate", d.tCreate).member("tUpdate", d.tUpdate);
+  j.member("nFlags", d.nFlags).key("mode").begin_array();
+  for (const char* w : mode_list(d.nFlags)) j.value(w);
+  j.end_array();
+  const std::pair<const char*, std::int32_t> fields[] = {
+      {"nDataCtrlOpen", d.nDataCtrlOpen},
+      {"nDataTypeCursor", d.nDataTypeCursor},
+      {"lFileLen", d.lFileLen},
+      {"nIndexVectors", d.nIndexVectors},
+      {"nIndexVectorsX", d.nIndexVectorsX},
+      {"nIndexCtrls", d.nIndexCtrls},
+      {"nIndexCtrlsX", d.nIndexCtrlsX},
+      {"nIndexCtrlSize", d.nIndexCtrlSize},
+      {"nLenIndexCtrl", d.nLenIndexCtrl},
+      {"lOffsetIndexCtrl", d.lOffsetIndexCtrl},
+      {"nDataTypes", d.nDataTypes},
+      {"nDataTypesX", d.nDataTypesX},
+      {"nDataCtrlSize", d.nDataCtrlSize},
+      {"nLenDataCtrl", d.nLenDataCtrl},
+      {"lOffsetDataCtrl", d.lOffsetDataCtrl},
+      {"nSections", d.nSections},
+      {"nSectionsX", d.nSectionsX},
+      {"nSectionSize", d.nSectionSize},
+      {"nLenSection", d.nLenSection},
+      {"lOffsetSection", d.lOffsetSection},
+      {"nIndDataTypes", d.nIndDataTypes},
+      {"nIndDataTypesX", d.nIndDataTypesX},
+      {"lOffsetIndDataTypes", d.lOffsetIndDataTypes},
+      {"nIndSections", d.nIndSections},
+      {"nIndSectionsX", d.nIndSectionsX},
+      {"lOffsetIndSections", d.lOffsetIndSections},
+      {"nOpenSectionHandle", d.nOpenSectionHandle},
+      {"nActiveSectionHandle", d.nActiveSectionHandle},
+      {"lOffsetVectors", d.lOffsetVectors}};
+  for (const auto& [name, value] : fields) j.member(name, value);
+  j.end_object();
+}
+
+void json_types(Json& j, const rb::FileLayout& image) {
+  j.key("data_types").begin_array();
+  for (std::size_t k = 0; k < image.types.size(); ++k) {
+    const rb::DataCtrl& dc = image.types[k];
+    j.begin_object().member("index", k).member("name", type_name(image, k));
+    j.member("kind", kind_name(data_kind(dc))).member("flags", flag_words(dc.nFlags));
+    j.member("nType", dc.nType).member("nFlags", dc.nFlags).member("nDataSize", dc.nDataSize);
+    j.member("nBlockSize", dc.nBlockSize).member("lFileRecs", dc.lFileRecs);
+    j.member("lMaxFileRecs", dc.lMaxFileRecs).member("lBlockRecs", dc.lBlockRecs);
+    j.member("lMaxBlockRecs", dc.lMaxBlockRecs).member("lOffsetData", dc.lOffsetData);
+    j.member("lLenData", dc.lLenData).member("lMaxIndex", dc.lMaxIndex);
+    j.member("nIndexNo", dc.nIndexNo).member("nIteratorNo", dc.nIteratorNo);
+    j.member("nSectionIndexNo", dc.nSectionIndexNo).end_object();
+  }
+  j.end_array();
+}
+
+void json_sections(Json& j, const rb::FileLayout& image) {
+  j.key("sections").begin_array();
+  for (std::size_t i = 0; i < image.sections.size(); ++i) {
+    const rb::Section& s = image.sections[i];
+    j.begin_object().member("index", i).member("nSectionType", s.nSectionType);
+    j.member("nKeys", s.nKeys).member("buckets", section_buckets(s));
+    j.member("keys", section_keys(image, s))
+        .member("nHashFstDataCtrlHandle", s.nHashFstDataCtrlHandle);
+    j.member("nBucketMsk", s.nBucketMsk).key("nMaxKeys").begin_array();
+    for (std::int32_t v : s.nMaxKeys) j.value(v);
+    j.end_array().end_object();
+  }
+  j.end_array();
+}
+
+void json_vectors(Json& j, const rb::FileLayout& image) {
+  j.key("index_vectors").begin_array();
+  for (std::size_t v = 0; v < image.index_ctrls.size(); ++v) {
+    const rb::IndexCtrl& c = image.index_ctrls[v];
+    j.begin_object().member("index", v).member("kind", vector_kind(c.nIndexType));
+    j.member("nIndexType", c.nIndexType).member("nOwnerNo", c.nOwnerNo);
+    j.member("lMaxRecs", c.lMaxRecs).member("lIndexLen", c.lIndexLen);
+    j.member("lOffsetIndex", c.lOffsetIndex).end_object();
+  }
+  j.end_array();
+}
+
+void print_json(const rb::FileLayout& image, const std::string& name, std::size_t faults) {
+  Json j;
+  j.begin_object().member("file", name).member("size", image.size);
+  json_header(j, image.def);
+  json_types(j, image);
+  json_sections(j, image);
+  json_vectors(j, image);
+  j.member("faults", faults).end_object();
+  std::printf("%s\n", j.text().c_str());
 }
 
 }  // namespace
 
 int run_info(const Args& args) {
-  if (args.size() != 1) return fail(kExitUsage, "info: expected FILE (see recbase info --help)");
+  CommandLine line;
+  const int parsed = parse_command_line("info", args, {{"json", 'j', false}}, {{"FILE"}, {}}, line);
+  if (parsed != kGoOn) return parsed;
+  const std::string& name = line.operands[0];
   rb::FileLayout image;
   std::vector<rb::Finding> findings;
   std::string error;
-  if (!load_file(args[0], nullptr, image, findings, error)) {
-    return fail(kExitUnreadable, args[0] + ": " + error);
+  if (!load_file(name, nullptr, image, findings, error)) {
+    return fail(kExitUnreadable, name + ": " + error);
   }
-  const std::string note = journal_note(read_journal(args[0], false), args[0], false);
-  if (!note.empty()) std::fprintf(stderr, "recbase: %s\n", note.c_str());
+  const std::string note = journal_note(read_journal(name, false), name, false);
+  if (!note.empty()) fail(kExitOk, note);
   if (!image.has_header) {
-    return fail(kExitUnreadable, args[0] + ": not a database file (no TOVEK header)");
+    return fail(kExitUnreadable, name + ": not a database file (no TOVEK header)");
   }
-  print_header(image, args[0]);
-  print_types(image);
-  print_sections(image);
-  print_vectors(image);
+  if (line.has("json")) {
+    print_json(image, name, findings.size());
+  } else {
+    print_header(image, name);
+    print_types(image);
+    print_sections(image);
+    print_vectors(image);
+  }
   if (!findings.empty()) {
-    std::fprintf(stderr, "recbase: %s: %s faults in the layout (see recbase check)\n",
-                 args[0].c_str(), std::to_string(findings.size()).c_str());
+    return fail(kExitUnreadable,
+                name + ": the layout is damaged (" +
+                    counted(static_cast<std::int64_t>(findings.size()), "fault", "faults") +
+                    "); recbase check " + name + " says what is wrong");
   }
   return kExitOk;
 }

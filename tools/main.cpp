@@ -1,10 +1,10 @@
 // recbase: inspects database files from the command line.
+#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "commands.h"
+#include "output.h"
 #include "recbase.h"
 #include "session.h"
 
@@ -16,24 +16,26 @@ const char kUsage[] =
     "usage: recbase COMMAND [ARGS]   (recbase COMMAND --help for details)\n"
     "\n"
     "commands:\n"
-    "  info FILE                      header, data types, sections, index vectors\n"
+    "  info FILE [--json]             header, data types, sections, index vectors\n"
     "  dump FILE [WHAT]               the library's text dumps of the file\n"
-    "  check FILE                     verifies the file without changing it\n"
+    "  check FILE [--deep] [--json]   verifies the file without changing it\n"
     "  map FILE -o LAYOUT.svg         an SVG picture of the file's layout\n"
     "  export FILE TYPE [OPTIONS]     the records of a data type\n"
     "\n"
-    "Files are opened for reading only. One thing may still change them: when\n"
-    "dump or export open a file through the library, its dbOpen rolls back a\n"
-    "journal that an interrupted writer left beside it (FILE-journal), as any\n"
-    "dbOpen does, restoring the last committed state. check, info and map leave\n"
-    "file and journal as they are.\n"
+    "Every command takes --help and --version. Files are opened for reading\n"
+    "only. One thing may still change them: when dump or export open a file\n"
+    "through the library, its dbOpen rolls back a journal that an interrupted\n"
+    "writer left beside it (FILE-journal), as any dbOpen does, restoring the\n"
+    "last committed state. check, info and map leave file and journal as they\n"
+    "are.\n"
     "\n"
     "exit status:\n"
     "  0  success (check: the file is sound)\n"
-    "  1  check: the file is not sound; one line per finding on standard output\n"
-    "  2  the file cannot be read, or the library refused it or the request\n"
-    "     (the reason in one line on standard error, with the library's message)\n"
-    "  3  wrong command line\n";
+    "  1  check: the file is not sound; its findings on standard output\n"
+    "  2  the input cannot be read or is damaged, the file lacks what was asked\n"
+    "     for (a data type, a section), or a write to the output failed\n"
+    "     (standard output or -o FILE); one line on standard error says why\n"
+    "  3  wrong command line; one line on standard error names the mistake\n";
 
 struct Command {
   const char* name;
@@ -43,16 +45,21 @@ struct Command {
 
 const Command kCommands[] = {
     {"info", run_info,
-     "usage: recbase info FILE\n"
+     "usage: recbase info FILE [--json]\n"
      "Prints the format identifier, creation and update time, mode flags,\n"
      "lengths and counts of the header; one line per data type (catalogue\n"
      "index, number or section place, flags, record size, block size, records,\n"
      "area offset and length), per section (index, number, key depth, buckets,\n"
-     "keys) and per index vector (kind, owner, length, offset).\n"},
+     "keys) and per index vector (kind, owner, length, offset).\n"
+     "  --json   the same facts as one JSON object with the members \"file\",\n"
+     "           \"header\", \"data_types\", \"sections\", \"index_vectors\" and\n"
+     "           \"faults\" (the number of layout faults)\n"
+     "Exit status 2 when FILE cannot be read or its layout is damaged: what\n"
+     "can be read is still printed, and recbase check FILE says what is wrong.\n"},
     {"dump", run_dump,
-     "usage: recbase dump FILE [WHAT]\n"
-     "Runs the library's dumps on FILE and prints their text. WHAT is one of\n"
-     "  sysdata        the library's tunables and error counters\n"
+     "usage: recbase dump FILE [WHAT [N]]\n"
+     "Runs the library's dumps on FILE and prints their text (in the library's\n"
+     "German words). WHAT is one of\n"
      "  filedef        the header\n"
      "  datactrl       every data type of the catalogue\n"
      "  index TYPE     index and iterator vector of data type number TYPE\n"
@@ -60,28 +67,60 @@ const Command kCommands[] = {
      "  indsections    the IndSections vector\n"
      "  section N      the section of section number N\n"
      "  keys N         the keys of section number N, bucket by bucket\n"
-     "  cache          the block cache\n"
-     "Without WHAT: filedef and datactrl.\n"},
+     "  cache          the block cache after every block of every data area of\n"
+     "                 FILE was read through it: the last blocks read, at most\n"
+     "                 64, each with its file offset and length\n"
+     "  sysdata        the library's tunables and error counters after the same\n"
+     "                 reading; the tunables are the library's defaults (a file\n"
+     "                 does not store them), the counters count the failures of\n"
+     "                 opening FILE and reading its blocks\n"
+     "Without WHAT: filedef and datactrl. A data type without an index vector,\n"
+     "or a number that names no data type or section, is an error (exit 2).\n"},
     {"check", run_check,
-     "usage: recbase check FILE\n"
+     "usage: recbase check FILE [--deep] [--json] [--max-findings N]\n"
      "Verifies FILE without changing it: identifier and record sizes, lengths\n"
      "and counts of the header; every table and vector inside the table area,\n"
      "none overlapping another or a data area; the data areas end to end from\n"
      "4096 in catalogue order; index entries inside their areas; the\n"
-     "IndDataTypes and IndSections entries; the sections' buckets; every key\n"
-     "read through the library. A journal beside FILE that the next dbOpen\n"
-     "would roll back is a finding of its own, with its committed length and\n"
-     "saved pages; the checks then see the state the rollback restores, and\n"
-     "no key is read through the library. A stale journal (empty or not\n"
-     "valid) restores nothing: it is noted as harmless. Exit status 0 when the\n"
-     "file is sound, 1 with one line per finding when it is not, 2 when it\n"
-     "cannot be read at all.\n"},
+     "IndDataTypes and IndSections entries; the sections' buckets. A journal\n"
+     "beside FILE that the next dbOpen would roll back is a finding of its own,\n"
+     "with its committed length and saved pages; the checks then see the state\n"
+     "the rollback restores. A stale journal (empty or not valid) restores\n"
+     "nothing: it is noted as harmless.\n"
+     "Findings with one cause are one finding: the first of them with its\n"
+     "values and how many more there are. They are listed cause first: the\n"
+     "header, then the tables, then the vectors; a fault of the header or of\n"
+     "a table is marked as the likely cause of those after it. Each finding\n"
+     "names its rule, field and offset, what was seen against what was\n"
+     "expected, says in English what it means, and gives the code dbOpen\n"
+     "answers for it with the library's German message.\n"
+     "  --deep             also, on a file whose layout is sound and that has\n"
+     "                     no pending journal: reads every block of every data\n"
+     "                     area; checks every index and iterator entry against\n"
+     "                     the slots of its area (no slot used twice) and each\n"
+     "                     data type's record count against its index; reads\n"
+     "                     every key of every section and looks it up through\n"
+     "                     the library (dbExistKey): a key in the wrong bucket,\n"
+     "                     one a look-up cannot reach, a place naming a data type\n"
+     "                     of another section, or largest key values that do not\n"
+     "                     match the keys are findings\n"
+     "  --json             the report as one JSON object: \"file\", \"sound\",\n"
+     "                     \"checks\" (those that ran), \"findings\" (an array:\n"
+     "                     rule, field, entry, offset, seen, bound, count,\n"
+     "                     explanation, follows, and \"library\" with dbOpen's\n"
+     "                     code and German message where one applies),\n"
+     "                     \"left_out\" and \"notes\"\n"
+     "  --max-findings N   lists at most N findings (default 20, 0 for all) and\n"
+     "                     says how many were left out\n"
+     "Exit status 0 when the file is sound, 1 when it is not, 2 when it cannot\n"
+     "be read at all.\n"},
     {"map", run_map,
      "usage: recbase map FILE -o LAYOUT.svg\n"
      "Draws the header block, the area of every data type (coloured by kind,\n"
      "the darker part showing its fill), the index vectors and the tables as\n"
      "one bar, with a legend of every region. When one region dwarfs the\n"
-     "others, widths follow the logarithm of the length; the picture says so.\n"},
+     "others, widths follow the logarithm of the length; the picture says so.\n"
+     "  -o, --output FILE   where the SVG goes; - for standard output\n"},
     {"export", run_export,
      "usage: recbase export FILE TYPE [--format csv|jsonl|hex] [--section N]\n"
      "Prints the records of data type number TYPE with their record numbers\n"
@@ -94,50 +133,64 @@ const Command kCommands[] = {
      "  hex    a heading per record and a hex dump with printable characters\n"},
 };
 
-bool is_help(const std::string& arg) { return arg == "--help" || arg == "-h"; }
+// Flushes and closes standard output; false, with the reason in error,
+// when a byte did not reach it.
+bool close_stdout(std::string& error) {
+  errno = 0;
+  bool ok = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+  std::string why = ok ? "" : system_error_text();
+  if (std::fclose(stdout) != 0 && ok) {
+    ok = false;
+    why = system_error_text();
+  }
+  if (!ok) error = "cannot write to standard output: " + why;
+  return ok;
+}
 
 }  // namespace
 
-bool parse_int(const std::string& text, std::int32_t& value) {
-  if (text.empty() || text.size() > 11) return false;
-  char* end = nullptr;
-  const long long v = std::strtoll(text.c_str(), &end, 10);
-  if (end != text.c_str() + text.size() || v < INT32_MIN || v > INT32_MAX) return false;
-  value = static_cast<std::int32_t>(v);
-  return true;
+const char* command_help(const std::string& name) {
+  for (const Command& command : kCommands) {
+    if (name == command.name) return command.help;
+  }
+  return nullptr;
 }
 
-int fail(int code, const std::string& text) {
-  std::fprintf(stderr, "recbase: %s\n", text.c_str());
-  return code;
-}
+namespace {
 
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
   if (argc < 2) {
     std::fputs(kUsage, stderr);
     return kExitUsage;
   }
   const std::string name = argv[1];
-  if (is_help(name)) {
+  if (name == "--help" || name == "-h") {
     std::fputs(kUsage, stdout);
     return kExitOk;
   }
   if (name == "--version") {
-    std::printf("recbase %s\n", dbGetLibVersion());
+    std::printf("recbase %s (library %s)\n", RECBASE_TOOL_VERSION, dbGetLibVersion());
     return kExitOk;
   }
   for (const Command& command : kCommands) {
     if (name != command.name) continue;
-    Args args(argv + 2, argv + argc);
-    for (const std::string& a : args) {
-      if (is_help(a)) {
-        std::fputs(command.help, stdout);
-        return kExitOk;
-      }
-    }
-    return command.run(args);
+    set_command_name(name);
+    return command.run(Args(argv + 2, argv + argc));
   }
   return fail(kExitUsage, "unknown command '" + name + "' (see recbase --help)");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int status = run(argc, argv);
+  std::string error;
+  if (!close_stdout(error)) {
+    // A command that ended on a failed write has said so already.
+    if (status != kExitUnreadable) fail(kExitUnreadable, error);
+    status = kExitUnreadable;
+  }
+  return status;
 }
 
 }  // namespace rbtool

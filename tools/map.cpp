@@ -4,13 +4,14 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "commands.h"
 #include "journal_file.h"
 #include "layout.h"
+#include "options.h"
+#include "output.h"
 #include "regions.h"
 #include "session.h"
 
@@ -184,20 +185,12 @@ void write_svg(std::FILE* out, const std::string& name, const rb::FileLayout& im
 }  // namespace
 
 int run_map(const Args& args) {
-  std::string file;
-  std::string output;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "-o" && i + 1 < args.size()) {
-      output = args[++i];
-    } else if (file.empty() && args[i].rfind("-", 0) != 0) {
-      file = args[i];
-    } else {
-      return fail(kExitUsage, "map: bad arguments (see recbase map --help)");
-    }
-  }
-  if (file.empty() || output.empty()) {
-    return fail(kExitUsage, "map: expected FILE -o OUTPUT.svg (see recbase map --help)");
-  }
+  CommandLine line;
+  const int parsed = parse_command_line("map", args, {{"output", 'o', true}}, {{"FILE"}, {}}, line);
+  if (parsed != kGoOn) return parsed;
+  const std::string& file = line.operands[0];
+  const std::string output = line.value("output");
+  if (output.empty()) return usage_error("map", "-o LAYOUT.svg is missing");
   rb::FileLayout image;
   std::vector<rb::Finding> findings;
   std::string error;
@@ -205,14 +198,15 @@ int run_map(const Args& args) {
     return fail(kExitUnreadable, file + ": " + error);
   }
   const std::string note = journal_note(read_journal(file, false), file, false);
-  if (!note.empty()) std::fprintf(stderr, "recbase: %s\n", note.c_str());
+  if (!note.empty()) fail(kExitOk, note);
   if (!image.has_header) {
     return fail(kExitUnreadable, file + ": not a database file (no TOVEK header)");
   }
   std::vector<Drawn> drawn = laid_out(image);
-  const std::unique_ptr<std::FILE, FileCloser> out(std::fopen(output.c_str(), "w"));
-  if (!out) return fail(kExitUnreadable, output + ": cannot create the file");
+  Output out;
+  if (!out.open(output, false, error)) return fail(kExitUnreadable, error);
   write_svg(out.get(), file, image, drawn);
+  if (!out.close(error)) return fail(kExitUnreadable, error);
   return kExitOk;
 }
 

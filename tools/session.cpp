@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <system_error>
 
+#include "commands.h"
 #include "journal_file.h"
 #include "recbase.h"
 
@@ -68,7 +69,7 @@ std::int32_t Library::open(const std::string& path, const std::string& name) {
   const JournalFile journal = read_journal(path, false);
   file_ = dbOpen(path.c_str(), 0);
   const std::string note = journal_note(journal, name, true);
-  if (file_ >= 0 && !note.empty()) std::fprintf(stderr, "recbase: %s\n", note.c_str());
+  if (file_ >= 0 && !note.empty()) fail(kExitOk, note);
   return file_;
 }
 

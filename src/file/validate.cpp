@@ -35,6 +35,26 @@ Finding record(const char* rule, const char* field, std::int32_t entry, std::int
   return {rule, field, entry, offset, seen, bound, -100};
 }
 
+}  // namespace
+
+std::int32_t table_entries(const FileDef& d, std::int64_t offset, std::int32_t count,
+                           std::int32_t length, std::int64_t size) {
+  if (count >= 0 && length == count * size) return count;
+  if (length <= 0 || length % size != 0) return -1;
+  // The room up to the next table behind this one, or to the end of the
+  // file: a commit writes the tables end to end.
+  std::int64_t next = d.lFileLen;
+  for (const std::int64_t o : {d.lOffsetIndexCtrl, d.lOffsetDataCtrl, d.lOffsetSection,
+                               d.lOffsetIndDataTypes, d.lOffsetIndSections}) {
+    if (o > offset && o < next) next = o;
+  }
+  return offset >= kHeaderBlockSize && next - offset == length
+             ? static_cast<std::int32_t>(length / size)
+             : -1;
+}
+
+namespace {
+
 #define RB_HEADER(rule, field, seen, bound) \
   header(rule, #field, offsetof(FileDef, field), seen, bound)
 
@@ -66,22 +86,34 @@ bool judge_counts(const FileDef& d, Verdict& v) {
     return false;
   }
   // Each stored table length is its count of records times the record
-  // size; a count whose length passes 2^31 - 1 matches none.
+  // size; a count whose length passes 2^31 - 1 matches none. When they
+  // differ, the table area says which one is damaged: the stored length
+  // that fills the room up to the next table is right, and the count is
+  // blamed (once: above its capacity it is blamed already).
   struct Length {
     const char* field;
     std::size_t at;
     std::int32_t length;
     std::int32_t count;
+    const Count& counted;  // the header count that count comes from
+    std::int32_t offset;
     std::int64_t size;
   };
   const Length lengths[] = {
-      {"nLenDataCtrl", offsetof(FileDef, nLenDataCtrl), d.nLenDataCtrl, d.nDataTypes, 64},
-      {"nLenIndexCtrl", offsetof(FileDef, nLenIndexCtrl), d.nLenIndexCtrl, d.nIndexCtrls, 20},
+      {"nLenDataCtrl", offsetof(FileDef, nLenDataCtrl), d.nLenDataCtrl, d.nDataTypes, counts[0],
+       d.lOffsetDataCtrl, sizeof(DataCtrl)},
+      {"nLenIndexCtrl", offsetof(FileDef, nLenIndexCtrl), d.nLenIndexCtrl, d.nIndexCtrls, counts[1],
+       d.lOffsetIndexCtrl, sizeof(IndexCtrl)},
       {"nLenSection", offsetof(FileDef, nLenSection), d.nSections > 0 ? d.nLenSection : 0,
-       std::max(d.nSections, 0), 124}};
+       std::max(d.nSections, 0), counts[3], d.lOffsetSection, sizeof(Section)}};
   for (const Length& l : lengths) {
     const std::int64_t expected = l.count * l.size;
-    if (l.length != expected && !v.add(header("table-length", l.field, l.at, l.length, expected))) {
+    if (l.length == expected) continue;
+    const Count& c = l.counted;
+    if (table_entries(d, l.offset, l.count, l.length, l.size) < 0) {
+      if (!v.add(header("table-length", l.field, l.at, l.length, expected))) return false;
+    } else if (c.count >= 0 && c.count <= c.capacity &&
+               !v.add(header("table-count", c.field, c.at, l.count, l.length / l.size))) {
       return false;
     }
   }
@@ -548,10 +580,14 @@ class Loader {
            v_.add({"table-short", field, entry, -1, offset + length, out_.size, -14});
   }
 
+  // A table of count entries stored in length bytes; when the two differ,
+  // the entries the table area shows (table_entries) are read, so that the
+  // tables are judged as they are, not as the damaged count says.
   template <class T>
   bool table(const char* field, std::int64_t offset, std::int32_t count, std::int32_t length,
              std::vector<T>& into) {
-    if (count < 0 || length != count * std::int64_t{sizeof(T)} || length > out_.size) return true;
+    count = table_entries(d_, offset, count, length, sizeof(T));
+    if (count < 0 || length > out_.size) return true;
     if (offset < 0) return v_.add({"table-offset", field, -1, -1, offset, 0, -12});
     return fetch(offset, count, into) ||
            v_.add({"table-short", field, -1, -1, offset + length, out_.size, -14});

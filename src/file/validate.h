@@ -104,6 +104,13 @@ struct LayoutView {
 // end to end in the table area.
 bool judge_tables(const LayoutView& layout, Verdict& v);
 
+// The entries of a table stored at offset in length bytes whose header
+// count is count: count when the length matches it; when not, the entries
+// of the stored length if that fills the room up to the next table (so the
+// count is the damaged field); -1 when the layout does not tell.
+std::int32_t table_entries(const FileDef& def, std::int64_t offset, std::int32_t count,
+                           std::int32_t length, std::int64_t size);
+
 // A key layout of buckets buckets, a mask and blocks of block bytes that
 // every key can be stored in: the mask selects existing buckets only, a
 // block holds a key record, and every bucket gets a block of the file.

@@ -1,7 +1,9 @@
 // The recbase tool run as a program on files made by the library.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -34,19 +36,20 @@ std::string text_of(const char* path) {
 }
 
 // The tests run in <build>/testwork/tool, the tool lies in <build>.
-ToolRun run_tool(const std::string& args) {
+// Standard output goes to out (read back when it is tool.out).
+ToolRun run_tool(const std::string& args, const std::string& out = "tool.out") {
 #if defined(_WIN32)
   const std::string tool = "..\\..\\" RECBASE_TOOL_NAME;
 #else
   const std::string tool = "../../" RECBASE_TOOL_NAME;
 #endif
-  const int raw = std::system((tool + " " + args + " >tool.out 2>tool.err").c_str());
+  const int raw = std::system((tool + " " + args + " >" + out + " 2>tool.err").c_str());
 #if defined(_WIN32)
   const int status = raw;
 #else
   const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 #endif
-  return {status, text_of("tool.out"), text_of("tool.err")};
+  return {status, out == "tool.out" ? text_of("tool.out") : "", text_of("tool.err")};
 }
 
 int count(const std::string& text, const std::string& what) {
@@ -54,6 +57,64 @@ int count(const std::string& text, const std::string& what) {
   for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
   return n;
 }
+
+// A syntax check of JSON text: one value, and nothing but white space
+// after it.
+class JsonSyntax {
+ public:
+  explicit JsonSyntax(const std::string& t) : t_(t) {}
+  bool document() {
+    if (!value()) return false;
+    space();
+    return i_ == t_.size();
+  }
+
+ private:
+  void space() {
+    while (i_ < t_.size() && std::isspace(static_cast<unsigned char>(t_[i_]))) ++i_;
+  }
+  bool eat(char c) {
+    space();
+    if (i_ >= t_.size() || t_[i_] != c) return false;
+    ++i_;
+    return true;
+  }
+  bool string() {
+    if (!eat('"')) return false;
+    for (; i_ < t_.size() && t_[i_] != '"'; ++i_) {
+      if (static_cast<unsigned char>(t_[i_]) < 0x20) return false;
+      if (t_[i_] == '\\') ++i_;
+    }
+    return eat('"');
+  }
+  bool list(char close, bool members) {
+    if (eat(close)) return true;
+    do {
+      if (members && (!string() || !eat(':'))) return false;
+      if (!value()) return false;
+    } while (eat(','));
+    return eat(close);
+  }
+  bool value() {
+    space();
+    if (i_ >= t_.size()) return false;
+    if (t_[i_] == '{') return ++i_, list('}', true);
+    if (t_[i_] == '[') return ++i_, list(']', false);
+    if (t_[i_] == '"') return string();
+    for (const char* word : {"true", "false", "null"}) {
+      if (t_.compare(i_, std::strlen(word), word) == 0) return i_ += std::strlen(word), true;
+    }
+    const std::size_t start = i_;
+    if (i_ < t_.size() && t_[i_] == '-') ++i_;
+    while (i_ < t_.size() && std::isdigit(static_cast<unsigned char>(t_[i_]))) ++i_;
+    return i_ > start && std::isdigit(static_cast<unsigned char>(t_[i_ - 1]));
+  }
+
+  const std::string& t_;
+  std::size_t i_ = 0;
+};
+
+bool is_json(const std::string& text) { return JsonSyntax(text).document(); }
 
 // A record of 8 bytes: its number and a value.
 struct Pair {
@@ -141,7 +202,7 @@ TEST_F(ToolTest, CheckAcceptsSoundFilesFromRealScenarios) {
   };
   for (const auto& scenario : scenarios) {
     scenario();
-    const ToolRun run = run_tool("check sample.db");
+    const ToolRun run = run_tool("check sample.db --deep");
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_NE(run.out.find("sample.db: sound"), std::string::npos) << run.out;
   }
@@ -165,7 +226,7 @@ TEST_F(ToolTest, CheckReportsCorruptFiles) {
       {"truncated", [&](std::string& b) { b.resize(static_cast<std::size_t>(file_len) - 100); },
        "truncated: lFileLen"},
       {"placed record", [&](std::string& b) { put_word(b, placed_at + 4 * 2, 4100); },
-       "placed-record: index entry of entry 3"},
+       "placed-record: index entry of data type #3 (type 4)"},
   };
   for (const Case& c : cases) {
     std::string bytes = sample_;
@@ -222,7 +283,7 @@ TEST_F(ToolTest, CheckReportsAJournalBesideTheFile) {
             "the last committed state (committed length " +
                 std::to_string(size) +
                 " bytes, 2 saved pages); the checks below see that state\n"
-                "hot.db: the last committed state is sound (25 data types, 1 sections)\n");
+                "hot.db: the last committed state is sound (25 data types, 1 section)\n");
   EXPECT_EQ(read_file("hot.db"), hot) << "check changed the file";
   EXPECT_EQ(read_file("hot.db-journal"), journal) << "check changed the journal";
   // Through the library the journal is rolled back, and the tool says so.
@@ -255,14 +316,34 @@ TEST_F(ToolTest, InfoListsTypesSectionsAndVectors) {
   for (const char* line :
        {"format          TOVEK 1.00.0001", "flags           0x00000002 (write)",
         "data types      25 (capacity 25)",
-        "     2  type 3              index iterator        8     256         3"}) {
+        "\n   2  type 3               index iterator     8    256        3    5632     256\n",
+        "\n  index  number  keys  buckets  key count\n      0       1     2       16          4\n",
+        "\n   2  iterator      2      20   72640\n"}) {
     EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
   }
-  // Section 1: key depth 2, 16 buckets, 4 keys.
-  EXPECT_NE(run.out.find("      0       1     2       16          4"), std::string::npos)
-      << run.out;
-  EXPECT_NE(run.out.find("section 1 place 0"), std::string::npos);
-  EXPECT_NE(run.out.find("     2  iterator      2        20"), std::string::npos);
+  // Columns keep their places past bucket 9.
+  const auto column = [&](const char* name) {
+    const auto at = run.out.find(name);
+    return at == std::string::npos ? at
+                                   : run.out.find("bucket  ", at + 10) - run.out.rfind('\n', at);
+  };
+  EXPECT_EQ(column("section 1 bucket 9 "), column("section 1 bucket 10 "));
+
+  // The same facts as one JSON object.
+  const ToolRun json = run_tool("info sample.db --json");
+  ASSERT_EQ(json.status, 0) << json.err;
+  EXPECT_TRUE(is_json(json.out)) << json.out;
+  EXPECT_EQ(json.out.rfind("{\"file\":\"sample.db\",\"size\":" + std::to_string(sample_.size()), 0),
+            0u);
+  for (const char* member :
+       {"\"nDataTypes\":25,", "\"lFileLen\":", "\"mode\":[\"write\"]",
+        "{\"index\":2,\"name\":\"type 3\",\"kind\":\"iterator\"",
+        "{\"index\":0,\"nSectionType\":1,\"nKeys\":2,\"buckets\":16,\"keys\":4,",
+        "\"nMaxKeys\":[3,7,-1,-1]", "\"faults\":0}"}) {
+    EXPECT_NE(json.out.find(member), std::string::npos) << member;
+  }
+  EXPECT_EQ(count(json.out, "\"nDataSize\":"), 25);
+  EXPECT_EQ(count(json.out, "\"lIndexLen\":"), 5);
 }
 
 TEST_F(ToolTest, DumpPrintsTheLibraryDumpsAndLeavesNoFilesBehind) {
@@ -274,10 +355,15 @@ TEST_F(ToolTest, DumpPrintsTheLibraryDumpsAndLeavesNoFilesBehind) {
   const Case cases[] = {
       {"dump sample.db", 0, "(cFormat).: TOVEK 1.00.0001"},
       {"dump sample.db keys 1", 0, "Hashbucket 15"},
-      {"dump sample.db index 99999", 2,
-       "dbDumpDataIndex failed: -90 Unzulaessiger Funktionsaufruf, falsche Parameterwerte."},
-      {"dump sample.db nonsense", 3, "unknown dump"},
-      {"dump corrupt.db", 2, "dbOpen failed: -101 Geoeffnete Datei hat unbekanntes Format."},
+      {"dump sample.db index 3", 0, "Datentype 3, Iterator 2"},
+      {"dump sample.db cache", 0, "(lOffsetData).:      5888"},
+      {"dump sample.db sysdata", 0, "nErrorCount.:        0\n"},
+      {"dump sample.db index 99999", 2, "recbase dump: no data type 99999 in sample.db\n"},
+      {"dump sample.db index 1", 2, "data type 1 of sample.db has no index vector"},
+      {"dump sample.db nonsense", 3, "unknown dump 'nonsense'"},
+      {"dump corrupt.db", 2,
+       "cannot open corrupt.db: not a database file of this format (dbOpen -101: Geoeffnete "
+       "Datei hat unbekanntes Format.)"},
   };
   std::string foreign = sample_;
   foreign[1] = 'X';
@@ -315,8 +401,7 @@ TEST_F(ToolTest, ExportWritesRecordsWithNumbersInEachFormat) {
   }
   const ToolRun undeclared = run_tool("export sample.db 6");
   EXPECT_EQ(undeclared.status, 2);
-  EXPECT_NE(undeclared.err.find("data type 6: Datentyp wurde noch nicht vereinbart."),
-            std::string::npos)
+  EXPECT_NE(undeclared.err.find("recbase export: no data type 6 in sample.db"), std::string::npos)
       << undeclared.err;
 }
 
@@ -348,18 +433,195 @@ TEST_F(ToolTest, UsageAndHelp) {
       {"", 3, "usage: recbase COMMAND"},
       {"--help", 0, "exit status:"},
       {"info --help", 0, "usage: recbase info FILE"},
-      {"dump --help", 0, "usage: recbase dump FILE [WHAT]"},
+      {"dump --help", 0, "usage: recbase dump FILE [WHAT [N]]"},
       {"check --help", 0, "usage: recbase check FILE"},
       {"map --help", 0, "usage: recbase map FILE -o"},
       {"export --help", 0, "usage: recbase export FILE TYPE"},
       {"frobnicate", 3, "unknown command 'frobnicate'"},
-      {"export sample.db 1 --format xml", 3, "export: bad arguments"},
+      {"export sample.db 1 --format xml", 3,
+       "recbase export: --format must be csv, jsonl or hex, not 'xml' (usage: recbase export"},
+      {"export sample.db --section 1", 3, "recbase export: TYPE is missing"},
+      {"export sample.db 10 --section 1", 3,
+       "TYPE (a place of the section) must be a number "
+       "from 0 to 9, not '10'"},
+      {"check sample.db --max-findings=-1", 3, "--max-findings must be a number 0 or more"},
+      {"info sample.db --frobnicate", 3, "recbase info: unknown option '--frobnicate'"},
+      {"info sample.db other.db", 3, "unexpected argument 'other.db'"},
+      {"dump", 3, "recbase dump: FILE is missing"},
+      {"dump sample.db keys", 3, "keys needs N (a section number)"},
+      {"map sample.db", 3, "-o LAYOUT.svg is missing"},
+      {"check --version", 0, "recbase 1."},
   };
   for (const Case& c : cases) {
     const ToolRun run = run_tool(c.args);
     EXPECT_EQ(run.status, c.status) << c.args;
     EXPECT_NE((run.out + run.err).find(c.text), std::string::npos) << c.args;
   }
+}
+
+TEST_F(ToolTest, ExitCodesForUsageUnreadableInputAndFailedWrites) {
+  struct Case {
+    const char* args;
+    int status;
+    const char* text;  // on standard error, its only line
+  };
+  rbtest::write_file("short.db", sample_.substr(0, sample_.size() - 100));
+  const Case cases[] = {
+      {"dump sample.db section 2", 2, "recbase dump: no section 2 in sample.db\n"},
+      {"export sample.db 0 --section 2", 2, "recbase export: no section 2 in sample.db\n"},
+      {"export sample.db 5 --section 1", 2,
+       "no key of section 1 in sample.db has a data type at place 5"},
+      {"export missing.db 1", 2, "cannot open missing.db: the file cannot be opened (dbOpen -11: "},
+      {"info missing.db", 2, "recbase info: missing.db: cannot open the file"},
+      // A damaged file is still shown, and the exit status says it is damaged.
+      {"info short.db", 2, "short.db: the layout is damaged (3 faults); recbase check short.db"},
+  };
+  for (const Case& c : cases) {
+    const ToolRun run = run_tool(c.args);
+    EXPECT_EQ(run.status, c.status) << c.args << "\n" << run.out << run.err;
+    EXPECT_NE(run.err.find(c.text), std::string::npos) << c.args << "\n" << run.err;
+    EXPECT_EQ(count(run.err, "\n"), 1) << c.args << "\n" << run.err;
+  }
+#if !defined(_WIN32)
+  // Every byte that does not reach the output is a failure.
+  const std::pair<const char*, const char*> full[] = {
+      {"export sample.db 1", "recbase export: cannot write to standard output: "},
+      {"export sample.db 1 --format hex", "recbase export: cannot write to standard output: "},
+      {"info sample.db", "recbase info: cannot write to standard output: "},
+      {"info sample.db --json", "recbase info: cannot write to standard output: "},
+      {"check sample.db", "recbase check: cannot write to standard output: "},
+      {"dump sample.db", "recbase dump: cannot write to standard output: "},
+      {"--help", "recbase: cannot write to standard output: "},
+  };
+  for (const auto& [args, text] : full) {
+    const ToolRun run = run_tool(args, "/dev/full");
+    EXPECT_EQ(run.status, 2) << args << "\n" << run.err;
+    EXPECT_EQ(run.err.rfind(text, 0), 0u) << args << "\n" << run.err;
+    EXPECT_EQ(count(run.err, "\n"), 1) << args << "\n" << run.err;
+  }
+  const ToolRun map = run_tool("map sample.db -o /dev/full");
+  EXPECT_EQ(map.status, 2);
+  EXPECT_EQ(map.err.rfind("recbase map: cannot write /dev/full: ", 0), 0u) << map.err;
+#endif
+}
+
+TEST_F(ToolTest, CheckGroupsFindingsByCauseAndDeepChecksFindLostRecordsAndKeys) {
+  struct Case {
+    const char* name;
+    std::vector<std::pair<std::size_t, std::int32_t>> words;  // offset, value
+    const char* args;
+    std::vector<std::string> texts;  // in this order
+    int lines;                       // of output
+  };
+  const std::int32_t data_ctrl = header(1108);
+  const auto type_word = [&](int k, int at) {
+    return static_cast<std::size_t>(data_ctrl + 64 * k + at);
+  };
+  // Entry i of the vector at word `at` of catalogue entry k.
+  const auto vector_entry_at = [&](int k, int at, int i) {
+    const std::int32_t vector = word_at(sample_, type_word(k, at));
+    return static_cast<std::size_t>(word_at(sample_, header(1088) + 20 * vector + 16) + 4 * i);
+  };
+  const auto index_at = [&](int k, int i) { return vector_entry_at(k, 44, i); };
+  const std::size_t iterator_at = vector_entry_at(2, 48, 0);
+  // Key (0, 7), the first key record of bucket 7 (DataCtrl 12).
+  const auto key_at = static_cast<std::size_t>(word_at(sample_, type_word(12, 32)));
+  const Case cases[] = {
+      {"plain count cut",
+       {{type_word(0, 16), 36}},
+       "--deep",
+       {"record-count: lFileRecs of data type #0 (type 1) at offset " +
+            std::to_string(type_word(0, 16)) + " is 36, against 40: ",
+        "damaged.db: deep checks: 40 blocks of the data areas read (67856 bytes), 181 index "
+        "entries checked, 4 keys looked up\n"},
+       2},
+      {"indexed count cut",
+       {{type_word(1, 16), 30}},
+       "",
+       {"record-count: lFileRecs of data type #1 (type 2)",
+        "index-slot: index entry of data type #1 (type 2)",
+        "; 9 more like it; likely a consequence of lFileRecs of data type #1 (type 2) above"},
+       2},
+      {"key moved",
+       {{key_at + 40, 1}},
+       "--deep",
+       {"key-bucket: nKey of section 1 at offset " + std::to_string(key_at + 40) +
+        " is 8, against 7: the key is stored in a bucket its values do not hash to"},
+       2},
+      {"key raised",
+       {{key_at + 40, 16}},
+       "--deep",
+       {"key-max: nMaxKeys of section 1", "is 3, against 16"},
+       2},
+      {"slot shared",
+       {{index_at(1, 3), 0}},
+       "--deep",
+       {"slot-shared: index entry of data type #1 (type 2) at offset " +
+        std::to_string(index_at(1, 3)) + " is 0, against 40: two record numbers"},
+       2},
+      {"iterator run",
+       {{iterator_at + 4 * 7, 5}},
+       "--deep",
+       {"record-count: lFileRecs of data type #2 (type 3)", "is 3, against 5",
+        "record-max: lMaxIndex of data type #2 (type 3)", "is 10, against 12",
+        "run-past-count: iterator entry of data type #2 (type 3) at offset " +
+            std::to_string(iterator_at + 4 * 7) + " is 5, against 3: "},
+       4},
+      {"nDataTypes",
+       {{1092, 24}},
+       "",
+       {"table-count: nDataTypes of the header at offset 1092 is 24, against 25"},
+       1},
+  };
+  for (const Case& c : cases) {
+    std::string bytes = sample_;
+    for (const auto& [offset, value] : c.words) put_word(bytes, offset, value);
+    rbtest::write_file("damaged.db", bytes);
+    const ToolRun run = run_tool(std::string("check damaged.db ") + c.args);
+    EXPECT_EQ(run.status, 1) << c.name << "\n" << run.out << run.err;
+    std::size_t at = 0;
+    for (const std::string& text : c.texts) {
+      at = run.out.find(text, at);
+      EXPECT_NE(at, std::string::npos) << c.name << ": " << text << "\n" << run.out;
+    }
+    EXPECT_EQ(count(run.out, "\n"), c.lines) << c.name << "\n" << run.out;
+  }
+
+  // Twenty damaged index entries: one finding of twenty.
+  std::string bytes = sample_;
+  const std::int32_t vector = word_at(sample_, type_word(1, 44));
+  const std::int32_t entries = word_at(sample_, header(1088) + 20 * vector + 16);
+  for (int i = 0; i < 20; ++i) put_word(bytes, entries + 4 * 3 * i, 1000 + i);
+  put_word(bytes, type_word(0, 16), 36);  // and a count cut that only --deep sees
+  rbtest::write_file("damaged.db", bytes);
+  const ToolRun capped = run_tool("check damaged.db --max-findings 0");
+  EXPECT_EQ(capped.status, 1);
+  EXPECT_EQ(count(capped.out, "\n"), 1) << capped.out;
+  EXPECT_NE(capped.out.find("is 1000, against 40: "), std::string::npos) << capped.out;
+  EXPECT_NE(capped.out.find("; 19 more like it (dbOpen refuses"), std::string::npos) << capped.out;
+  const ToolRun json = run_tool("check damaged.db --json --deep --max-findings 1");
+  EXPECT_EQ(json.status, 1);
+  EXPECT_TRUE(is_json(json.out)) << json.out;
+  for (const char* member :
+       {"{\"file\":\"damaged.db\",\"sound\":false,\"checks\":[\"journal\",\"header\",\"tables\","
+        "\"vectors\"],\"deep\":null,\"findings\":[{\"rule\":\"index-slot\",\"field\":\"index "
+        "entry\",\"subject\":\"data type #1 (type 2)\",\"stage\":\"vectors\",\"offset\":",
+        ",\"seen\":1000,\"bound\":40,\"count\":20,",
+        "\"library\":{\"function\":\"dbOpen\",\"code\":-100,\"message\":\"Geoeffnete Datei ist "
+        "wahrscheinlich nicht vollstaendig.\"}}],\"left_out\":0,\"total\":20,",
+        "the deep checks did not run"}) {
+    EXPECT_NE(json.out.find(member), std::string::npos) << member << "\n" << json.out;
+  }
+  // A fault of the header comes first, and what follows it is left out.
+  put_word(bytes, 1160, 5);  // nActiveSectionHandle
+  rbtest::write_file("damaged.db", bytes);
+  const ToolRun one = run_tool("check damaged.db --max-findings 1");
+  EXPECT_EQ(one.out,
+            "damaged.db: open-handle: nActiveSectionHandle of the header at offset 1160 is 5, "
+            "against 1: the header names an open data input or section that does not exist "
+            "(dbOpen refuses the file: -100 Geoeffnete Datei ist wahrscheinlich nicht "
+            "vollstaendig.)\n"
+            "damaged.db: 1 more finding left out (21 in all; --max-findings 0 lists every one)\n");
 }
 
 }  // namespace
