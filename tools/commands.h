@@ -16,6 +16,10 @@ int run_dump(const Args& args);
 int run_check(const Args& args);
 int run_map(const Args& args);
 int run_export(const Args& args);
+// dump FILE --all, load, compact (archive.cpp).
+int run_dump_all(const Args& args);
+int run_load(const Args& args);
+int run_compact(const Args& args);
 
 // A decimal int32 without anything around it.
 bool parse_int(const std::string& text, std::int32_t& value);

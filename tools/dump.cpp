@@ -1,6 +1,7 @@
 // recbase dump: the library's own text dumps of a file, which it appends
 // to tovek.tst in the current directory; the tool runs them in its private
 // directory and copies the text to standard output.
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -86,6 +87,7 @@ bool copy_to_stdout(const char* path) {
 }  // namespace
 
 int run_dump(const Args& args) {
+  if (std::find(args.begin(), args.end(), "--all") != args.end()) return run_dump_all(args);
   const std::vector<Dump> dumps = args.empty() ? std::vector<Dump>{} : dumps_for(args);
   if (dumps.empty()) return fail(kExitUsage, "dump: unknown dump (see recbase dump --help)");
   const std::string path = absolute_path(args[0]);

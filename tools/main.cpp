@@ -21,12 +21,16 @@ const char kUsage[] =
     "  check FILE                     verifies the file without changing it\n"
     "  map FILE -o LAYOUT.svg         an SVG picture of the file's layout\n"
     "  export FILE TYPE [OPTIONS]     the records of a data type\n"
+    "  dump FILE --all                the whole database as text, for load\n"
+    "  load TEXT -o NEW [--force]     a new database file from that text\n"
+    "  compact FILE -o NEW [--force]  a copy without the room nothing uses\n"
     "\n"
-    "Files are opened for reading only. One thing may still change them: when\n"
-    "dump or export open a file through the library, its dbOpen rolls back a\n"
-    "journal that an interrupted writer left beside it (FILE-journal), as any\n"
-    "dbOpen does, restoring the last committed state. check, info and map leave\n"
-    "file and journal as they are.\n"
+    "Files are opened for reading only; load and compact write the new file NEW\n"
+    "only. One thing may still change a file: when a command opens it through\n"
+    "the library (dump, export, compact), dbOpen rolls\n"
+    "back a journal that an interrupted writer left beside it (FILE-journal), as\n"
+    "any dbOpen does, restoring the last committed state. check, info and map\n"
+    "leave file and journal as they are.\n"
     "\n"
     "exit status:\n"
     "  0  success (check: the file is sound)\n"
@@ -61,7 +65,18 @@ const Command kCommands[] = {
      "  section N      the section of section number N\n"
      "  keys N         the keys of section number N, bucket by bucket\n"
      "  cache          the block cache\n"
-     "Without WHAT: filedef and datactrl.\n"},
+     "Without WHAT: filedef and datactrl.\n"
+     "\n"
+     "usage: recbase dump FILE --all\n"
+     "Prints the whole database as text (docs/dump-format.md): the mode and the\n"
+     "sizes dbCreate needs, every numbered data type with its kind, sizes and\n"
+     "room, every record with its number and sub-index as hexadecimal bytes, and\n"
+     "every section with its keys, each key with the data types at its places\n"
+     "and their records. recbase load makes the database again from it; a dump\n"
+     "of that file is the same text. Data types that no number or key names,\n"
+     "and sections that no section number names, are left out (a note on\n"
+     "standard error says so). A record that cannot be read ends the dump with\n"
+     "exit status 2.\n"},
     {"check", run_check,
      "usage: recbase check FILE\n"
      "Verifies FILE without changing it: identifier and record sizes, lengths\n"
@@ -92,6 +107,19 @@ const Command kCommands[] = {
      "  csv    (default) a header line, then key0..,record,sub,data\n"
      "  jsonl  one object per record: {\"key\":[..],\"record\":R,\"sub\":S,\"data\":\"..\"}\n"
      "  hex    a heading per record and a hex dump with printable characters\n"},
+    {"load", run_load,
+     "usage: recbase load TEXT -o NEW [--force]\n"
+     "Makes the database file NEW from the text of recbase dump FILE --all (TEXT\n"
+     "- reads standard input), through the library: dbCreate with every numbered\n"
+     "data type, dbWrite for their records, dbBeginSections, dbAddKey and\n"
+     "dbBeginDataS / dbWriteS for sections, keys and their data types. An\n"
+     "existing NEW is replaced only with --force. When a line cannot be loaded,\n"
+     "NEW is removed and one line names the line of TEXT and why (exit status 2).\n"},
+    {"compact", run_compact,
+     "usage: recbase compact FILE -o NEW [--force]\n"
+     "Copies FILE to NEW as dump --all and load would, through memory: every\n"
+     "area sized for the records it holds, without data types and sections that\n"
+     "nothing names. Prints the sizes of both files and what was kept.\n"},
 };
 
 bool is_help(const std::string& arg) { return arg == "--help" || arg == "-h"; }
