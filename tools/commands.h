@@ -16,10 +16,12 @@ int run_dump(const Args& args);
 int run_check(const Args& args);
 int run_map(const Args& args);
 int run_export(const Args& args);
-// dump FILE --all, load, compact (archive.cpp).
+// dump FILE --all, load, compact (archive.cpp); recover, salvage (repair.cpp).
 int run_dump_all(const Args& args);
 int run_load(const Args& args);
 int run_compact(const Args& args);
+int run_recover(const Args& args);
+int run_salvage(const Args& args);
 
 // A decimal int32 without anything around it.
 bool parse_int(const std::string& text, std::int32_t& value);

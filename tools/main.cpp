@@ -24,10 +24,12 @@ const char kUsage[] =
     "  dump FILE --all                the whole database as text, for load\n"
     "  load TEXT -o NEW [--force]     a new database file from that text\n"
     "  compact FILE -o NEW [--force]  a copy without the room nothing uses\n"
+    "  recover FILE                   rolls back the journal an interrupted writer left\n"
+    "  salvage FILE -o NEW [--force]  copies what still reads of a damaged file\n"
     "\n"
-    "Files are opened for reading only; load and compact write the new file NEW\n"
-    "only. One thing may still change a file: when a command opens it through\n"
-    "the library (dump, export, compact), dbOpen rolls\n"
+    "Files are opened for reading only; load, compact and salvage write the new\n"
+    "file NEW only. One thing may still change a file: when a command opens it\n"
+    "through the library (dump, export, compact, salvage, recover), dbOpen rolls\n"
     "back a journal that an interrupted writer left beside it (FILE-journal), as\n"
     "any dbOpen does, restoring the last committed state. check, info and map\n"
     "leave file and journal as they are.\n"
@@ -120,6 +122,21 @@ const Command kCommands[] = {
      "Copies FILE to NEW as dump --all and load would, through memory: every\n"
      "area sized for the records it holds, without data types and sections that\n"
      "nothing names. Prints the sizes of both files and what was kept.\n"},
+    {"recover", run_recover,
+     "usage: recbase recover FILE\n"
+     "Rolls back FILE-journal, the journal a writer left when it was interrupted\n"
+     "between two commit points, as dbOpen does: the saved pages are written back\n"
+     "and FILE is cut to its committed length. Says what it restored, or that there\n"
+     "was nothing to do; a stale journal (one that restores nothing) is removed.\n"
+     "Refused while a writer holds the file.\n"},
+    {"salvage", run_salvage,
+     "usage: recbase salvage FILE -o NEW [--force]\n"
+     "Copies whatever still reads of a damaged FILE into NEW, a sound file: data\n"
+     "types whose descriptors hold, every record that reads, sections and keys\n"
+     "that hold, with the data types at their places. Reads through the library\n"
+     "when FILE opens, else from its bytes by the layout the validator reads.\n"
+     "Reports what it kept and what it left behind, and why. Exit status 0 when\n"
+     "NEW was made, 2 when nothing of FILE can be read.\n"},
 };
 
 bool is_help(const std::string& arg) { return arg == "--help" || arg == "-h"; }
