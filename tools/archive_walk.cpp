@@ -159,24 +159,33 @@ std::string type_fault(const rb::FileLayout& image, std::int32_t k) {
   return {};
 }
 
-// The records of one data type: calls each(rec, sub) in dump order.
+// What the records of one data type need, and for a plain type which they are.
 struct RecordList {
   std::int64_t plain_count = 0;  // plain types: records 0 .. plain_count - 1
-  std::int64_t beyond_area = 0;  // plain records counted beyond the area (left behind)
+  std::int64_t beyond_area = 0;  // plain records counted beyond the slots that can be read
   std::int64_t needed = 0;       // slots a new area needs for them
   std::int64_t numbers = 0;      // highest record number + 1: entries a new vector needs
 };
 
+// Slots whose records can be read: the area's, in a salvage only those of
+// its blocks that begin inside the file.
+std::int64_t readable_slots(const rb::FileLayout& image, const rb::DataCtrl& dc, bool strict) {
+  if (strict) return area_slots(dc);
+  const std::int64_t blocks = std::clamp<std::int64_t>(
+      (image.size - dc.lOffsetData + dc.nBlockSize - 1) / dc.nBlockSize, 0, dc.lMaxBlockRecs);
+  return blocks * dc.lBlockRecs;
+}
+
 // Records under number rec of an indexed type: the run length of an
-// iterator type, else 1. A salvage keeps to the part of a run that lies in
-// the area.
+// iterator type, else 1. A salvage keeps to the part of a run that can be
+// read.
 std::int64_t run_length(const rb::FileLayout& image, const rb::DataCtrl& dc, std::int64_t rec,
                         bool strict) {
   if ((dc.nFlags & rb::kTypeIterator) == 0) return 1;
   const std::int64_t run = std::max(vector_entry(image, dc.nIteratorNo, rec), 0);
   if (strict) return run;
   const std::int64_t base = vector_entry(image, dc.nIndexNo, rec);
-  return std::clamp<std::int64_t>(area_slots(dc) - base, 0, run);
+  return std::clamp<std::int64_t>(readable_slots(image, dc, false) - base, 0, run);
 }
 
 RecordList list_records(const rb::FileLayout& image, const rb::DataCtrl& dc, bool strict) {
@@ -184,8 +193,7 @@ RecordList list_records(const rb::FileLayout& image, const rb::DataCtrl& dc, boo
   if ((dc.nFlags & rb::kTypeIndex) == 0) {
     const std::int64_t count =
         std::max({std::int64_t{dc.lMaxIndex}, std::int64_t{dc.lFileRecs}, std::int64_t{0}});
-    const std::int64_t slots = area_slots(dc);
-    list.plain_count = strict ? count : std::min(count, slots);
+    list.plain_count = std::min(count, readable_slots(image, dc, strict));
     list.beyond_area = count - list.plain_count;
     list.needed = list.plain_count;
     return list;
@@ -362,9 +370,14 @@ class Walker {
   bool records(std::int32_t k, const TypeDecl& t, const RecordList& list, bool place) {
     const rb::DataCtrl& dc = types()[static_cast<std::size_t>(k)];
     const std::string name = (place ? "place " : "type ") + str(t.number);
+    if (list.beyond_area > 0 && options_.strict) {
+      error = owner_ + name + " counts " + str(list.plain_count + list.beyond_area) +
+              " records, beyond its area of " + str(list.plain_count);
+      return false;
+    }
     std::int64_t lost = list.beyond_area;
     std::string first_why =
-        lost > 0 ? "records " + str(list.plain_count) + " and on lie beyond the type's area" : "";
+        lost > 0 ? "records " + str(list.plain_count) + " and on lie beyond what can be read" : "";
     const auto pass = [&](std::int32_t rec, std::int32_t sub) {
       if (!source_.read(dc, k, rec, sub, data_)) {
         if (options_.strict) {
