@@ -224,6 +224,9 @@ std::unique_ptr<RecordSource> raw_records(const std::string& path, const rb::Fil
 struct WalkOptions {
   bool strict = true;
   bool tight = false;
+  // The validator's findings on the file: a data type whose descriptor it
+  // faults is left behind.
+  const std::vector<rb::Finding>* findings = nullptr;
 };
 
 // What a walk did not pass on: parts of the file that nothing reaches

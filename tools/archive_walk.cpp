@@ -233,7 +233,19 @@ class Walker {
  public:
   Walker(const rb::FileLayout& image, RecordSource& source, const WalkOptions& options, Sink& sink,
          WalkReport& report)
-      : image_(image), source_(source), options_(options), sink_(sink), report_(report) {}
+      : image_(image), source_(source), options_(options), sink_(sink), report_(report) {
+    if (options.findings == nullptr) return;
+    // The rules that judge a DataCtrl's own fields; the others (records
+    // counted, index entries) are held against each record as it is read.
+    const std::set<std::string> descriptor = {"type-sizes", "area-place", "area-overlap",
+                                              "vector-owner", "section-index"};
+    for (const rb::Finding& f : *options.findings) {
+      const std::string field = f.field;
+      if (descriptor.count(f.rule) == 0 || field == "nDataTypeIndexNo" || f.entry < 0) continue;
+      faulted_.emplace(f.entry, std::string("the validator's rule ") + f.rule + ": " + field +
+                                    " is " + str(f.seen) + ", against " + str(f.bound));
+    }
+  }
 
   bool run() {
     DatabaseDecl d;
@@ -248,7 +260,7 @@ class Walker {
     std::vector<Kept> kept;
     for (const Numbered& n : numbered) {
       const rb::DataCtrl& dc = types()[static_cast<std::size_t>(n.k)];
-      if (const std::string fault = type_fault(image_, n.k); !fault.empty()) {
+      if (const std::string fault = fault_of(n.k); !fault.empty()) {
         if (!damage("type " + str(n.number) + " (DataCtrl " + str(n.k) + ") is damaged: " + fault,
                     "type " + str(n.number) + " left behind: " + fault + "; it counted " +
                         plural(dc.lFileRecs, "record", "records"))) {
@@ -295,6 +307,14 @@ class Walker {
     TypeDecl decl;
     RecordList list;
   };
+
+  // Why data type k cannot be read: a fault of its descriptor.
+  std::string fault_of(std::int32_t k) const {
+    std::string fault = type_fault(image_, k);
+    const auto found = faulted_.find(k);
+    if (fault.empty() && found != faulted_.end()) fault = found->second;
+    return fault;
+  }
 
   const std::vector<rb::DataCtrl>& types() const { return image_.types; }
   std::int64_t n_types() const { return static_cast<std::int64_t>(image_.types.size()); }
@@ -592,7 +612,7 @@ class Walker {
                (types()[static_cast<std::size_t>(d)].nFlags & rb::kTypeBucket) != 0) {
       fault = "DataCtrl " + str(d) + " is no data type of this section";
     } else {
-      fault = type_fault(image_, d);
+      fault = fault_of(d);
     }
     const rb::DataCtrl* dc =
         in_range(d, 0, n_types()) ? &types()[static_cast<std::size_t>(d)] : nullptr;
@@ -656,6 +676,7 @@ class Walker {
   std::set<std::int32_t> reached_sections_;
   std::vector<unsigned char> data_;
   std::string owner_;  // "section N key (..) " while the places of a key are walked
+  std::map<std::int32_t, std::string> faulted_;  // DataCtrl index -> the validator's finding
 };
 
 }  // namespace

@@ -140,6 +140,7 @@ int run_salvage(const Args& args) {
   WalkReport report;
   WalkOptions options;
   options.strict = false;
+  options.findings = &findings;
   if (!walk_database(image, *records, options, builder, report, error)) {
     builder.abandon();
     return fail(kExitUnreadable, o.output + ": " + error);
