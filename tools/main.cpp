@@ -37,9 +37,10 @@ const char kUsage[] =
     "exit status:\n"
     "  0  success (check: the file is sound)\n"
     "  1  check: the file is not sound; one line per finding on standard output\n"
-    "  2  the file cannot be read, or the library refused it or the request\n"
-    "     (the reason in one line on standard error, with the library's message)\n"
-    "  3  wrong command line\n";
+    "  2  the file cannot be read, the library refused it or the request, or a\n"
+    "     write failed (the reason in one line on standard error, with the\n"
+    "     library's message)\n"
+    "  3  wrong command line (also: NEW exists and --force is not given)\n";
 
 struct Command {
   const char* name;
