@@ -1,6 +1,7 @@
 // recbase dump: the library's own text dumps of a file, which it appends
 // to tovek.tst in the current directory; the tool runs them in its private
 // directory and copies the text to standard output.
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -155,6 +156,7 @@ void copy_to_stdout(const char* path) {
 }  // namespace
 
 int run_dump(const Args& args) {
+  if (std::find(args.begin(), args.end(), "--all") != args.end()) return run_dump_all(args);
   CommandLine line;
   if (const int status = parse_command_line("dump", args, {}, {{"FILE"}, {"WHAT", "N"}}, line);
       status != kGoOn) {

@@ -21,13 +21,19 @@ const char kUsage[] =
     "  check FILE [--deep] [--json]   verifies the file without changing it\n"
     "  map FILE -o LAYOUT.svg         an SVG picture of the file's layout\n"
     "  export FILE TYPE [OPTIONS]     the records of a data type\n"
+    "  dump FILE --all                the whole database as text, for load\n"
+    "  load TEXT -o NEW [--force]     a new database file from that text\n"
+    "  compact FILE -o NEW [--force]  a copy without the room nothing uses\n"
+    "  recover FILE                   rolls back the journal an interrupted writer left\n"
+    "  salvage FILE -o NEW [--force]  copies what still reads of a damaged file\n"
     "\n"
     "Every command takes --help and --version. Files are opened for reading\n"
-    "only. One thing may still change them: when dump or export open a file\n"
-    "through the library, its dbOpen rolls back a journal that an interrupted\n"
-    "writer left beside it (FILE-journal), as any dbOpen does, restoring the\n"
-    "last committed state. check, info and map leave file and journal as they\n"
-    "are.\n"
+    "only; load, compact and salvage write the new file NEW only. One thing may\n"
+    "still change a file: when a command opens it through the library (dump,\n"
+    "export, compact, salvage, recover), dbOpen rolls back a journal that an\n"
+    "interrupted writer left beside it (FILE-journal), as any dbOpen does,\n"
+    "restoring the last committed state. check, info and map leave file and\n"
+    "journal as they are.\n"
     "\n"
     "exit status:\n"
     "  0  success (check: the file is sound)\n"
@@ -35,7 +41,8 @@ const char kUsage[] =
     "  2  the input cannot be read or is damaged, the file lacks what was asked\n"
     "     for (a data type, a section), or a write to the output failed\n"
     "     (standard output or -o FILE); one line on standard error says why\n"
-    "  3  wrong command line; one line on standard error names the mistake\n";
+    "  3  wrong command line (also: NEW exists and --force is not given); one\n"
+    "     line on standard error names the mistake\n";
 
 struct Command {
   const char* name;
@@ -75,7 +82,18 @@ const Command kCommands[] = {
      "                 does not store them), the counters count the failures of\n"
      "                 opening FILE and reading its blocks\n"
      "Without WHAT: filedef and datactrl. A data type without an index vector,\n"
-     "or a number that names no data type or section, is an error (exit 2).\n"},
+     "or a number that names no data type or section, is an error (exit 2).\n"
+     "\n"
+     "usage: recbase dump FILE --all\n"
+     "Prints the whole database as text (docs/dump-format.md): the mode and the\n"
+     "sizes dbCreate needs, every numbered data type with its kind, sizes and\n"
+     "room, every record with its number and sub-index as hexadecimal bytes, and\n"
+     "every section with its keys, each key with the data types at its places\n"
+     "and their records. recbase load makes the database again from it; a dump\n"
+     "of that file is the same text. Data types that no number or key names,\n"
+     "and sections that no section number names, are left out (a note on\n"
+     "standard error says so). A record that cannot be read ends the dump with\n"
+     "exit status 2.\n"},
     {"check", run_check,
      "usage: recbase check FILE [--deep] [--json] [--max-findings N]\n"
      "Verifies FILE without changing it: identifier and record sizes, lengths\n"
@@ -131,6 +149,34 @@ const Command kCommands[] = {
      "  csv    (default) a header line, then key0..,record,sub,data\n"
      "  jsonl  one object per record: {\"key\":[..],\"record\":R,\"sub\":S,\"data\":\"..\"}\n"
      "  hex    a heading per record and a hex dump with printable characters\n"},
+    {"load", run_load,
+     "usage: recbase load TEXT -o NEW [--force]\n"
+     "Makes the database file NEW from the text of recbase dump FILE --all (TEXT\n"
+     "- reads standard input), through the library: dbCreate with every numbered\n"
+     "data type, dbWrite for their records, dbBeginSections, dbAddKey and\n"
+     "dbBeginDataS / dbWriteS for sections, keys and their data types. An\n"
+     "existing NEW is replaced only with --force. When a line cannot be loaded,\n"
+     "NEW is removed and one line names the line of TEXT and why (exit status 2).\n"},
+    {"compact", run_compact,
+     "usage: recbase compact FILE -o NEW [--force]\n"
+     "Copies FILE to NEW as dump --all and load would, through memory: every\n"
+     "area sized for the records it holds, without data types and sections that\n"
+     "nothing names. Prints the sizes of both files and what was kept.\n"},
+    {"recover", run_recover,
+     "usage: recbase recover FILE\n"
+     "Rolls back FILE-journal, the journal a writer left when it was interrupted\n"
+     "between two commit points, as dbOpen does: the saved pages are written back\n"
+     "and FILE is cut to its committed length. Says what it restored, or that there\n"
+     "was nothing to do; a stale journal (one that restores nothing) is removed.\n"
+     "Refused while a writer holds the file.\n"},
+    {"salvage", run_salvage,
+     "usage: recbase salvage FILE -o NEW [--force]\n"
+     "Copies whatever still reads of a damaged FILE into NEW, a sound file: data\n"
+     "types whose descriptors hold, every record that reads, sections and keys\n"
+     "that hold, with the data types at their places. Reads through the library\n"
+     "when FILE opens, else from its bytes by the layout the validator reads.\n"
+     "Reports what it kept and what it left behind, and why. Exit status 0 when\n"
+     "NEW was made, 2 when nothing of FILE can be read.\n"},
 };
 
 // Flushes and closes standard output; false, with the reason in error,
