@@ -1,6 +1,5 @@
 // recbase map: an SVG picture of a file's layout.
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -38,9 +37,17 @@ int run_map(const Args& args) {
   if (!image.has_header) {
     return fail(kExitUnreadable, file + ": not a database file (no TOVEK header)");
   }
-  const std::unique_ptr<std::FILE, FileCloser> out(std::fopen(output.c_str(), "w"));
-  if (!out) return fail(kExitUnreadable, output + ": cannot create the file");
-  std::fputs(map_svg(file, image).c_str(), out.get());
+  const std::string svg = map_svg(file, image);
+  // "-" is standard output.
+  const bool to_stdout = output == "-";
+  std::FILE* out = to_stdout ? stdout : std::fopen(output.c_str(), "w");
+  if (out == nullptr) return fail(kExitUnreadable, output + ": cannot create the file");
+  const bool written = std::fwrite(svg.data(), 1, svg.size(), out) == svg.size() &&
+                       std::fflush(out) == 0 && std::ferror(out) == 0;
+  const bool closed = to_stdout || std::fclose(out) == 0;
+  if (!written || !closed) {
+    return fail(kExitUnreadable, (to_stdout ? "standard output" : output) + ": write failed");
+  }
   return kExitOk;
 }
 
