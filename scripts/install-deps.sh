@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build needs, and only those missing.
 #   native  compilers, cmake, ninja, pkg-config, GoogleTest, clang-format,
-#           and SQLite and LMDB for the comparison benchmark
+#           SQLite and LMDB for the comparison benchmark, and rsvg-convert
+#           (librsvg2-bin) for the tool test that renders a map to PNG
 #   win32   mingw-w64 cross compilers for 32-bit Windows, wine, and llvm-14
 #           for the import library of Microsoft's linker (llvm-dlltool)
 #   fuzz    clang with its libFuzzer and sanitizer runtimes, llvm-symbolizer
@@ -15,7 +16,7 @@ usage() {
 }
 
 native_pkgs=(cmake ninja-build g++ binutils pkgconf libgtest-dev libgmock-dev googletest clang-format
-  libsqlite3-dev liblmdb-dev)
+  libsqlite3-dev liblmdb-dev librsvg2-bin)
 win32_pkgs=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 llvm-14)
 # libclang-rt-14-dev holds libclang_rt.fuzzer and the ASan/UBSan runtimes of
 # clang 14; llvm-14 the symbolizer for readable sanitizer reports.

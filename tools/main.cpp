@@ -133,11 +133,17 @@ const Command kCommands[] = {
      "Exit status 0 when the file is sound, 1 when it is not, 2 when it cannot\n"
      "be read at all.\n"},
     {"map", run_map,
-     "usage: recbase map FILE -o LAYOUT.svg\n"
-     "Draws the header block, the area of every data type (coloured by kind,\n"
-     "the darker part showing its fill), the index vectors and the tables as\n"
-     "one bar, with a legend of every region. When one region dwarfs the\n"
-     "others, widths follow the logarithm of the length; the picture says so.\n"
+     "usage: recbase map FILE -o LAYOUT.svg   (-o - for standard output)\n"
+     "Draws the file as one bar to a linear scale, with an offset axis below:\n"
+     "the header block, the area of every data type, the index vectors, the\n"
+     "tables and unused space, one colour per kind. A region is named on the\n"
+     "bar where its name fits, numbered otherwise; the list below gives every\n"
+     "region's offsets and length and a data area's fill (records written /\n"
+     "slots). A region so large that the others would be too narrow to read\n"
+     "is drawn with a zig-zag cut stating the length left out. Beyond 240\n"
+     "regions, runs of neighbours of one kind (then data areas of any kind)\n"
+     "are drawn as one group with a count. Exit status 2 also when the\n"
+     "picture cannot be written.\n"
      "  -o, --output FILE   where the SVG goes; - for standard output\n"},
     {"export", run_export,
      "usage: recbase export FILE TYPE [--format csv|jsonl|hex] [--section N]\n"

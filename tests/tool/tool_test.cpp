@@ -2,10 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "file/journal.h"
 #include "frame/io_env.h"
@@ -405,22 +408,121 @@ TEST_F(ToolTest, ExportWritesRecordsWithNumbersInEachFormat) {
       << undeclared.err;
 }
 
-TEST_F(ToolTest, MapDrawsOneRectPerRegionWithLabels) {
+// Width of the region whose hover title starts with title.
+double region_width(const std::string& svg, const std::string& title) {
+  const auto at = svg.find("<title>" + title);
+  if (at == std::string::npos) return -1;
+  const auto width = svg.find("width=\"", svg.rfind("<rect class=\"region\"", at));
+  return std::stod(svg.substr(width + 7));
+}
+
+// The width and height attributes of the picture.
+std::pair<double, double> svg_size(const std::string& svg) {
+  const auto at = svg.find("<svg ");
+  return {std::stod(svg.substr(svg.find("width=\"", at) + 7)),
+          std::stod(svg.substr(svg.find("height=\"", at) + 8))};
+}
+
+TEST_F(ToolTest, MapDrawsRegionsToALinearScaleWithAxisLabelsAndKinds) {
   const ToolRun run = run_tool("map sample.db -o layout.svg");
   ASSERT_EQ(run.status, 0) << run.err;
   const std::string svg = read_file("layout.svg");
-  EXPECT_EQ(count(svg, "<svg "), 1);
-  EXPECT_EQ(count(svg, "</svg>"), 1);
-  EXPECT_EQ(count(svg, "<rect "), count(svg, "/>") + count(svg, "</rect>"));
-  // header, 25 data areas, 5 vectors, 5 tables, the unused stretches: one rect and one legend row
-  // each
-  const int regions = count(svg, "<rect class=\"region\"");
-  EXPECT_GE(regions, 1 + 25 + 5 + 5);
-  EXPECT_EQ(count(svg, "<text class=\"label\""), regions);
-  for (const char* label : {">header ", ">#0 type 1 ", "#5 section 1 bucket 0 ", ">DataCtrl table ",
-                            ">IndSections vector ", "fill 31%", "log scale"}) {
-    EXPECT_NE(svg.find(label), std::string::npos) << label;
+  // header, 25 data areas, a placed record, 5 vectors, 5 tables: a rect and a numbered row each,
+  // and a name on the bar or a numbered callout
+  EXPECT_EQ(count(svg, "<rect class=\"region\""), 37);
+  EXPECT_EQ(count(svg, "<text class=\"row\""), 37);
+  EXPECT_EQ(count(svg, "<text class=\"name\"") + count(svg, "<text class=\"callout\""), 37);
+  for (const char* text : {">header</text>", ">IndDataTypes vector</text>", ">16 KiB</text>",
+                           "<g class=\"axis\">", ">0</text>", ">32 KiB</text>", ">37</text>",
+                           ">7. #5 section 1 bucket 0, bytes 6160..10256 (4 KiB), fill 0%<"}) {
+    EXPECT_NE(svg.find(text), std::string::npos) << text;
   }
+  // A linear scale: 4 KiB regions equally wide, the 16 KiB vector four times as wide.
+  const double header = region_width(svg, "1. header");
+  EXPECT_GT(header, 30);
+  EXPECT_NEAR(region_width(svg, "7. #5 section 1"), header, 0.2);
+  EXPECT_NEAR(region_width(svg, "36. IndDataTypes"), 4 * header, 0.5);
+  // Eight kinds in the legend, no two of one colour.
+  std::set<std::string> colours;
+  for (auto at = svg.find("<rect class=\"kind\""); at != std::string::npos;
+       at = svg.find("<rect class=\"kind\"", at + 1)) {
+    colours.insert(svg.substr(svg.find("fill=\"", at), 14));
+  }
+  EXPECT_EQ(colours.size(), 8u);
+  EXPECT_EQ(count(svg, "<rect class=\"kind\""), 8);
+
+  const ToolRun piped = run_tool("map sample.db -o -");
+  EXPECT_EQ(piped.status, 0) << piped.err;
+  EXPECT_EQ(piped.out, text_of("layout.svg"));
+#if !defined(_WIN32)
+  const ToolRun full = run_tool("map sample.db -o /dev/full");
+  EXPECT_EQ(full.status, 2);
+  EXPECT_NE(full.err.find("/dev/full: write failed"), std::string::npos) << full.err;
+  const int raw = std::system("../../" RECBASE_TOOL_NAME " map sample.db -o - >/dev/full");
+  EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 2);
+#endif
+}
+
+TEST_F(ToolTest, MapCutsHugeAreasGroupsThousandsOfTypesAndRendersToPng) {
+  // An area of 8 MiB beside the 4 KiB header: cut, so that the header stays readable.
+  const DataDesc big = rbtest::desc(1, 0, 8, 4096);
+  std::int32_t f = dbCreate("huge.db", 1, &big, 0, DB_MODE_WRITE);
+  ASSERT_GE(f, 0);
+  const Pair p{1, 1};
+  ASSERT_EQ(dbWrite(f, 1, 1 << 20, 0, &p), 0);
+  ASSERT_GE(dbClose(f), 0);
+  ASSERT_EQ(run_tool("map huge.db -o huge.svg").status, 0);
+  const std::string huge = read_file("huge.svg");
+  EXPECT_EQ(count(huge, "<g class=\"break\">"), 1);
+  EXPECT_NE(huge.find(" cut</text>"), std::string::npos);
+  EXPECT_GE(region_width(huge, "1. header"), 32);
+  EXPECT_LE(region_width(huge, "2. #0 type 1"), 200);
+
+  // 2,016 data types of three kinds in turn, with their index vectors.
+  std::vector<DataDesc> types;
+  for (std::int32_t k = 0; k < 2016; ++k) {
+    const std::int32_t flags[] = {0, DTF_INDEX, DTF_INDEX | DTF_ITERATOR};
+    types.push_back(rbtest::desc(k + 1, flags[k % 3], 8, 64, 8));
+  }
+  f = dbCreate("many.db", 2016, types.data(), 0, DB_MODE_WRITE);
+  ASSERT_GE(f, 0);
+  ASSERT_GE(dbClose(f), 0);
+  ASSERT_EQ(run_tool("map many.db -o many.svg").status, 0);
+  const std::string many = read_file("many.svg");
+  EXPECT_NE(many.find("regions, drawn as "), std::string::npos);
+  EXPECT_LE(count(many, "<rect class=\"region\""), 300);
+  EXPECT_EQ(count(many, "<rect class=\"region\""), count(many, "<text class=\"row\""));
+  for (const std::string* svg : {&huge, &many}) {
+    const auto [width, height] = svg_size(*svg);
+    EXPECT_LE(width, 4000);
+    EXPECT_LE(height, 4000);
+  }
+
+#if defined(_WIN32)
+  GTEST_SKIP() << "rendering is checked on Linux";
+#else
+  if (std::system("rsvg-convert --version >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "rsvg-convert is missing (Debian package librsvg2-bin)";
+  }
+  ASSERT_EQ(run_tool("map sample.db -o sample.svg").status, 0);
+  for (const char* name : {"sample", "huge", "many"}) {
+    const std::string svg = name + std::string(".svg");
+    const std::string png = name + std::string(".png");
+    ASSERT_EQ(std::system(("rsvg-convert " + svg + " -o " + png).c_str()), 0) << name;
+    // The size of a PNG stands in its IHDR chunk, big-endian, behind the signature.
+    const std::string bytes = read_file(png.c_str());
+    ASSERT_GE(bytes.size(), 24u) << name;
+    ASSERT_EQ(bytes.substr(12, 4), "IHDR") << name;
+    const auto be = [&](std::size_t at) {
+      return (std::uint32_t(std::uint8_t(bytes[at])) << 24) |
+             (std::uint32_t(std::uint8_t(bytes[at + 1])) << 16) |
+             (std::uint32_t(std::uint8_t(bytes[at + 2])) << 8) | std::uint8_t(bytes[at + 3]);
+    };
+    const auto [width, height] = svg_size(read_file(svg.c_str()));
+    EXPECT_TRUE(be(16) > 0 && be(16) <= 4000 && be(16) == std::uint32_t(width)) << name;
+    EXPECT_TRUE(be(20) > 0 && be(20) <= 4000 && be(20) == std::uint32_t(std::ceil(height))) << name;
+  }
+#endif
 }
 
 TEST_F(ToolTest, UsageAndHelp) {
