@@ -77,7 +77,7 @@ class DamagedFileTest : public rbtest::LibraryTest {
 // length in bytes passes 2^31 - 1, chosen so that the length taken in 32
 // bits would wrap to the length stored: refused, and never computed with an
 // overflow (the sanitizer builds would stop).
-TEST_F(DamagedFileTest, DescriptorsClaimingMoreThanWasWrittenAreRefused) {
+TEST_F(DamagedFileTest, DamagedDescriptorsAreRefused) {
   const std::size_t bucket = data_ctrl_at(bucket_ctrl(0));
   const auto dc = stored<rb::DataCtrl>(good, bucket);
   const std::size_t type = data_ctrl_at(0);
@@ -87,11 +87,26 @@ TEST_F(DamagedFileTest, DescriptorsClaimingMoreThanWasWrittenAreRefused) {
   const std::int32_t types = def.nDataTypes + (1 << 26);     // 64-byte DataCtrl
   const std::int32_t vectors = def.nIndexCtrls + (1 << 30);  // 20-byte IndexCtrl
   const std::int32_t sections = def.nSections + (1 << 30);   // 124-byte Section
+  const auto area = stored<rb::DataCtrl>(good, type);
+  std::string foreign = good;
+  foreign[4] = 'X';  // "TOVEX"
   struct Damage {
     const char* what;
     std::string bytes;
+    std::int32_t code = -100;
   };
   const Damage cases[] = {
+      {"foreign format", foreign, -101},
+      {"longer DataCtrl records", patched({{offsetof(rb::FileDef, nDataCtrlSize), 65}}), -101},
+      {"DataCtrl table over the IndexCtrl table",
+       patched({{offsetof(rb::FileDef, lOffsetDataCtrl), def.lOffsetIndexCtrl}})},
+      {"Section table over the DataCtrl table",
+       patched({{offsetof(rb::FileDef, lOffsetSection), def.lOffsetDataCtrl}})},
+      {"area beginning a byte inside the one before",
+       patched({{data_ctrl_at(1) + offsetof(rb::DataCtrl, lOffsetData),
+                 area.lOffsetData + area.lLenData - 1}})},
+      {"keys ending past the data boundary",
+       patched({{offsetof(rb::FileDef, lOffsetVectors), def.lOffsetVectors - 128}})},
       {"more keys than the bucket holds",
        patched({{bucket + offsetof(rb::DataCtrl, lFileRecs), 67108868}})},
       {"keys beyond the file",
@@ -119,9 +134,25 @@ TEST_F(DamagedFileTest, DescriptorsClaimingMoreThanWasWrittenAreRefused) {
   for (const Damage& c : cases) {
     SCOPED_TRACE(c.what);
     write_file(kBad, c.bytes);
-    for (std::int32_t mode : {0, DB_MODE_WRITE}) EXPECT_EQ(dbOpen(kBad, mode), -100);
+    for (std::int32_t mode : {0, DB_MODE_WRITE}) EXPECT_EQ(dbOpen(kBad, mode), c.code);
   }
   EXPECT_EQ(dbOpen(kGood, 0), 0);
+}
+
+// Records dropped unwritten by dbReset are still counted: the close makes
+// the file reach past them, so that it opens again.
+TEST_F(DamagedFileTest, RecordsDroppedBeforeTheCloseReadAsZeros) {
+  // The last of 25 reserved blocks, in the cache only.
+  const DataDesc reserved = desc(3, 0, 100, 4096, 1000);
+  ASSERT_EQ(dbCreate(kBad, 1, &reserved, 0, DB_MODE_WRITE), 0);
+  const char record[100] = "dropped";
+  ASSERT_EQ(dbWrite(0, 3, 999, 0, record), 0);
+  EXPECT_EQ(dbReset(0), 1);
+  ASSERT_EQ(dbClose(0), 4096);
+  ASSERT_EQ(dbOpen(kBad, 0), 0);
+  char back[100] = "x";
+  EXPECT_EQ(dbRead(0, 3, 999, 0, back, sizeof back), 0);
+  EXPECT_EQ(back[0], 0);
 }
 
 // A key record naming a data type beyond the catalogue never becomes the

@@ -174,7 +174,9 @@ TEST_F(FaultTest, AFileThatMayNotBeWrittenOpensForReading) {
 // committed image byte for byte; a file that the process may not write
 // keeps a journal it cannot honour and is refused (-19), both untouched,
 // while one that restores nothing stays and is ignored; a file with no
-// journal is only read.
+// journal is only read. A journal is trusted only as far as its checksums
+// hold: one with a damaged header restores nothing, and a record whose
+// page does not match its checksum ends it.
 TEST_F(FaultTest, WhatAnOpenFindsBesideTheFile) {
   const std::string committed = env_.bytes(kName);
   const std::string state = hardkit::observe(kName);
@@ -197,7 +199,16 @@ TEST_F(FaultTest, WhatAnOpenFindsBesideTheFile) {
   ASSERT_NE(crashed, committed);
   ASSERT_GT(hot.size(), sizeof(rb::JournalHeader) + sizeof(rb::JournalRecord));
 
-  enum class Beside { none, hot_journal, empty };
+  std::string hot_foreign_tail = hot;  // a record of the header page, its check wrong
+  rb::JournalRecord r{0, rb::kJournalPage, 0};
+  hot_foreign_tail.append(reinterpret_cast<const char*>(&r), sizeof r);
+  hot_foreign_tail.append(rb::kJournalPage, '\xee');
+  std::string hot_bad_header = hot;
+  hot_bad_header[offsetof(rb::JournalHeader, nCheck)] ^= 1;
+  env_.restore({{kName, FaultEnv::Node{crashed, {}, 0, false}}});
+  const std::string crashed_state = hardkit::observe(kName);
+
+  enum class Beside { none, hot_journal, foreign_tail, bad_header, empty };
   struct Case {
     const char* what;
     Beside journal;
@@ -206,6 +217,8 @@ TEST_F(FaultTest, WhatAnOpenFindsBesideTheFile) {
   };
   const Case cases[] = {
       {"hot journal", Beside::hot_journal, false, 0},
+      {"hot journal ending in a record whose page fails its check", Beside::foreign_tail, false, 0},
+      {"journal with a damaged header", Beside::bad_header, false, 0},
       {"hot journal, file not writable", Beside::hot_journal, true, DB_ERR_JOURNAL},
       {"empty journal, file not writable", Beside::empty, true, 0},
       {"no journal", Beside::none, false, 0},
@@ -215,22 +228,28 @@ TEST_F(FaultTest, WhatAnOpenFindsBesideTheFile) {
     for (std::int32_t mode : {0, DB_MODE_WRITE}) {
       SCOPED_TRACE(std::string(c.what) + (mode == 0 ? ", read-only open" : ", write open"));
       Files files;
-      const std::string db = c.journal == Beside::hot_journal ? crashed : committed;
+      const bool hot_file = c.journal >= Beside::hot_journal && c.journal <= Beside::bad_header;
+      const bool untrusted = c.journal == Beside::bad_header;
+      const std::string db = hot_file ? crashed : committed;
       files[kName] = FaultEnv::Node{db, {}, 0, c.read_only};
-      const std::string journal = c.journal == Beside::hot_journal ? hot : "";
+      const std::string journal = c.journal == Beside::hot_journal    ? hot
+                                  : c.journal == Beside::foreign_tail ? hot_foreign_tail
+                                  : c.journal == Beside::bad_header   ? hot_bad_header
+                                                                      : "";
       if (c.journal != Beside::none) files[kJournal] = FaultEnv::Node{journal, {}, 0, false};
       env_.restore(files);
 
       const std::string got = hardkit::observe(kName, mode);
       // Only a journal that must go makes an open change the device.
       const bool journal_stays = c.journal != Beside::none && c.read_only;
-      EXPECT_EQ(got, c.code != 0 ? "refused " + std::to_string(c.code) : state);
+      EXPECT_EQ(got, c.code != 0 ? "refused " + std::to_string(c.code)
+                                 : (untrusted ? crashed_state : state));
       EXPECT_EQ(env_.exists(kJournal), journal_stays);
       EXPECT_TRUE(!journal_stays || env_.bytes(kJournal) == journal);
       if (mode == 0 || c.read_only) {
         EXPECT_EQ(env_.calls() == 0, journal_stays || c.journal == Beside::none);
         // Rolled back, the file is its committed image again, byte for byte.
-        EXPECT_TRUE(env_.bytes(kName) == (c.code != 0 ? db : committed));
+        EXPECT_TRUE(env_.bytes(kName) == (c.code != 0 || untrusted ? db : committed));
       }
     }
   }
