@@ -42,7 +42,8 @@ TEST_F(LifecycleTest, FailedOpensFreeTheirSlot) {
   EXPECT_EQ(open_slot_count(), 0);
   EXPECT_EQ(dbOpen("life_locked.db", 0), 0);
   EXPECT_EQ(file_ctrl(0).def.nFlags, 0);
-  EXPECT_EQ(dbClose(0), 0);
+  EXPECT_EQ(dbCloseAll(), 0);
+  EXPECT_EQ(open_slot_count(), 0);
 }
 
 // Nor is a state that dbOpen would refuse ever committed: dbFlush and
