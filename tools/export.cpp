@@ -58,7 +58,7 @@ int parse_options(const Args& args, Options& options) {
 // formatted print per byte or per record.
 class Writer {
  public:
-  Writer(Format format, std::size_t key_levels) : format_(format), out_(stdout) {
+  Writer(Format format, std::size_t key_levels, Output& out) : format_(format), out_(out) {
     if (format_ != Format::kCsv) return;
     for (std::size_t l = 0; l < key_levels; ++l) {
       out_.put("key");
@@ -77,7 +77,7 @@ class Writer {
     }
   }
 
-  // False once a write to standard output has failed.
+  // False once a write to the output has failed.
   bool record(std::int32_t rec, std::int32_t sub, const std::vector<unsigned char>& data) {
     switch (format_) {
       case Format::kCsv:
@@ -125,7 +125,9 @@ class Writer {
     return !out_.failed();
   }
 
-  bool finish() { return out_.flush(); }
+  // Flushes the records and closes the output; false with the reason in
+  // error when a byte did not reach it.
+  bool close(std::string& error) { return out_.close(error); }
 
  private:
   Format format_;
@@ -230,7 +232,9 @@ int export_source(const rb::FileLayout& image, std::int32_t file, const Source& 
         return fail(kExitUnreadable, library_failure(what, "dbRead", r));
       }
       if (!writer.record(rec, sub, data)) {
-        return fail(kExitUnreadable, "cannot write to standard output: " + system_error_text());
+        std::string error;
+        writer.close(error);
+        return fail(kExitUnreadable, error);
       }
     }
   }
@@ -247,26 +251,21 @@ int run_export(const Args& args) {
   // Opened first: the image then shows what the library reads, once it
   // has rolled back a journal an interrupted writer left.
   Library library;
-  const std::int32_t file = library.open(path, o.file);
-  if (file < 0)
-    return fail(kExitUnreadable, library_failure("cannot open " + o.file, "dbOpen", file));
   rb::FileLayout image;
-  std::vector<rb::Finding> findings;
+  const std::int32_t file = open_database(library, path, o.file, image);
+  if (file < 0) return kExitUnreadable;
   std::string error;
-  if (!load_file(path, nullptr, image, findings, error)) {
-    return fail(kExitUnreadable, o.file + ": " + error);
-  }
   std::vector<Source> sources;
   std::size_t levels = 0;
   if (!find_sources(image, file, o, sources, levels, error)) return fail(kExitUnreadable, error);
-  Writer writer(o.format, levels);
+  Output out;
+  out.open("-", false, error);
+  Writer writer(o.format, levels, out);
   for (const Source& source : sources) {
     const int status = export_source(image, file, source, writer, o.file);
     if (status != kExitOk) return status;
   }
-  if (!writer.finish()) {
-    return fail(kExitUnreadable, "cannot write to standard output: " + system_error_text());
-  }
+  if (!writer.close(error)) return fail(kExitUnreadable, error);
   return kExitOk;
 }
 

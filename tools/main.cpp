@@ -1,5 +1,4 @@
 // recbase: inspects database files from the command line.
-#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -185,20 +184,6 @@ const Command kCommands[] = {
      "NEW was made, 2 when nothing of FILE can be read.\n"},
 };
 
-// Flushes and closes standard output; false, with the reason in error,
-// when a byte did not reach it.
-bool close_stdout(std::string& error) {
-  errno = 0;
-  bool ok = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
-  std::string why = ok ? "" : system_error_text();
-  if (std::fclose(stdout) != 0 && ok) {
-    ok = false;
-    why = system_error_text();
-  }
-  if (!ok) error = "cannot write to standard output: " + why;
-  return ok;
-}
-
 }  // namespace
 
 const char* command_help(const std::string& name) {
@@ -237,7 +222,7 @@ int run(int argc, char** argv) {
 int main(int argc, char** argv) {
   int status = run(argc, argv);
   std::string error;
-  if (!close_stdout(error)) {
+  if (!close_standard_output(error)) {
     // A command that ended on a failed write has said so already.
     if (status != kExitUnreadable) fail(kExitUnreadable, error);
     status = kExitUnreadable;

@@ -272,7 +272,8 @@ TEST_F(ArchiveTest, LoadNamesTheLineItCannotTakeAndLeavesNoFile) {
     write_file("arch_bad.txt", joined(c.lines));
     const ToolRun run = run_tool("load arch_bad.txt -o arch_bad.db");
     EXPECT_EQ(run.status, 2) << c.what << "\n" << run.err;
-    EXPECT_TRUE(has(run.err, "recbase: arch_bad.txt" + c.message)) << c.what << "\n" << run.err;
+    EXPECT_TRUE(has(run.err, "recbase load: arch_bad.txt" + c.message)) << c.what << "\n"
+                                                                        << run.err;
     EXPECT_FALSE(file_exists("arch_bad.db")) << c.what;
   }
 }
@@ -343,7 +344,9 @@ TEST_F(ArchiveTest, SalvageKeepsWhatReadsAndSaysWhatItLeftBehind) {
   write_file("arch_bad.db", bytes);
   ToolRun run = run_tool("salvage arch_bad.db -o arch_new.db");
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_TRUE(has(run.out, "arch_bad.db: dbOpen refuses the file (dbOpen failed: -100 "))
+  EXPECT_TRUE(
+      has(run.out,
+          "arch_bad.db: dbOpen refuses the file: the file is damaged or truncated (dbOpen -100: "))
       << run.out;
   EXPECT_TRUE(has(run.out, "kept: 5 data types, 8 places, 85 records, 3 sections, 8 keys\n"))
       << run.out;
@@ -419,14 +422,14 @@ TEST_F(ArchiveTest, CommandLinesThatAreWrong) {
     const char* message;
   };
   const Case cases[] = {
-      {"load arch.txt", "load: -o NEW, the file to make, is missing"},
-      {"load -o arch2.db", "load: the input is missing"},
-      {"load a.txt b.txt -o arch2.db", "load: one input only, found 'a.txt' and 'b.txt'"},
-      {"compact arch.db -o arch.db --force", "compact: arch.db is the input itself"},
-      {"salvage arch.db --deep -o x.db", "salvage: unknown option '--deep'"},
-      {"salvage arch.db -o -", "salvage: a database file cannot go to standard output"},
-      {"recover", "recover: expected FILE"},
-      {"dump arch.db --all extra", "dump: --all takes FILE only, found 'extra'"},
+      {"load arch.txt", "recbase load: -o NEW, the file to make, is missing"},
+      {"load -o arch2.db", "recbase load: TEXT is missing"},
+      {"load a.txt b.txt -o arch2.db", "recbase load: unexpected argument 'b.txt'"},
+      {"compact arch.db -o arch.db --force", "recbase compact: arch.db is the input itself"},
+      {"salvage arch.db --deep -o x.db", "recbase salvage: unknown option '--deep'"},
+      {"salvage arch.db -o -", "recbase salvage: a database file cannot go to standard output"},
+      {"recover", "recbase recover: FILE is missing"},
+      {"dump arch.db --all extra", "recbase dump: --all takes FILE only, not 'extra'"},
   };
   for (const Case& c : cases) {
     const ToolRun run = run_tool(c.args);
