@@ -119,11 +119,9 @@ std::string missing(const rb::FileLayout& image, std::int32_t file, const Reques
 // cache; returns the blocks that could not be read.
 std::int64_t read_all_blocks(const rb::FileLayout& image, std::int32_t file) {
   std::int64_t failed = 0;
-  const std::int64_t end = data_end(image.def);
   for (const rb::DataCtrl& dc : image.types) {
     if (dc.nBlockSize < 1) continue;
-    const std::int64_t area_end =
-        std::min<std::int64_t>(dc.lOffsetData + std::int64_t{dc.lLenData}, end);
+    const std::int64_t area_end = dc.lOffsetData + written_area(image.def, dc);
     for (std::int64_t at = dc.lOffsetData; at + dc.nBlockSize <= area_end; at += dc.nBlockSize) {
       if (dbGetCashPtr(file, static_cast<std::int32_t>(at), dc.nBlockSize, nullptr) == nullptr) {
         ++failed;

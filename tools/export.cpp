@@ -135,14 +135,6 @@ class Writer {
   std::string key_;
 };
 
-// Records stored under rec: the run length of an iterator type, else 1 or 0.
-std::int32_t record_runs(const rb::FileLayout& image, const rb::DataCtrl& dc, std::int32_t rec) {
-  if ((dc.nFlags & rb::kTypeIndex) == 0) return rec < dc.lFileRecs ? 1 : 0;
-  if (vector_entry(image, dc.nIndexNo, rec) == -1) return 0;
-  if ((dc.nFlags & rb::kTypeIterator) == 0) return 1;
-  return std::max(vector_entry(image, dc.nIteratorNo, rec), 0);
-}
-
 // The key records of a section in key order (level 0 fastest), with the
 // catalogue entry at place; keys without a data type there are left out.
 std::vector<Source> section_sources(const rb::FileLayout& image, std::int32_t file, std::int32_t s,
@@ -223,7 +215,7 @@ int export_source(const rb::FileLayout& image, std::int32_t file, const Source& 
   Progress progress("exporting", image.size, dc.lMaxIndex);
   for (std::int32_t rec = 0; rec < dc.lMaxIndex; ++rec) {
     progress.update(rec + 1);
-    const std::int32_t runs = record_runs(image, dc, rec);
+    const std::int64_t runs = stored_records(image, dc, rec);
     for (std::int32_t sub = 0; sub < runs; ++sub) {
       const std::int32_t r = dbRead(file, -1 - source.k, rec, sub, data.data(), dc.nDataSize);
       if (r < 0) {
