@@ -152,6 +152,8 @@ TEST_F(ArchiveTest, DumpAllLoadsBackToTheSameTextAndRecords) {
   const ToolRun dumped = run_tool("dump arch.db --all");
   ASSERT_EQ(dumped.status, 0) << dumped.err;
   const std::string& text = dumped.out;
+  // Plain line ends on every system.
+  EXPECT_EQ(read_file("tool.out").find('\r'), std::string::npos);
   write_file("arch.txt", text);
   for (const char* line :
        {"recbase-dump 1\ndatabase mode=0x00000002 max-data-type=64 max-section=8\n",
