@@ -161,12 +161,18 @@ const Command kCommands[] = {
      "data type, dbWrite for their records, dbBeginSections, dbAddKey and\n"
      "dbBeginDataS / dbWriteS for sections, keys and their data types. An\n"
      "existing NEW is replaced only with --force. When a line cannot be loaded,\n"
-     "NEW is removed and one line names the line of TEXT and why (exit status 2).\n"},
+     "NEW is removed and one line names the line of TEXT and why (exit status 2).\n"
+     "  -o, --output NEW   the database file to make (not - : a database file\n"
+     "                     does not go to standard output)\n"
+     "  --force            replaces NEW when it exists (never the input itself)\n"},
     {"compact", run_compact,
      "usage: recbase compact FILE -o NEW [--force]\n"
      "Copies FILE to NEW as dump --all and load would, through memory: every\n"
      "area sized for the records it holds, without data types and sections that\n"
-     "nothing names. Prints the sizes of both files and what was kept.\n"},
+     "nothing names. Prints the sizes of both files and what was kept.\n"
+     "  -o, --output NEW   the database file to make (not - : a database file\n"
+     "                     does not go to standard output)\n"
+     "  --force            replaces NEW when it exists (never the input itself)\n"},
     {"recover", run_recover,
      "usage: recbase recover FILE\n"
      "Rolls back FILE-journal, the journal a writer left when it was interrupted\n"
@@ -181,7 +187,10 @@ const Command kCommands[] = {
      "that hold, with the data types at their places. Reads through the library\n"
      "when FILE opens, else from its bytes by the layout the validator reads.\n"
      "Reports what it kept and what it left behind, and why. Exit status 0 when\n"
-     "NEW was made, 2 when nothing of FILE can be read.\n"},
+     "NEW was made, 2 when nothing of FILE can be read.\n"
+     "  -o, --output NEW   the database file to make (not - : a database file\n"
+     "                     does not go to standard output)\n"
+     "  --force            replaces NEW when it exists (never the input itself)\n"},
 };
 
 }  // namespace
