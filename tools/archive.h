@@ -8,13 +8,17 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "commands.h"
 #include "file/format.h"
 #include "file/validate.h"
+#include "output.h"
 
 namespace rbtool {
 
@@ -97,10 +101,11 @@ class Sink {
   std::string error_;
 };
 
-// Writes the dump text to a stream, buffered; a failed write is an error.
+// Writes the dump text to an output, buffered; a failed write is an error.
+// end() closes the output.
 class TextWriter final : public Sink {
  public:
-  explicit TextWriter(std::FILE* out);
+  explicit TextWriter(Output& out);
   bool database(const DatabaseDecl& d) override;
   bool type(const TypeDecl& t) override;
   bool record(std::int32_t type, std::int32_t rec, std::int32_t sub,
@@ -113,13 +118,14 @@ class TextWriter final : public Sink {
   bool end(const Totals& totals) override;
 
  private:
-  bool line(const std::string& text);
+  // " name=value" for each.
+  void fields(std::initializer_list<std::pair<const char*, std::int64_t>> named);
   bool record_line(const char* word, std::int32_t type, std::int32_t rec, std::int32_t sub,
                    const std::vector<unsigned char>& data);
-  bool drain();
+  // Ends the line; false, with the reason, once a write has failed.
+  bool line_done();
 
-  std::FILE* out_;
-  std::string buffer_;
+  TextBuffer text_;
 };
 
 // Builds a new database file from the items, through the library's public
@@ -248,35 +254,28 @@ struct WalkReport {
 bool walk_database(const rb::FileLayout& image, RecordSource& source, const WalkOptions& options,
                    Sink& sink, WalkReport& report, std::string& error);
 
-// ---- shared by the commands that write a new file ------------------------
+// ---- the commands ----------------------------------------------------------
 
-// "COMMAND INPUT -o NEW [--force]"; false with a message for the user.
-struct CopyOptions {
-  std::string input;
-  std::string output;
-  bool force = false;
-};
-bool parse_copy_options(const char* command, const std::vector<std::string>& args,
-                        CopyOptions& options, std::string& error);
-
-// The library, initialised for a source and a new file; dbExit at the end.
-class TwoFiles {
- public:
-  TwoFiles();
-  ~TwoFiles();
-  TwoFiles(const TwoFiles&) = delete;
-  TwoFiles& operator=(const TwoFiles&) = delete;
-  std::int32_t init_result() const { return init_; }
-
- private:
-  std::int32_t init_;
-};
+// "6 data types, 8 places, 125 records, 3 sections, 8 keys".
+std::string totals_text(const Totals& t);
 
 // Size of the file at path, -1 when it cannot be found.
 std::int64_t file_size(const std::string& path);
 
-// Checks that the new file may be written: an existing one only with
-// --force, and never the input itself. Returns an exit code (0 when it may).
-int check_output(const char* command, const CopyOptions& options);
+// The command line of load, compact and salvage: "INPUT -o NEW [--force]".
+struct CopyOptions {
+  std::string input;
+  std::string output;
+};
+
+// Parses it (input names the operand: "TEXT", "FILE") and checks that NEW
+// may be written: a file, not standard output; an existing one only with
+// --force, and never the input itself. kGoOn, or the exit code after one
+// line naming the mistake.
+int parse_copy_command(const std::string& command, const char* input, const Args& args,
+                       CopyOptions& options);
+
+// recbase dump FILE --all: the text of the database named name.
+int dump_all(const std::string& name);
 
 }  // namespace rbtool

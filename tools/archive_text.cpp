@@ -1,8 +1,9 @@
 // The dump text: one item per line, fields separated by one space, record
 // bytes as lower-case hexadecimal (docs/dump-format.md).
-#include <charconv>
-#include <cstring>
+#include <cstdlib>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "archive.h"
@@ -13,8 +14,6 @@ namespace rbtool {
 namespace {
 
 constexpr char kVersionLine[] = "recbase-dump 1";
-constexpr std::size_t kFlushAt = 1 << 20;
-constexpr char kHexDigits[] = "0123456789abcdef";
 
 struct KindWord {
   Kind kind;
@@ -25,20 +24,6 @@ constexpr KindWord kKinds[] = {{Kind::kPlain, "plain", 0},
                                {Kind::kIndexed, "indexed", rb::kTypeIndex},
                                {Kind::kIterator, "iterator", rb::kTypeIndex | rb::kTypeIterator},
                                {Kind::kPlaced, "placed", rb::kTypeIndex | rb::kTypePlaced}};
-
-void append_int(std::string& out, std::int64_t value) {
-  char digits[24];
-  const auto result = std::to_chars(digits, digits + sizeof digits, value);
-  out.append(digits, result.ptr);
-}
-
-std::string field(const char* name, std::int64_t value) {
-  std::string text = " ";
-  text += name;
-  text += '=';
-  append_int(text, value);
-  return text;
-}
 
 }  // namespace
 
@@ -78,55 +63,53 @@ bool kind_of_word(const std::string& word, Kind& kind) {
 
 // ---- writing ---------------------------------------------------------------
 
-TextWriter::TextWriter(std::FILE* out) : out_(out) { buffer_.reserve(kFlushAt + 4096); }
+TextWriter::TextWriter(Output& out) : text_(out) {}
 
-bool TextWriter::drain() {
-  if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), out_) != buffer_.size()) {
-    return fail("cannot write the dump");
-  }
-  buffer_.clear();
-  return true;
+bool TextWriter::line_done() {
+  text_.put('\n');
+  if (!text_.failed()) return true;
+  std::string error;
+  text_.close(error);
+  return fail(error);
 }
 
-bool TextWriter::line(const std::string& text) {
-  buffer_ += text;
-  buffer_ += '\n';
-  return buffer_.size() < kFlushAt || drain();
+void TextWriter::fields(std::initializer_list<std::pair<const char*, std::int64_t>> named) {
+  for (const auto& [name, value] : named) {
+    text_.put(' ');
+    text_.put(name);
+    text_.put('=');
+    text_.put_int(value);
+  }
 }
 
 bool TextWriter::database(const DatabaseDecl& d) {
-  char mode[16];
-  std::snprintf(mode, sizeof mode, "0x%08x", static_cast<unsigned>(d.mode));
-  return line(kVersionLine) &&
-         line(std::string("database mode=") + mode + field("max-data-type", d.max_data_type) +
-              field("max-section", d.max_section));
+  text_.put(kVersionLine);
+  if (!line_done()) return false;
+  text_.put("database mode=0x");
+  text_.put_hex_width(static_cast<std::uint32_t>(d.mode), 8);
+  fields({{"max-data-type", d.max_data_type}, {"max-section", d.max_section}});
+  return line_done();
 }
 
 bool TextWriter::type(const TypeDecl& t) {
-  std::string text = "type ";
-  append_int(text, t.number);
-  text += std::string(" ") + kind_word(t.kind) + field("size", t.size) + field("block", t.block) +
-          field("initial", t.initial);
-  return line(text);
+  text_.put("type ");
+  text_.put_int(t.number);
+  text_.put(' ');
+  text_.put(kind_word(t.kind));
+  fields({{"size", t.size}, {"block", t.block}, {"initial", t.initial}});
+  return line_done();
 }
 
 bool TextWriter::record_line(const char* word, std::int32_t type, std::int32_t rec,
                              std::int32_t sub, const std::vector<unsigned char>& data) {
-  buffer_ += word;
+  text_.put(word);
   for (const std::int32_t v : {type, rec, sub}) {
-    buffer_ += ' ';
-    append_int(buffer_, v);
+    text_.put(' ');
+    text_.put_int(v);
   }
-  buffer_ += ' ';
-  const std::size_t at = buffer_.size();
-  buffer_.resize(at + 2 * data.size());
-  char* out = buffer_.data() + at;
-  for (const unsigned char b : data) {
-    *out++ = kHexDigits[b >> 4];
-    *out++ = kHexDigits[b & 15];
-  }
-  buffer_ += '\n';
-  return buffer_.size() < kFlushAt || drain();
+  text_.put(' ');
+  text_.put_hex(data.data(), data.size());
+  return line_done();
 }
 
 bool TextWriter::record(std::int32_t type, std::int32_t rec, std::int32_t sub,
@@ -135,27 +118,32 @@ bool TextWriter::record(std::int32_t type, std::int32_t rec, std::int32_t sub,
 }
 
 bool TextWriter::section(const SectionDecl& s) {
-  std::string text = "section ";
-  append_int(text, s.number);
-  text += field("keys", s.keys) + field("buckets", s.buckets) + field("mask", s.mask) +
-          field("bucket-block", s.bucket_block) + field("flags", s.flags);
-  return line(text);
+  text_.put("section ");
+  text_.put_int(s.number);
+  fields({{"keys", s.keys},
+          {"buckets", s.buckets},
+          {"mask", s.mask},
+          {"bucket-block", s.bucket_block},
+          {"flags", s.flags}});
+  return line_done();
 }
 
 bool TextWriter::key(const KeyValues& values) {
-  std::string text = "key";
+  text_.put("key");
   for (const std::int32_t v : values) {
-    text += ' ';
-    append_int(text, v);
+    text_.put(' ');
+    text_.put_int(v);
   }
-  return line(text);
+  return line_done();
 }
 
 bool TextWriter::place(const TypeDecl& t) {
-  std::string text = "place ";
-  append_int(text, t.number);
-  text += std::string(" ") + kind_word(t.kind) + field("size", t.size) + field("block", t.block);
-  return line(text);
+  text_.put("place ");
+  text_.put_int(t.number);
+  text_.put(' ');
+  text_.put(kind_word(t.kind));
+  fields({{"size", t.size}, {"block", t.block}});
+  return line_done();
 }
 
 bool TextWriter::place_record(std::int32_t place, std::int32_t rec, std::int32_t sub,
@@ -164,13 +152,15 @@ bool TextWriter::place_record(std::int32_t place, std::int32_t rec, std::int32_t
 }
 
 bool TextWriter::end(const Totals& t) {
-  if (!line("end" + field("types", t.types) + field("places", t.places) +
-            field("records", t.records) + field("sections", t.sections) + field("keys", t.keys)) ||
-      !drain()) {
-    return false;
-  }
-  if (std::fflush(out_) != 0 || std::ferror(out_) != 0) return fail("cannot write the dump");
-  return true;
+  text_.put("end");
+  fields({{"types", t.types},
+          {"places", t.places},
+          {"records", t.records},
+          {"sections", t.sections},
+          {"keys", t.keys}});
+  if (!line_done()) return false;
+  std::string error;
+  return text_.close(error) || fail(error);
 }
 
 // ---- reading ---------------------------------------------------------------

@@ -13,6 +13,7 @@
 #include "archive.h"
 #include "layout.h"
 #include "messages.h"
+#include "options.h"
 #include "recbase.h"
 
 namespace rbtool {
@@ -24,10 +25,6 @@ bool in_range(std::int64_t value, std::int64_t low, std::int64_t end) {
 }
 
 std::string str(std::int64_t n) { return std::to_string(n); }
-
-std::string plural(std::int64_t n, const char* one, const char* many) {
-  return str(n) + " " + (n == 1 ? one : many);
-}
 
 // ---- reading records -------------------------------------------------------
 
@@ -181,9 +178,8 @@ std::int64_t readable_slots(const rb::FileLayout& image, const rb::DataCtrl& dc,
 // read.
 std::int64_t run_length(const rb::FileLayout& image, const rb::DataCtrl& dc, std::int64_t rec,
                         bool strict) {
-  if ((dc.nFlags & rb::kTypeIterator) == 0) return 1;
-  const std::int64_t run = std::max(vector_entry(image, dc.nIteratorNo, rec), 0);
-  if (strict) return run;
+  const std::int64_t run = stored_records(image, dc, rec);
+  if (strict || (dc.nFlags & rb::kTypeIterator) == 0) return run;
   const std::int64_t base = vector_entry(image, dc.nIndexNo, rec);
   return std::clamp<std::int64_t>(readable_slots(image, dc, false) - base, 0, run);
 }
@@ -263,7 +259,7 @@ class Walker {
       if (const std::string fault = fault_of(n.k); !fault.empty()) {
         if (!damage("type " + str(n.number) + " (DataCtrl " + str(n.k) + ") is damaged: " + fault,
                     "type " + str(n.number) + " left behind: " + fault + "; it counted " +
-                        plural(dc.lFileRecs, "record", "records"))) {
+                        counted(dc.lFileRecs, "record", "records"))) {
           return false;
         }
         ++report_.types_left_behind;
@@ -451,7 +447,7 @@ class Walker {
     }
     if (lost > 0) {
       report_.records_left_behind += lost;
-      report_.left_behind.push_back(owner_ + name + ": " + plural(lost, "record", "records") +
+      report_.left_behind.push_back(owner_ + name + ": " + counted(lost, "record", "records") +
                                     " left behind (" + first_why + ")");
     }
     return true;
@@ -575,9 +571,7 @@ class Walker {
     std::string shown = "(";
     for (std::int32_t l = 0; l < sec.nKeys; ++l) shown += (l > 0 ? ", " : "") + str(values[l]);
     shown += ")";
-    std::uint32_t sum = 0;
-    for (std::int32_t l = 0; l < sec.nKeys; ++l) sum += static_cast<std::uint32_t>(values[l]);
-    const auto home = static_cast<std::int32_t>(sum & static_cast<std::uint32_t>(sec.nBucketMsk));
+    const std::int32_t home = rb::bucket_of(sec, record.nKey);
     if (home != b) {
       const std::string why = "key " + shown + " lies in bucket " + str(b) +
                               " but its values select bucket " + str(home) +
@@ -652,15 +646,15 @@ class Walker {
     }
     if (types_out > 0) {
       report_.left_out.push_back(
-          plural(types_out, "data type", "data types") + " that no number or key names (" +
-          plural(records_out, "record", "records") + "; the first is " + first + ")");
+          counted(types_out, "data type", "data types") + " that no number or key names (" +
+          counted(records_out, "record", "records") + "; the first is " + first + ")");
     }
     std::int64_t sections_out = 0;
     for (std::size_t s = 0; s < image_.sections.size(); ++s) {
       if (reached_sections_.count(static_cast<std::int32_t>(s)) == 0) ++sections_out;
     }
     if (sections_out > 0) {
-      report_.left_out.push_back(plural(sections_out, "section", "sections") +
+      report_.left_out.push_back(counted(sections_out, "section", "sections") +
                                  " that no section number names (declared again, or numbered "
                                  "beyond max-section)");
     }

@@ -12,6 +12,7 @@
 #include "layout.h"
 #include "messages.h"
 #include "options.h"
+#include "output.h"
 #include "recbase.h"
 #include "session.h"
 
@@ -71,12 +72,6 @@ void check_journal(const JournalFile& j, const std::string& name, Report& report
   }
 }
 
-std::string with_commas(std::int64_t n) {
-  std::string digits = std::to_string(n);
-  for (std::size_t i = digits.size(); i > 3; i -= 3) digits.insert(i - 3, ",");
-  return digits;
-}
-
 // The deep checks on a file whose layout is sound; a note says why they
 // did not run otherwise.
 void run_deep(const std::string& path, const std::string& name, const JournalFile& journal,
@@ -110,34 +105,31 @@ void run_deep(const std::string& path, const std::string& name, const JournalFil
   report.deep_ran = true;
 }
 
-void print_text(const std::string& name, const Report& report, const std::vector<Group>& groups,
-                std::size_t shown) {
-  const char* n = name.c_str();
-  for (std::size_t i = 0; i < shown; ++i) {
-    std::printf("%s: %s\n", n, group_text(groups[i], groups).c_str());
-  }
+std::string report_text(const std::string& name, const Report& report,
+                        const std::vector<Group>& groups, std::size_t shown) {
+  std::string text;
+  for (std::size_t i = 0; i < shown; ++i)
+    text += name + ": " + group_text(groups[i], groups) + "\n";
   if (shown < groups.size()) {
-    std::int64_t rest = 0;
-    for (std::size_t i = shown; i < groups.size(); ++i) rest += groups[i].count;
-    std::printf(
-        "%s: %s left out (%s in all; --max-findings 0 lists every one)\n", n,
-        counted(static_cast<std::int64_t>(groups.size() - shown), "more finding", "more findings")
-            .c_str(),
-        with_commas(static_cast<std::int64_t>(report.issues.size())).c_str());
+    text +=
+        name + ": " +
+        counted(static_cast<std::int64_t>(groups.size() - shown), "more finding", "more findings") +
+        " left out (" + with_commas(static_cast<std::int64_t>(report.issues.size())) +
+        " in all; --max-findings 0 lists every one)\n";
   }
-  for (const std::string& note : report.notes) std::printf("%s: note: %s\n", n, note.c_str());
+  for (const std::string& note : report.notes) text += name + ": note: " + note + "\n";
   if (report.deep_ran) {
     const DeepStats& d = report.deep;
-    std::printf("%s: deep checks: %s of the data areas read (%s), %s checked, %s looked up\n", n,
-                counted(d.blocks, "block", "blocks").c_str(),
-                counted(d.bytes, "byte", "bytes").c_str(),
-                counted(d.entries, "index entry", "index entries").c_str(),
-                counted(d.keys, "key", "keys").c_str());
+    text += name + ": deep checks: " + counted(d.blocks, "block", "blocks") +
+            " of the data areas read (" + counted(d.bytes, "byte", "bytes") + "), " +
+            counted(d.entries, "index entry", "index entries") + " checked, " +
+            counted(d.keys, "key", "keys") + " looked up\n";
   }
+  return text;
 }
 
-void print_json(const std::string& name, const Report& report, const std::vector<Group>& groups,
-                std::size_t shown, bool sound) {
+std::string report_json(const std::string& name, const Report& report,
+                        const std::vector<Group>& groups, std::size_t shown, bool sound) {
   Json j;
   j.begin_object().member("file", name).member("sound", sound).key("checks").begin_array();
   for (const std::string& c : report.checks) j.value(c);
@@ -173,7 +165,7 @@ void print_json(const std::string& name, const Report& report, const std::vector
   j.member("total", report.issues.size()).key("notes").begin_array();
   for (const std::string& note : report.notes) j.value(note);
   j.end_array().end_object();
-  std::printf("%s\n", j.text().c_str());
+  return j.text() + "\n";
 }
 
 }  // namespace
@@ -207,20 +199,22 @@ int run_check(const Args& args) {
   const std::size_t shown =
       max_findings == 0 ? groups.size() : std::min<std::size_t>(groups.size(), max_findings);
   const bool sound = report.issues.empty();
+  std::string text;
   if (line.has("json")) {
-    print_json(name, report, groups, shown, sound);
+    text = report_json(name, report, groups, shown, sound);
   } else {
-    print_text(name, report, groups, shown);
+    text = report_text(name, report, groups, shown);
     const std::string counts =
         "(" + counted(static_cast<std::int64_t>(image.types.size()), "data type", "data types") +
         ", " + counted(static_cast<std::int64_t>(image.sections.size()), "section", "sections") +
         ")";
     if (sound) {
-      std::printf("%s: sound %s\n", name.c_str(), counts.c_str());
+      text += name + ": sound " + counts + "\n";
     } else if (pending && report.issues.size() == journal_issues) {
-      std::printf("%s: the last committed state is sound %s\n", name.c_str(), counts.c_str());
+      text += name + ": the last committed state is sound " + counts + "\n";
     }
   }
+  if (!print_text(text, error)) return fail(kExitUnreadable, error);
   return sound ? kExitOk : kExitFindings;
 }
 

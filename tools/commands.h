@@ -18,8 +18,7 @@ int run_dump(const Args& args);
 int run_check(const Args& args);
 int run_map(const Args& args);
 int run_export(const Args& args);
-// dump FILE --all, load, compact (archive.cpp); recover, salvage (repair.cpp).
-int run_dump_all(const Args& args);
+// load, compact (archive.cpp); recover, salvage (repair.cpp).
 int run_load(const Args& args);
 int run_compact(const Args& args);
 int run_recover(const Args& args);

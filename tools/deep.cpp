@@ -191,10 +191,11 @@ bool empty_key_record(const rb::KeyRecord& key) {
 void check_section(const rb::FileLayout& image, std::int32_t file, std::size_t s,
                    std::vector<Issue>& out, DeepStats& stats) {
   const rb::Section& section = image.sections[s];
-  if (section.nHashFstDataCtrlHandle < 0) return;
+  // Only a sound layout is checked: its sections have a key depth of 1 to 4.
+  if (section.nHashFstDataCtrlHandle < 0 || !rb::valid_key_depth(section.nKeys)) return;
   const std::int32_t number = section_number(image, s);
   const std::string subject = "section " + std::to_string(number);
-  const std::int32_t depth = std::clamp(section.nKeys, 1, rb::kMaxKeyLevels);
+  const std::int32_t depth = section.nKeys;
   std::array<std::int32_t, rb::kMaxKeyLevels> largest;
   largest.fill(-1);
   const std::int64_t data_limit = data_end(image.def);
@@ -220,15 +221,12 @@ void check_section(const rb::FileLayout& image, std::int32_t file, std::size_t s
         continue;
       }
       std::array<std::int32_t, rb::kMaxKeyLevels> values{};
-      std::uint32_t sum = 0;
       for (std::int32_t l = 0; l < depth; ++l) {
         values[static_cast<std::size_t>(l)] = key.nKey[l];
         largest[static_cast<std::size_t>(l)] =
             std::max(largest[static_cast<std::size_t>(l)], key.nKey[l]);
-        sum += static_cast<std::uint32_t>(key.nKey[l]);
       }
-      const auto hashed =
-          static_cast<std::int32_t>(sum & static_cast<std::uint32_t>(section.nBucketMsk));
+      const std::int32_t hashed = rb::bucket_of(section, key.nKey);
       for (std::int32_t p = 0; p < rb::kSectionPlaces; ++p) {
         const std::int32_t t = key.nIndDataCtrl[p];
         if (t == -1) continue;
@@ -312,19 +310,13 @@ void check_areas(const std::string& path, const rb::FileLayout& image, std::vect
                         "the file cannot be opened to read its data areas"));
     return;
   }
-  const std::int64_t end = data_end(image.def);
   std::int64_t total = 0;
-  for (const rb::DataCtrl& dc : image.types) {
-    total += std::max<std::int64_t>(
-        0,
-        std::min<std::int64_t>(dc.lOffsetData + std::int64_t{dc.lLenData}, end) - dc.lOffsetData);
-  }
+  for (const rb::DataCtrl& dc : image.types) total += written_area(image.def, dc);
   Progress progress("reading", image.size, total);
   std::vector<char> buffer(static_cast<std::size_t>(kChunk));
   for (std::size_t k = 0; k < image.types.size(); ++k) {
     const rb::DataCtrl& dc = image.types[k];
-    const std::int64_t area_end =
-        std::min<std::int64_t>(dc.lOffsetData + std::int64_t{dc.lLenData}, end);
+    const std::int64_t area_end = dc.lOffsetData + written_area(image.def, dc);
     for (std::int64_t at = dc.lOffsetData; at < area_end; at += kChunk) {
       const std::int64_t n = std::min(kChunk, area_end - at);
       const bool placed =

@@ -9,18 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "archive.h"
 #include "commands.h"
 #include "layout.h"
 #include "messages.h"
 #include "options.h"
+#include "output.h"
 #include "recbase.h"
 #include "regions.h"
 #include "session.h"
-
-#if defined(_WIN32)
-#include <fcntl.h>
-#include <io.h>
-#endif
 
 namespace rbtool {
 
@@ -122,11 +119,9 @@ std::string missing(const rb::FileLayout& image, std::int32_t file, const Reques
 // cache; returns the blocks that could not be read.
 std::int64_t read_all_blocks(const rb::FileLayout& image, std::int32_t file) {
   std::int64_t failed = 0;
-  const std::int64_t end = data_end(image.def);
   for (const rb::DataCtrl& dc : image.types) {
     if (dc.nBlockSize < 1) continue;
-    const std::int64_t area_end =
-        std::min<std::int64_t>(dc.lOffsetData + std::int64_t{dc.lLenData}, end);
+    const std::int64_t area_end = dc.lOffsetData + written_area(image.def, dc);
     for (std::int64_t at = dc.lOffsetData; at + dc.nBlockSize <= area_end; at += dc.nBlockSize) {
       if (dbGetCashPtr(file, static_cast<std::int32_t>(at), dc.nBlockSize, nullptr) == nullptr) {
         ++failed;
@@ -136,31 +131,33 @@ std::int64_t read_all_blocks(const rb::FileLayout& image, std::int32_t file) {
   return failed;
 }
 
-// Copies the dump file to standard output byte for byte.
-void copy_to_stdout(const char* path) {
+// Copies the dump file to standard output byte for byte (the library
+// wrote it in text mode already); false, with the reason in error, when a
+// byte did not reach it.
+bool copy_to_stdout(const char* path, std::string& error) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) return;  // nothing was dumped
+  if (!in) return true;  // nothing was dumped
   const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  std::fflush(stdout);
-#if defined(_WIN32)
-  // The library wrote the file in text mode already.
-  const int previous = _setmode(_fileno(stdout), _O_BINARY);
-#endif
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
-#if defined(_WIN32)
-  _setmode(_fileno(stdout), previous);
-#endif
+  Output out;
+  out.open("-", true, error);
+  out.write(text);
+  return out.close(error);
 }
 
 }  // namespace
 
 int run_dump(const Args& args) {
-  if (std::find(args.begin(), args.end(), "--all") != args.end()) return run_dump_all(args);
   CommandLine line;
-  if (const int status = parse_command_line("dump", args, {}, {{"FILE"}, {"WHAT", "N"}}, line);
+  if (const int status =
+          parse_command_line("dump", args, {{"all", 0, false}}, {{"FILE"}, {"WHAT", "N"}}, line);
       status != kGoOn) {
     return status;
+  }
+  if (line.has("all")) {
+    if (line.operands.size() > 1) {
+      return usage_error("dump", "--all takes FILE only, not '" + line.operands[1] + "'");
+    }
+    return dump_all(line.operands[0]);
   }
   Request request;
   if (const int status = parse_request(line, request); status != kGoOn) return status;
@@ -171,16 +168,9 @@ int run_dump(const Args& args) {
   int status = kExitOk;
   {
     Library library;
-    const std::int32_t file = library.open(path, name);
-    if (file < 0) {
-      return fail(kExitUnreadable, library_failure("cannot open " + name, "dbOpen", file));
-    }
     rb::FileLayout image;
-    std::vector<rb::Finding> findings;
-    std::string error;
-    if (!load_file(path, nullptr, image, findings, error)) {
-      return fail(kExitUnreadable, name + ": " + error);
-    }
+    const std::int32_t file = open_database(library, path, name, image);
+    if (file < 0) return kExitUnreadable;
     if (const std::string why = missing(image, file, request, name); !why.empty()) {
       return fail(kExitUnreadable, why);
     }
@@ -202,7 +192,10 @@ int run_dump(const Args& args) {
       }
     }
   }
-  copy_to_stdout("tovek.tst");
+  std::string error;
+  if (!copy_to_stdout("tovek.tst", error) && status == kExitOk) {
+    status = fail(kExitUnreadable, error);
+  }
   std::remove("tovek.tst");
   return status;
 }

@@ -58,7 +58,7 @@ int parse_options(const Args& args, Options& options) {
 // formatted print per byte or per record.
 class Writer {
  public:
-  Writer(Format format, std::size_t key_levels) : format_(format), out_(stdout) {
+  Writer(Format format, std::size_t key_levels, Output& out) : format_(format), out_(out) {
     if (format_ != Format::kCsv) return;
     for (std::size_t l = 0; l < key_levels; ++l) {
       out_.put("key");
@@ -77,7 +77,7 @@ class Writer {
     }
   }
 
-  // False once a write to standard output has failed.
+  // False once a write to the output has failed.
   bool record(std::int32_t rec, std::int32_t sub, const std::vector<unsigned char>& data) {
     switch (format_) {
       case Format::kCsv:
@@ -125,21 +125,15 @@ class Writer {
     return !out_.failed();
   }
 
-  bool finish() { return out_.flush(); }
+  // Flushes the records and closes the output; false with the reason in
+  // error when a byte did not reach it.
+  bool close(std::string& error) { return out_.close(error); }
 
  private:
   Format format_;
   TextBuffer out_;
   std::string key_;
 };
-
-// Records stored under rec: the run length of an iterator type, else 1 or 0.
-std::int32_t record_runs(const rb::FileLayout& image, const rb::DataCtrl& dc, std::int32_t rec) {
-  if ((dc.nFlags & rb::kTypeIndex) == 0) return rec < dc.lFileRecs ? 1 : 0;
-  if (vector_entry(image, dc.nIndexNo, rec) == -1) return 0;
-  if ((dc.nFlags & rb::kTypeIterator) == 0) return 1;
-  return std::max(vector_entry(image, dc.nIteratorNo, rec), 0);
-}
 
 // The key records of a section in key order (level 0 fastest), with the
 // catalogue entry at place; keys without a data type there are left out.
@@ -221,7 +215,7 @@ int export_source(const rb::FileLayout& image, std::int32_t file, const Source& 
   Progress progress("exporting", image.size, dc.lMaxIndex);
   for (std::int32_t rec = 0; rec < dc.lMaxIndex; ++rec) {
     progress.update(rec + 1);
-    const std::int32_t runs = record_runs(image, dc, rec);
+    const std::int64_t runs = stored_records(image, dc, rec);
     for (std::int32_t sub = 0; sub < runs; ++sub) {
       const std::int32_t r = dbRead(file, -1 - source.k, rec, sub, data.data(), dc.nDataSize);
       if (r < 0) {
@@ -230,7 +224,9 @@ int export_source(const rb::FileLayout& image, std::int32_t file, const Source& 
         return fail(kExitUnreadable, library_failure(what, "dbRead", r));
       }
       if (!writer.record(rec, sub, data)) {
-        return fail(kExitUnreadable, "cannot write to standard output: " + system_error_text());
+        std::string error;
+        writer.close(error);
+        return fail(kExitUnreadable, error);
       }
     }
   }
@@ -247,26 +243,21 @@ int run_export(const Args& args) {
   // Opened first: the image then shows what the library reads, once it
   // has rolled back a journal an interrupted writer left.
   Library library;
-  const std::int32_t file = library.open(path, o.file);
-  if (file < 0)
-    return fail(kExitUnreadable, library_failure("cannot open " + o.file, "dbOpen", file));
   rb::FileLayout image;
-  std::vector<rb::Finding> findings;
+  const std::int32_t file = open_database(library, path, o.file, image);
+  if (file < 0) return kExitUnreadable;
   std::string error;
-  if (!load_file(path, nullptr, image, findings, error)) {
-    return fail(kExitUnreadable, o.file + ": " + error);
-  }
   std::vector<Source> sources;
   std::size_t levels = 0;
   if (!find_sources(image, file, o, sources, levels, error)) return fail(kExitUnreadable, error);
-  Writer writer(o.format, levels);
+  Output out;
+  out.open("-", false, error);
+  Writer writer(o.format, levels, out);
   for (const Source& source : sources) {
     const int status = export_source(image, file, source, writer, o.file);
     if (status != kExitOk) return status;
   }
-  if (!writer.finish()) {
-    return fail(kExitUnreadable, "cannot write to standard output: " + system_error_text());
-  }
+  if (!writer.close(error)) return fail(kExitUnreadable, error);
   return kExitOk;
 }
 

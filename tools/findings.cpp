@@ -133,12 +133,6 @@ std::string subject_of(const rb::FileLayout& image, const rb::Finding& f) {
   return "entry " + std::to_string(e);
 }
 
-std::string with_commas(std::int64_t n) {
-  std::string digits = std::to_string(n < 0 ? -n : n);
-  for (std::size_t i = digits.size(); i > 3; i -= 3) digits.insert(i - 3, ",");
-  return (n < 0 ? "-" : "") + digits;
-}
-
 }  // namespace
 
 std::string type_subject(const rb::FileLayout& image, std::size_t k) {

@@ -12,6 +12,7 @@
 #include "json.h"
 #include "layout.h"
 #include "options.h"
+#include "output.h"
 #include "regions.h"
 #include "session.h"
 
@@ -42,27 +43,38 @@ std::string format_id(const rb::FileDef& d) {
   return format;
 }
 
-void print_header(const rb::FileLayout& image, const std::string& name) {
+std::string str(std::int64_t n) { return std::to_string(n); }
+
+std::string header_text(const rb::FileLayout& image, const std::string& name) {
   const rb::FileDef& d = image.def;
-  std::printf("file            %s\n", name.c_str());
-  std::printf("format          %s\n", format_id(d).c_str());
-  std::printf("created         %s\n", time_text(d.tCreate).c_str());
-  std::printf("updated         %s\n", time_text(d.tUpdate).c_str());
-  std::printf("flags           0x%08x (%s)\n", static_cast<unsigned>(d.nFlags),
-              mode_words(d.nFlags).c_str() + 1);
-  std::printf("file length     %d (lFileLen), %s bytes on disk\n", d.lFileLen,
-              std::to_string(image.size).c_str());
-  std::printf("data area       4096..%s\n", std::to_string(data_end(d)).c_str());
-  std::printf("table area      %s..%d\n", std::to_string(data_end(d)).c_str(), d.lFileLen);
-  std::printf("data types      %d (capacity %d)\n", d.nDataTypes, d.nDataTypesX);
-  std::printf("index vectors   %d (capacity %d)\n", d.nIndexVectors, d.nIndexVectorsX);
-  std::printf("sections        %d (capacity %d)\n", d.nSections, d.nSectionsX);
-  std::printf("IndDataTypes    %d entries at %d\n", d.nIndDataTypes, d.lOffsetIndDataTypes);
-  std::printf("IndSections     %d entries at %d\n", d.nIndSections, d.lOffsetIndSections);
-  std::printf(
-      "tables          IndexCtrl %d bytes at %d, DataCtrl %d bytes at %d, Section %d bytes at %d\n",
-      d.nLenIndexCtrl, d.lOffsetIndexCtrl, d.nLenDataCtrl, d.lOffsetDataCtrl, d.nLenSection,
-      d.lOffsetSection);
+  std::string text;
+  // The label in a column of 16 characters, then the value.
+  const auto row = [&](const char* label, const std::string& value) {
+    text += label;
+    text.append(16 - std::strlen(label), ' ');
+    text += value;
+    text += '\n';
+  };
+  char flags[16];
+  std::snprintf(flags, sizeof flags, "0x%08x", static_cast<unsigned>(d.nFlags));
+  const std::string data = str(data_end(d));
+  row("file", name);
+  row("format", format_id(d));
+  row("created", time_text(d.tCreate));
+  row("updated", time_text(d.tUpdate));
+  row("flags", std::string(flags) + " (" + (mode_words(d.nFlags).c_str() + 1) + ")");
+  row("file length", str(d.lFileLen) + " (lFileLen), " + str(image.size) + " bytes on disk");
+  row("data area", "4096.." + data);
+  row("table area", data + ".." + str(d.lFileLen));
+  row("data types", str(d.nDataTypes) + " (capacity " + str(d.nDataTypesX) + ")");
+  row("index vectors", str(d.nIndexVectors) + " (capacity " + str(d.nIndexVectorsX) + ")");
+  row("sections", str(d.nSections) + " (capacity " + str(d.nSectionsX) + ")");
+  row("IndDataTypes", str(d.nIndDataTypes) + " entries at " + str(d.lOffsetIndDataTypes));
+  row("IndSections", str(d.nIndSections) + " entries at " + str(d.lOffsetIndSections));
+  row("tables", "IndexCtrl " + str(d.nLenIndexCtrl) + " bytes at " + str(d.lOffsetIndexCtrl) +
+                    ", DataCtrl " + str(d.nLenDataCtrl) + " bytes at " + str(d.lOffsetDataCtrl) +
+                    ", Section " + str(d.nLenSection) + " bytes at " + str(d.lOffsetSection));
+  return text;
 }
 
 // A table of text cells, each column as wide as its widest cell.
@@ -76,7 +88,9 @@ class Table {
 
   void row(std::vector<std::string> cells) { rows_.push_back(std::move(cells)); }
 
-  void print(const char* title) const {
+  // The title on a line of its own after an empty line, the column titles
+  // and the rows.
+  std::string text(const char* title) const {
     std::vector<std::size_t> widths;
     for (const Column& c : columns_) widths.push_back(std::strlen(c.title));
     for (const auto& cells : rows_) {
@@ -84,15 +98,17 @@ class Table {
         widths[i] = std::max(widths[i], cells[i].size());
       }
     }
-    std::printf("\n%s\n", title);
+    std::string out = "\n" + std::string(title) + "\n";
     std::vector<std::string> titles;
     for (const Column& c : columns_) titles.push_back(c.title);
-    line(titles, widths);
-    for (const auto& cells : rows_) line(cells, widths);
+    out += line(titles, widths);
+    for (const auto& cells : rows_) out += line(cells, widths);
+    return out;
   }
 
  private:
-  void line(const std::vector<std::string>& cells, const std::vector<std::size_t>& widths) const {
+  std::string line(const std::vector<std::string>& cells,
+                   const std::vector<std::size_t>& widths) const {
     std::string text;
     for (std::size_t i = 0; i < cells.size() && i < widths.size(); ++i) {
       const std::string pad(widths[i] - cells[i].size(), ' ');
@@ -100,14 +116,12 @@ class Table {
       text += columns_[i].left ? cells[i] + pad : pad + cells[i];
     }
     while (!text.empty() && text.back() == ' ') text.pop_back();
-    std::printf("%s\n", text.c_str());
+    return text + "\n";
   }
 
   std::vector<Column> columns_;
   std::vector<std::vector<std::string>> rows_;
 };
-
-std::string str(std::int64_t n) { return std::to_string(n); }
 
 // The keys a section holds: the key records of its buckets.
 std::int64_t section_keys(const rb::FileLayout& image, const rb::Section& section) {
@@ -124,7 +138,7 @@ std::int32_t section_buckets(const rb::Section& section) {
   return section.nHashFstDataCtrlHandle >= 0 ? section.nBuckets : 0;
 }
 
-void print_types(const rb::FileLayout& image) {
+std::string types_text(const rb::FileLayout& image) {
   Table table({{"#", false},
                {"number", true},
                {"flags", true},
@@ -139,10 +153,10 @@ void print_types(const rb::FileLayout& image) {
                str(dc.nDataSize), str(dc.nBlockSize), str(dc.lFileRecs), str(dc.lOffsetData),
                str(dc.lLenData)});
   }
-  table.print("data types");
+  return table.text("data types");
 }
 
-void print_sections(const rb::FileLayout& image) {
+std::string sections_text(const rb::FileLayout& image) {
   Table table({{"index", false},
                {"number", false},
                {"keys", false},
@@ -153,10 +167,10 @@ void print_sections(const rb::FileLayout& image) {
     table.row({str(static_cast<std::int64_t>(s)), str(section.nSectionType), str(section.nKeys),
                str(section_buckets(section)), str(section_keys(image, section))});
   }
-  table.print("sections");
+  return table.text("sections");
 }
 
-void print_vectors(const rb::FileLayout& image) {
+std::string vectors_text(const rb::FileLayout& image) {
   Table table(
       {{"no", false}, {"kind", true}, {"owner", false}, {"length", false}, {"offset", false}});
   for (std::size_t v = 0; v < image.index_ctrls.size(); ++v) {
@@ -164,7 +178,7 @@ void print_vectors(const rb::FileLayout& image) {
     table.row({str(static_cast<std::int64_t>(v)), vector_kind(c.nIndexType), str(c.nOwnerNo),
                str(c.lIndexLen), str(c.lOffsetIndex)});
   }
-  table.print("index vectors");
+  return table.text("index vectors");
 }
 
 std::vector<const char*> mode_list(std::int32_t flags) {
@@ -259,7 +273,7 @@ void json_vectors(Json& j, const rb::FileLayout& image) {
   j.end_array();
 }
 
-void print_json(const rb::FileLayout& image, const std::string& name, std::size_t faults) {
+std::string json_text(const rb::FileLayout& image, const std::string& name, std::size_t faults) {
   Json j;
   j.begin_object().member("file", name).member("size", image.size);
   json_header(j, image.def);
@@ -267,7 +281,7 @@ void print_json(const rb::FileLayout& image, const std::string& name, std::size_
   json_sections(j, image);
   json_vectors(j, image);
   j.member("faults", faults).end_object();
-  std::printf("%s\n", j.text().c_str());
+  return j.text() + "\n";
 }
 
 }  // namespace
@@ -288,14 +302,10 @@ int run_info(const Args& args) {
   if (!image.has_header) {
     return fail(kExitUnreadable, name + ": not a database file (no TOVEK header)");
   }
-  if (line.has("json")) {
-    print_json(image, name, findings.size());
-  } else {
-    print_header(image, name);
-    print_types(image);
-    print_sections(image);
-    print_vectors(image);
-  }
+  const std::string text = line.has("json") ? json_text(image, name, findings.size())
+                                            : header_text(image, name) + types_text(image) +
+                                                  sections_text(image) + vectors_text(image);
+  if (!print_text(text, error)) return fail(kExitUnreadable, error);
   if (!findings.empty()) {
     return fail(kExitUnreadable,
                 name + ": the layout is damaged (" +

@@ -1,14 +1,13 @@
 #include "journal_file.h"
 
-#include <array>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
+#include <memory>
+#include <string>
 #include <system_error>
 #include <vector>
 
-#include "file/journal.h"
-#include "frame/crc32.h"
+#include "file/journal_format.h"
 #include "frame/io_env.h"
 
 #if defined(_WIN32)
@@ -24,28 +23,21 @@ namespace {
 
 // What keeps a header from counting; empty when it counts.
 std::string header_fault(const rb::JournalHeader& h) {
-  if (std::memcmp(h.cMagic, rb::kJournalMagic, sizeof h.cMagic) != 0) return "no journal magic";
-  if (h.nVersion != rb::kJournalVersion) return "version " + std::to_string(h.nVersion);
-  if (h.nPageSize != rb::kJournalPage) return "page size " + std::to_string(h.nPageSize);
-  if (h.lCommittedLen < 0) return "committed length " + std::to_string(h.lCommittedLen);
-  if (h.nCheck != rb::crc32(0, &h, offsetof(rb::JournalHeader, nCheck)))
-    return "header check fails";
-  return {};
-}
-
-// A record counts when it names a page of the committed image and its check
-// word matches; the first that does not ends the journal.
-bool record_counts(const rb::JournalHeader& h, const rb::JournalRecord& r,
-                   const std::vector<char>& page) {
-  std::uint32_t c = rb::crc32(0, &h.nSalt, sizeof h.nSalt);
-  c = rb::crc32(c, &r, offsetof(rb::JournalRecord, nCheck));
-  c = rb::crc32(c, page.data(), static_cast<std::size_t>(r.lLen));
-  return c == r.nCheck;
-}
-
-bool record_fits(const rb::JournalRecord& r, std::int32_t committed) {
-  return r.lOffset >= 0 && r.lOffset % rb::kJournalPage == 0 && r.lLen > 0 &&
-         r.lLen <= rb::kJournalPage && std::int64_t{r.lOffset} + r.lLen <= committed;
+  switch (rb::journal_header_fault(h)) {
+    case rb::JournalHeaderFault::kNone:
+      return {};
+    case rb::JournalHeaderFault::kMagic:
+      return "no journal magic";
+    case rb::JournalHeaderFault::kVersion:
+      return "version " + std::to_string(h.nVersion);
+    case rb::JournalHeaderFault::kPageSize:
+      return "page size " + std::to_string(h.nPageSize);
+    case rb::JournalHeaderFault::kCommittedLength:
+      return "committed length " + std::to_string(h.lCommittedLen);
+    case rb::JournalHeaderFault::kCheck:
+      return "header check fails";
+  }
+  return "header check fails";
 }
 
 // True when another open file holds the writer's lock of the database: the
@@ -117,10 +109,11 @@ JournalFile read_journal(const std::string& path, bool keep_pages) {
   std::vector<char> page(rb::kJournalPage);
   for (;;) {
     rb::JournalRecord r{};
-    if (std::fread(&r, 1, sizeof r, file.get()) != sizeof r || !record_fits(r, h.lCommittedLen) ||
+    if (std::fread(&r, 1, sizeof r, file.get()) != sizeof r ||
+        !rb::journal_record_fits(r, h.lCommittedLen) ||
         std::fread(page.data(), 1, static_cast<std::size_t>(r.lLen), file.get()) !=
             static_cast<std::size_t>(r.lLen) ||
-        !record_counts(h, r, page)) {
+        r.nCheck != rb::journal_record_check(h.nSalt, r, page.data())) {
       break;
     }
     if (keep_pages) {

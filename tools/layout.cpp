@@ -92,6 +92,23 @@ std::int32_t vector_entry(const rb::FileLayout& layout, std::int32_t v, std::int
   return entries[static_cast<std::size_t>(i)];
 }
 
+std::int64_t stored_records(const rb::FileLayout& layout, const rb::DataCtrl& dc,
+                            std::int64_t rec) {
+  if ((dc.nFlags & rb::kTypeIndex) == 0) return rec >= 0 && rec < dc.lFileRecs ? 1 : 0;
+  if (vector_entry(layout, dc.nIndexNo, rec) == -1) return 0;
+  if ((dc.nFlags & rb::kTypeIterator) == 0) return 1;
+  return std::max(vector_entry(layout, dc.nIteratorNo, rec), 0);
+}
+
+std::int64_t data_end(const rb::FileDef& def) {
+  return def.lOffsetVectors >= rb::kHeaderBlockSize ? def.lOffsetVectors : def.lFileLen;
+}
+
+std::int64_t written_area(const rb::FileDef& def, const rb::DataCtrl& dc) {
+  return std::clamp<std::int64_t>(data_end(def) - dc.lOffsetData, 0,
+                                  std::max<std::int64_t>(dc.lLenData, 0));
+}
+
 std::int64_t area_slots(const rb::DataCtrl& dc) {
   return static_cast<std::int64_t>(dc.lMaxBlockRecs) * dc.lBlockRecs;
 }

@@ -1,5 +1,4 @@
 // recbase: inspects database files from the command line.
-#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -162,12 +161,18 @@ const Command kCommands[] = {
      "data type, dbWrite for their records, dbBeginSections, dbAddKey and\n"
      "dbBeginDataS / dbWriteS for sections, keys and their data types. An\n"
      "existing NEW is replaced only with --force. When a line cannot be loaded,\n"
-     "NEW is removed and one line names the line of TEXT and why (exit status 2).\n"},
+     "NEW is removed and one line names the line of TEXT and why (exit status 2).\n"
+     "  -o, --output NEW   the database file to make (not - : a database file\n"
+     "                     does not go to standard output)\n"
+     "  --force            replaces NEW when it exists (never the input itself)\n"},
     {"compact", run_compact,
      "usage: recbase compact FILE -o NEW [--force]\n"
      "Copies FILE to NEW as dump --all and load would, through memory: every\n"
      "area sized for the records it holds, without data types and sections that\n"
-     "nothing names. Prints the sizes of both files and what was kept.\n"},
+     "nothing names. Prints the sizes of both files and what was kept.\n"
+     "  -o, --output NEW   the database file to make (not - : a database file\n"
+     "                     does not go to standard output)\n"
+     "  --force            replaces NEW when it exists (never the input itself)\n"},
     {"recover", run_recover,
      "usage: recbase recover FILE\n"
      "Rolls back FILE-journal, the journal a writer left when it was interrupted\n"
@@ -182,22 +187,11 @@ const Command kCommands[] = {
      "that hold, with the data types at their places. Reads through the library\n"
      "when FILE opens, else from its bytes by the layout the validator reads.\n"
      "Reports what it kept and what it left behind, and why. Exit status 0 when\n"
-     "NEW was made, 2 when nothing of FILE can be read.\n"},
+     "NEW was made, 2 when nothing of FILE can be read.\n"
+     "  -o, --output NEW   the database file to make (not - : a database file\n"
+     "                     does not go to standard output)\n"
+     "  --force            replaces NEW when it exists (never the input itself)\n"},
 };
-
-// Flushes and closes standard output; false, with the reason in error,
-// when a byte did not reach it.
-bool close_stdout(std::string& error) {
-  errno = 0;
-  bool ok = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
-  std::string why = ok ? "" : system_error_text();
-  if (std::fclose(stdout) != 0 && ok) {
-    ok = false;
-    why = system_error_text();
-  }
-  if (!ok) error = "cannot write to standard output: " + why;
-  return ok;
-}
 
 }  // namespace
 
@@ -237,7 +231,7 @@ int run(int argc, char** argv) {
 int main(int argc, char** argv) {
   int status = run(argc, argv);
   std::string error;
-  if (!close_stdout(error)) {
+  if (!close_standard_output(error)) {
     // A command that ended on a failed write has said so already.
     if (status != kExitUnreadable) fail(kExitUnreadable, error);
     status = kExitUnreadable;

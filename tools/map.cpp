@@ -34,7 +34,7 @@ int run_map(const Args& args) {
   const std::string svg = map_svg(file, image);
   Output out;
   if (!out.open(output, false, error)) return fail(kExitUnreadable, error);
-  std::fwrite(svg.data(), 1, svg.size(), out.get());
+  out.write(svg);
   if (!out.close(error)) return fail(kExitUnreadable, error);
   return kExitOk;
 }

@@ -66,6 +66,12 @@ std::string counted(std::int64_t n, const char* singular, const char* plural) {
   return std::to_string(n) + " " + (n == 1 ? singular : plural);
 }
 
+std::string with_commas(std::int64_t n) {
+  std::string digits = std::to_string(n < 0 ? -n : n);
+  for (std::size_t i = digits.size(); i > 3; i -= 3) digits.insert(i - 3, ",");
+  return (n < 0 ? "-" : "") + digits;
+}
+
 bool number_operand(const std::string& command, const char* what, const std::string& text,
                     std::int32_t low, std::int32_t high, std::int32_t& out) {
   std::int32_t v = 0;

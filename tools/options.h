@@ -75,4 +75,7 @@ bool number_operand(const std::string& command, const char* what, const std::str
 // "1 section", "2 sections": n and the word, plural when n is not 1.
 std::string counted(std::int64_t n, const char* singular, const char* plural);
 
+// n with a comma between groups of three digits: "1,070,000".
+std::string with_commas(std::int64_t n);
+
 }  // namespace rbtool

@@ -6,6 +6,11 @@
 #include <charconv>
 #include <cstring>
 
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 namespace rbtool {
 
 namespace {
@@ -26,12 +31,26 @@ constexpr std::size_t kRowBytes = 16;
 // "  000000  " + 16 x "xx " + " |" + 16 characters + "|\n"
 constexpr std::size_t kRowText = 10 + 3 * kRowBytes + 2 + kRowBytes + 2;
 
-}  // namespace
+// The text of an errno value, for messages.
+std::string error_text(int e) { return e > 0 ? std::strerror(e) : "write error"; }
 
-std::string system_error_text() {
-  const int e = errno;
-  return e != 0 ? std::strerror(e) : "write error";
+// Flushes stream and, when owned, closes it; false, with "cannot write
+// <where>: why" in error, when a byte did not reach it. failure is the
+// errno of an earlier failed write, -1 for none.
+bool finish(std::FILE* stream, bool owned, int failure, const std::string& where,
+            std::string& error) {
+  errno = 0;
+  bool ok = failure < 0 && std::fflush(stream) == 0 && std::ferror(stream) == 0;
+  int why = failure >= 0 ? failure : errno;
+  if (owned && std::fclose(stream) != 0 && ok) {
+    ok = false;
+    why = errno;
+  }
+  if (!ok) error = "cannot write " + where + ": " + error_text(why);
+  return ok;
 }
+
+}  // namespace
 
 Output::~Output() {
   std::string ignored;
@@ -40,39 +59,60 @@ Output::~Output() {
 
 bool Output::open(const std::string& path, bool binary, std::string& error) {
   name_ = path;
+  failure_ = -1;
   if (path == "-") {
     stream_ = stdout;
     owned_ = false;
+#if defined(_WIN32)
+    if (binary) {
+      std::fflush(stdout);
+      previous_mode_ = _setmode(_fileno(stdout), _O_BINARY);
+    }
+#endif
     return true;
   }
   stream_ = std::fopen(path.c_str(), binary ? "wb" : "w");
   owned_ = stream_ != nullptr;
-  if (stream_ == nullptr) error = "cannot create " + path + ": " + system_error_text();
+  if (stream_ == nullptr) error = "cannot create " + path + ": " + error_text(errno);
   return stream_ != nullptr;
+}
+
+bool Output::write(std::string_view bytes) {
+  if (failure_ >= 0 || stream_ == nullptr) return false;
+  errno = 0;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), stream_) != bytes.size()) failure_ = errno;
+  return failure_ < 0;
 }
 
 bool Output::close(std::string& error) {
   if (stream_ == nullptr) return true;
-  errno = 0;
-  bool ok = std::fflush(stream_) == 0 && std::ferror(stream_) == 0;
-  std::string why = ok ? "" : system_error_text();
-  if (owned_ && std::fclose(stream_) != 0 && ok) {
-    ok = false;
-    why = system_error_text();
-  }
+  const bool ok = finish(stream_, owned_, failure_,
+                         name_ == "-" ? std::string("to standard output") : name_, error);
+#if defined(_WIN32)
+  if (previous_mode_ != -1) _setmode(_fileno(stdout), previous_mode_);
+  previous_mode_ = -1;
+#endif
   stream_ = nullptr;
-  if (!ok) error = "cannot write " + (name_ == "-" ? "to standard output" : name_) + ": " + why;
   return ok;
 }
 
-TextBuffer::TextBuffer(std::FILE* out, std::size_t capacity) : out_(out), buffer_(capacity, '\0') {}
+bool print_text(std::string_view text, std::string& error) {
+  Output out;
+  out.open("-", false, error);
+  out.write(text);
+  return out.close(error);
+}
+
+bool close_standard_output(std::string& error) {
+  return finish(stdout, true, -1, "to standard output", error);
+}
+
+TextBuffer::TextBuffer(Output& out, std::size_t capacity) : out_(out), buffer_(capacity, '\0') {}
 
 bool TextBuffer::flush() {
-  if (used_ > 0 && !failed_) {
-    failed_ = std::fwrite(buffer_.data(), 1, used_, out_) != used_;
-  }
+  if (used_ > 0) out_.write(std::string_view(buffer_.data(), used_));
   used_ = 0;
-  return !failed_;
+  return !out_.failed();
 }
 
 char* TextBuffer::room(std::size_t n) {

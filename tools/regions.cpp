@@ -100,19 +100,13 @@ const char* vector_kind(std::int32_t kind) {
   }
 }
 
-std::int64_t data_end(const rb::FileDef& def) {
-  return def.lOffsetVectors >= rb::kHeaderBlockSize ? def.lOffsetVectors : def.lFileLen;
-}
-
 std::vector<Region> file_regions(const rb::FileLayout& image) {
   const rb::FileDef& d = image.def;
   std::vector<Region> regions;
   regions.push_back({"header", RegionKind::kHeader, 0, rb::kHeaderBlockSize});
-  const std::int64_t end = data_end(d);
   for (std::size_t k = 0; k < image.types.size(); ++k) {
     const rb::DataCtrl& dc = image.types[k];
-    const std::int64_t length =
-        std::clamp<std::int64_t>(end - dc.lOffsetData, 0, std::max<std::int64_t>(dc.lLenData, 0));
+    const std::int64_t length = written_area(d, dc);
     const std::int64_t slots = area_slots(dc);
     Region area{type_label(image, k), data_kind(dc), dc.lOffsetData, length};
     if (slots > 0 && dc.lFileRecs >= 0)

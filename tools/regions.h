@@ -36,9 +36,6 @@ std::string type_label(const rb::FileLayout& image, std::size_t k);
 // Kind of an index vector in words.
 const char* vector_kind(std::int32_t kind);
 
-// End of the data area: lOffsetVectors, or lFileLen while it is unset.
-std::int64_t data_end(const rb::FileDef& def);
-
 // Every region in catalogue and table order. Data areas are cut at the end
 // of the data area: blocks reserved beyond it have never been written.
 std::vector<Region> file_regions(const rb::FileLayout& image);

@@ -3,9 +3,11 @@
 #include <chrono>
 #include <cstdio>
 #include <system_error>
+#include <vector>
 
 #include "commands.h"
 #include "journal_file.h"
+#include "messages.h"
 #include "recbase.h"
 
 #if defined(_WIN32)
@@ -58,7 +60,7 @@ Workspace::~Workspace() {
   std::filesystem::remove_all(dir_, ec);
 }
 
-Library::Library() : init_result_(dbInit(kCacheBlocks, 1)) {}
+Library::Library(std::int32_t files) : init_result_(dbInit(kCacheBlocks, files)) {}
 
 Library::~Library() {
   if (init_result_ == 0) dbExit();
@@ -71,6 +73,22 @@ std::int32_t Library::open(const std::string& path, const std::string& name) {
   const std::string note = journal_note(journal, name, true);
   if (file_ >= 0 && !note.empty()) fail(kExitOk, note);
   return file_;
+}
+
+std::int32_t open_database(Library& library, const std::string& path, const std::string& name,
+                           rb::FileLayout& image) {
+  const std::int32_t file = library.open(path, name);
+  if (file < 0) {
+    fail(kExitUnreadable, library_failure("cannot open " + name, "dbOpen", file));
+    return -1;
+  }
+  std::vector<rb::Finding> findings;
+  std::string error;
+  if (!load_file(path, nullptr, image, findings, error)) {
+    fail(kExitUnreadable, name + ": " + error);
+    return -1;
+  }
+  return file;
 }
 
 Progress::Progress(const char* label, std::int64_t file_size, std::int64_t total)

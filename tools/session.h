@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <string>
 
+#include "layout.h"
+
 namespace rbtool {
 
 // Exit codes of the tool.
@@ -34,10 +36,11 @@ class Workspace {
   std::filesystem::path dir_;
 };
 
-// The library, initialised for one file, and that file opened read only.
+// The library, initialised for files open at once (dbInit), and a file
+// opened read only; dbExit at the end.
 class Library {
  public:
-  Library();
+  explicit Library(std::int32_t files = 1);
   ~Library();
   Library(const Library&) = delete;
   Library& operator=(const Library&) = delete;
@@ -47,11 +50,19 @@ class Library {
   // names the file as name.
   std::int32_t open(const std::string& path, const std::string& name);
   std::int32_t file() const { return file_; }
+  // 0, or the failure of dbInit.
+  std::int32_t init_result() const { return init_result_; }
 
  private:
   std::int32_t init_result_;
   std::int32_t file_ = -1;
 };
+
+// Opens path through library (Library::open) and reads its layout as the
+// library sees it, after a rollback; the file number, or -1 after one line
+// on standard error saying why it cannot be read.
+std::int32_t open_database(Library& library, const std::string& path, const std::string& name,
+                           rb::FileLayout& image);
 
 // A "label NN%" line on standard error, shown only for files above 64 MiB
 // and only when standard error is a terminal.

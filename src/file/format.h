@@ -210,4 +210,13 @@ static_assert(offsetof(KeyRecord, nReserved) == 56);
 static_assert(offsetof(Section, nKeyReserved) - offsetof(Section, nIndDataCtrl) ==
               offsetof(KeyRecord, nReserved));
 
+// The bucket of a key: the wrap-around sum of its first nKeys values,
+// masked with the section's bucket mask. A look-up searches this bucket
+// only.
+inline std::int32_t bucket_of(const Section& s, const std::int32_t* keys) {
+  std::uint32_t sum = 0;
+  for (std::int32_t l = 0; l < s.nKeys; ++l) sum += static_cast<std::uint32_t>(keys[l]);
+  return static_cast<std::int32_t>(sum & static_cast<std::uint32_t>(s.nBucketMsk));
+}
+
 }  // namespace rb

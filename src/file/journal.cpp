@@ -16,16 +16,6 @@ namespace {
 constexpr std::int64_t kRunPages = 16;
 constexpr std::int64_t kRecordBytes = sizeof(JournalRecord) + kJournalPage;
 
-std::uint32_t header_check(const JournalHeader& h) {
-  return crc32(0, &h, offsetof(JournalHeader, nCheck));
-}
-
-std::uint32_t record_check(std::uint32_t salt, const JournalRecord& r, const void* bytes) {
-  std::uint32_t c = crc32(0, &salt, sizeof salt);
-  c = crc32(c, &r, offsetof(JournalRecord, nCheck));
-  return crc32(c, bytes, static_cast<std::size_t>(r.lLen));
-}
-
 // A new salt for every interval, so that records of an earlier journal of
 // the same name never pass for this one's.
 std::uint32_t next_salt(const void* owner) {
@@ -37,15 +27,8 @@ std::uint32_t next_salt(const void* owner) {
 }
 
 bool read_header(IoFile& file, JournalHeader& h) {
-  if (file.read_at(0, &h, sizeof h) != static_cast<std::int64_t>(sizeof h)) return false;
-  return std::memcmp(h.cMagic, kJournalMagic, sizeof h.cMagic) == 0 &&
-         h.nVersion == kJournalVersion && h.nPageSize == kJournalPage && h.lCommittedLen >= 0 &&
-         h.nCheck == header_check(h);
-}
-
-bool record_fits(const JournalRecord& r, std::int32_t committed) {
-  return r.lOffset >= 0 && r.lOffset % kJournalPage == 0 && r.lLen > 0 && r.lLen <= kJournalPage &&
-         static_cast<std::int64_t>(r.lOffset) + r.lLen <= committed;
+  return file.read_at(0, &h, sizeof h) == static_cast<std::int64_t>(sizeof h) &&
+         journal_header_fault(h) == JournalHeaderFault::kNone;
 }
 
 // Makes a journal say nothing: cut to nothing and synced, so that it is
@@ -112,7 +95,7 @@ bool Journal::ensure_file() {
   h.nPageSize = kJournalPage;
   h.lCommittedLen = static_cast<std::int32_t>(committed_);
   h.nSalt = salt_ = next_salt(this);
-  h.nCheck = header_check(h);
+  h.nCheck = journal_header_check(h);
   if (!file_->truncate(0) ||
       file_->write_at(0, &h, sizeof h) != static_cast<std::int64_t>(sizeof h)) {
     drop();
@@ -136,7 +119,7 @@ std::int32_t Journal::save_run(IoFile& db, std::int64_t first, std::int64_t coun
         static_cast<std::int32_t>(std::min<std::int64_t>(kJournalPage, committed_ - offset)), 0};
     unsigned char* data = scratch_ + bytes + sizeof r;
     std::memcpy(data, pages_ + i * kJournalPage, static_cast<std::size_t>(r.lLen));
-    r.nCheck = record_check(salt_, r, data);
+    r.nCheck = journal_record_check(salt_, r, data);
     std::memcpy(scratch_ + bytes, &r, sizeof r);
     bytes += static_cast<std::int64_t>(sizeof r) + r.lLen;
   }
@@ -235,9 +218,9 @@ std::int32_t Journal::roll_back(IoEnv& env, const char* path, IoFile& db) {
   for (std::int64_t at = sizeof h;;) {
     JournalRecord r{};
     if (file->read_at(at, &r, sizeof r) != static_cast<std::int64_t>(sizeof r) ||
-        !record_fits(r, h.lCommittedLen) ||
+        !journal_record_fits(r, h.lCommittedLen) ||
         file->read_at(at + static_cast<std::int64_t>(sizeof r), page, r.lLen) != r.lLen ||
-        r.nCheck != record_check(h.nSalt, r, page)) {
+        r.nCheck != journal_record_check(h.nSalt, r, page)) {
       break;  // the end, or a torn append whose page was never overwritten
     }
     if (db.write_at(r.lOffset, page, r.lLen) != r.lLen) {

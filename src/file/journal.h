@@ -19,47 +19,18 @@
 // still writes a journal, so that a commit cut short empties the file
 // rather than leave it half made.
 //
-// Journal file layout, little-endian 32-bit words:
-//   JournalHeader                  36 bytes at offset 0
-//   JournalRecord + lLen bytes     one per saved page, back to back
-// A record counts only when its check word matches; the first that does
-// not (a torn append) ends the journal, since the database page it guards
-// had not been written yet.
+// The journal's layout and the rules that say which of its bytes count
+// are in file/journal_format.h.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "file/journal_format.h"
 #include "frame/io_env.h"
 #include "recbase.h"
 
 namespace rb {
-
-inline constexpr std::int32_t kJournalPage = 4096;
-inline constexpr char kJournalMagic[16] = "recbase journal";
-inline constexpr std::int32_t kJournalVersion = 1;
-inline constexpr char kJournalSuffix[] = "-journal";
-
-struct JournalHeader {
-  char cMagic[16];
-  std::int32_t nVersion;
-  std::int32_t nPageSize;
-  std::int32_t lCommittedLen;  // length of the committed image
-  std::uint32_t nSalt;         // differs from interval to interval
-  std::uint32_t nCheck;        // checksum of the words before it
-};
-static_assert(sizeof(JournalHeader) == 36);
-static_assert(offsetof(JournalHeader, nVersion) == 16);
-static_assert(offsetof(JournalHeader, lCommittedLen) == 24);
-static_assert(offsetof(JournalHeader, nCheck) == 32);
-
-struct JournalRecord {
-  std::int32_t lOffset;  // of the page in the database file
-  std::int32_t lLen;     // bytes saved: the page, or the end of the image
-  std::uint32_t nCheck;  // checksum of salt, offset, length and bytes
-};
-static_assert(sizeof(JournalRecord) == 12);
-static_assert(offsetof(JournalRecord, nCheck) == 8);
 
 // Codes of the journal's failures.
 inline constexpr std::int32_t kSyncFailed = DB_ERR_SYNC;

@@ -65,12 +65,6 @@ bool has_current_key(FileCtrl& f, const Section& s) {
   return dc != nullptr && in_range(s.lLstKeyHandle, 0, dc->lFileRecs);
 }
 
-std::int32_t bucket_of(const Section& s, const std::int32_t* keys) {
-  std::uint32_t sum = 0;
-  for (std::int32_t l = 0; l < s.nKeys; ++l) sum += static_cast<std::uint32_t>(keys[l]);
-  return static_cast<std::int32_t>(sum & static_cast<std::uint32_t>(s.nBucketMsk));
-}
-
 KeyRecord key_image(const Section& s) {
   KeyRecord r{};
   std::copy(std::begin(s.nIndDataCtrl), std::end(s.nIndDataCtrl), r.nIndDataCtrl);

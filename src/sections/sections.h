@@ -47,10 +47,6 @@ DataCtrl* bucket_ctrl(FileCtrl& f, const Section& s, std::int32_t b);
 // True when the section has a current key whose record exists in its bucket.
 bool has_current_key(FileCtrl& f, const Section& s);
 
-// The bucket of a key: the wrap-around sum of its first nKeys values,
-// masked with the section's bucket mask.
-std::int32_t bucket_of(const Section& s, const std::int32_t* keys);
-
 // The current key record image (words 16..30) and its replacement.
 KeyRecord key_image(const Section& s);
 void set_key_image(Section& s, const KeyRecord& r);
