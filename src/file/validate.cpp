@@ -179,19 +179,42 @@ class TableJudge {
     return true;
   }
 
+  // The first size of a catalogue entry that does not agree with those
+  // before it (record, block, records a block, blocks, records, area
+  // length); no field when they all agree. An entry whose declaration was
+  // refused half-way keeps zero sizes and an empty area; it is never
+  // addressed.
+  struct SizeFault {
+    const char* field = nullptr;
+    std::size_t at = 0;
+    std::int64_t seen = 0;
+    std::int64_t bound = 0;
+  };
+  static SizeFault size_fault(const DataCtrl& dc) {
+    if (dc.nDataSize == 0 && dc.lMaxBlockRecs == 0 && dc.lLenData == 0) return {};
+    if (dc.nDataSize < 1) return {"nDataSize", offsetof(DataCtrl, nDataSize), dc.nDataSize, 1};
+    if (dc.nBlockSize < dc.nDataSize) {
+      return {"nBlockSize", offsetof(DataCtrl, nBlockSize), dc.nBlockSize, dc.nDataSize};
+    }
+    if (dc.lBlockRecs != dc.nBlockSize / dc.nDataSize) {
+      return {"lBlockRecs", offsetof(DataCtrl, lBlockRecs), dc.lBlockRecs,
+              dc.nBlockSize / dc.nDataSize};
+    }
+    if (dc.lMaxBlockRecs < 0)
+      return {"lMaxBlockRecs", offsetof(DataCtrl, lMaxBlockRecs), dc.lMaxBlockRecs, 0};
+    if (dc.lFileRecs < 0) return {"lFileRecs", offsetof(DataCtrl, lFileRecs), dc.lFileRecs, 0};
+    const std::int64_t length = std::int64_t{dc.lMaxBlockRecs} * dc.nBlockSize;
+    if (dc.lLenData != length)
+      return {"lLenData", offsetof(DataCtrl, lLenData), dc.lLenData, length};
+    return {};
+  }
+
   // Catalogue entry k; previous_end is where the area before it ends.
   bool type(std::int32_t k, std::int64_t previous_end) {
     const DataCtrl& dc = l_.types[k];
-    // An entry whose declaration was refused half-way keeps zero sizes and
-    // an empty area; it is never addressed.
-    const bool refused = dc.nDataSize == 0 && dc.lMaxBlockRecs == 0 && dc.lLenData == 0;
-    const bool sizes =
-        refused || (dc.nDataSize >= 1 && dc.nBlockSize >= dc.nDataSize &&
-                    dc.lBlockRecs == dc.nBlockSize / dc.nDataSize && dc.lMaxBlockRecs >= 0 &&
-                    dc.lFileRecs >= 0 &&
-                    dc.lLenData == static_cast<std::int64_t>(dc.lMaxBlockRecs) * dc.nBlockSize);
-    if (!sizes && !type_fail("type-sizes", "lLenData", k, offsetof(DataCtrl, lLenData), dc.lLenData,
-                             std::int64_t{dc.lMaxBlockRecs} * dc.nBlockSize)) {
+    const SizeFault fault = size_fault(dc);
+    const bool sizes = fault.field == nullptr;
+    if (!sizes && !type_fail("type-sizes", fault.field, k, fault.at, fault.seen, fault.bound)) {
       return false;
     }
     // Areas lie in the data area, one behind the other in catalogue order.
