@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "frame/io_env.h"
+#include "frame/messages.h"
 
 #include "frame/state.h"
 
@@ -13,61 +14,7 @@ namespace rb {
 
 namespace {
 
-struct Message {
-  std::int32_t code;
-  const char* text;
-};
-
-constexpr Message kMessages[] = {
-    {-1, "Dateizeiger ist ungueltig."},
-    {-2, "Indexfeld konnte nicht generiert werden."},
-    {-3, "Vektor fuer indirekten Zugriff existiert nicht."},
-    {-4, "Systemdaten wurden nicht angelegt."},
-    {-5, "Cashsystem wurde nicht angelegt. Aufruf 'dbInit' fehlt."},
-    {-10, "Datenbasisdatei konnte nicht angelegt werden."},
-    {-11, "Datenbasisdatei konnte nicht geoeffnet werden."},
-    {-12, "Positionierungsfehler auf Datenbasisdatei."},
-    {-13, "Fehler beim Schreiben auf Datenbasisdatei."},
-    {-14, "Fehler beim Lesen von Datenbasisdatei."},
-    {-15, "Fehler beim Schliessen der Datenbasisdatei."},
-    {-16, "Fehler beim Loesschen der Datenbasisdatei."},
-    {-17, "Fehler beim Sichern der Datenbasisdatei auf das Speichermedium."},
-    {-18, "Datenbasisdatei wird bereits von einem anderen Schreiber bearbeitet."},
-    {-19, "Journal der Datenbasisdatei konnte nicht geschrieben oder zurueckgespielt werden."},
-    {-20, "Versuch ueber das Dateiende hinaus zu lesen."},
-    {-30, "Vektor fuer Zugriff auf indirekte Datentypen nicht gefunden."},
-    {-31, "Vektor fuer Zugriff auf indirekte Sections nicht gefunden."},
-    {-40,
-     "Datenbestand kann nicht geoeffnet werden. Es wurde bereits ein Datenbestand "
-     "geoeffnet."},
-    {-41, "Datenbestand wurde noch nicht geoeffnet, kann nicht geschlossen werden."},
-    {-50, "Datentyp wurde noch nicht vereinbart."},
-    {-51, "Datentypbeschreibung ist fehlerhaft."},
-    {-52, "Zu lesende Daten nicht in Datei gefunden."},
-    {-53, "Zu lesender Index nicht definiert."},
-    {-54, "Datentypflag ist unzulaessig."},
-    {-70, "Es konnte kein Cashbuffer bereitgestellt werden."},
-    {-90, "Unzulaessiger Funktionsaufruf, falsche Parameterwerte."},
-    {-100, "Geoeffnete Datei ist wahrscheinlich nicht vollstaendig."},
-    {-101, "Geoeffnete Datei hat unbekanntes Format."},
-    {-102, "Datei fuer gegen Schreibzugriffe gesperrt."},
-    {-110, "Anzahl verfuegbarer Sections ueberschritten."},
-    {-111, "Unstimmigkeiten in Sections."},
-    {-112, "Unzulaessiger Sectionhandle."},
-    {-113, "Unzulaessige Reihenfolge beim Schliessen der Sections."},
-    {-114, "Keine Sectionangabe beim Lesen."},
-    {-115, "Unzulaessiger Sectionindex beim Lesen."},
-    {-116,
-     "Variable Datensatzlaenge beim Lesen unter Verwendung von Sections nicht "
-     "vorgesehen."},
-    {-117, "Keine Sectionangabe beim Schreiben."},
-    {-118,
-     "Variable Datensatzlaenge beim Schreiben unter Verwendung von Sections nicht "
-     "vorgesehen."},
-    {-119, "Unzulaessiger Sectionindex beim Schreiben."},
-};
-
-constexpr const char kInternal[] = "Interner Fehler.";
+constexpr const char* kInternal = kInternalMessage;
 constexpr const char kImplicitClose[] = "Datenbestand wurde implizit geschlossen.";
 
 enum class Kind { error, warning };
@@ -114,12 +61,7 @@ std::int32_t log_record(std::int32_t code, Kind kind) {
 
 }  // namespace
 
-const char* error_message(std::int32_t code) {
-  for (const Message& m : kMessages) {
-    if (m.code == code) return m.text;
-  }
-  return kInternal;
-}
+const char* error_message(std::int32_t code) { return error_text(code); }
 
 std::int32_t report(std::int32_t code) { return log_record(code, Kind::error); }
 std::int32_t report_warning(std::int32_t code) { return log_record(code, Kind::warning); }
